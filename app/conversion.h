@@ -1,0 +1,51 @@
+// The conversion run behind "Make Kova image": saves the two file boxes,
+// expands the input box into input and output names, converts each grid into
+// a Kova image built on the template, and reports the result.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/kova_img.h"
+
+namespace kova {
+
+struct ConversionSettings {
+  // The template image whose header every output starts from.
+  std::string template_path;
+  // Where the two boxes are saved (section "files", keys "edit1" and
+  // "edit2") at the start of every run; no value: not saved.
+  std::optional<std::string> settings_path;
+};
+
+struct ExpandedNames {
+  std::vector<std::string> InputNames;
+  std::vector<std::string> OutputNames;
+};
+
+class Converter {
+ public:
+  // `list_directory` is where patterns without a directory part are matched:
+  // the process's current directory when the window is created.
+  Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory);
+
+  // One run: settings saved, names expanded, each file converted, the closing
+  // information message shown. Errors leave as exceptions; the cursor is back
+  // to default and the grid file closed whether the run completes or fails.
+  void Run(const std::string& input_text, const std::string& output_text);
+
+  // The input box expanded into input and output names (a pattern is matched
+  // in the ListDirectory, which a directory part changes).
+  ExpandedNames ExpandInputPattern(const std::string& input_text, const std::string& output_text);
+
+  const std::string& ListDirectory() const noexcept { return list_directory_; }
+  const ConversionSettings& Settings() const noexcept { return settings_; }
+
+ private:
+  TKovaImg& image_;
+  ConversionSettings settings_;
+  std::string list_directory_;
+};
+
+}  // namespace kova

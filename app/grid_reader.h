@@ -1,0 +1,83 @@
+// Reader of Tarvo ASCII grid files: six keyword-value header pairs, then the
+// grid values row by row, the top row first. The reader is positional: it
+// counts tokens and never looks at the keywords.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kova {
+
+inline constexpr int kMaxGridRows = 300;
+inline constexpr int kMaxGridCols = 800;
+inline constexpr float kNoDataMarker = -10000000.0f;
+inline constexpr float kValueMinStart = 99999997952.0f;  // nearest float to 1e11
+inline constexpr float kValueMaxStart = -1000000000.0f;
+
+struct GridHeader {
+  std::int32_t GridCols = 0;
+  std::int32_t GridRows = 0;
+  float GridLeft = 0.0f;
+  float GridBottom = 0.0f;
+  float CellSize = 0.0f;
+  std::string NoDataText;
+};
+
+// The fixed 300 x 800 grid of a conversion run, rows and columns from 1.
+class GridValues {
+ public:
+  GridValues() : cells_(std::make_unique<Row[]>(kMaxGridRows)) { Clear(); }
+  void Clear();  // all cells 0
+  float& at(int row, int col) { return cells_[row - 1][col - 1]; }
+  float at(int row, int col) const { return cells_[row - 1][col - 1]; }
+  const float* row(int r) const { return cells_[r - 1].data(); }
+
+ private:
+  using Row = std::array<float, kMaxGridCols>;
+  std::unique_ptr<Row[]> cells_;
+};
+
+class GridReader {
+ public:
+  GridReader();
+  ~GridReader();
+  GridReader(const GridReader&) = delete;
+  GridReader& operator=(const GridReader&) = delete;
+
+  // Opens the grid file and reads the twelve header tokens. Raises the file
+  // error of the open, ConvertError for a header number that is not one, and
+  // ConversionError (naming the file) for a text that ends before the twelfth
+  // token or for GridCols or GridRows below 1.
+  void ReadGridHeader(const std::string& path, GridHeader& header);
+
+  // Reads the rest of the file into `values` and finds the smallest and
+  // largest valid value (the start values when there is none). Raises
+  // ConvertError for a value that is not a number, RangeError for a value
+  // beyond column 800 or row 300, FloatOverflowError for one beyond the float
+  // range, and ConversionError (naming the file) for fewer or more values
+  // than GridCols x GridRows.
+  void ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
+                      float& value_max);
+
+  void Close();  // closes the file; also done by the destructor
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// The decimal conversion of a grid number: optional sign, digits, optional
+// "." and digits, optional exponent; at least one digit or the ".". The value
+// is converted to extended precision and then rounded to a 4-byte float.
+// Raises ConvertError "'%s' is not a valid floating point value" and
+// FloatOverflowError beyond the float range. Independent of the C locale.
+float ParseGridFloat(const std::string& token);
+
+// The whole-number conversion: optional leading spaces, sign, decimal digits,
+// or "$" / "0x" hexadecimal; 32-bit signed range. Raises ConvertError
+// "'%s' is not a valid integer value".
+std::int32_t ParseGridInteger(const std::string& token);
+
+}  // namespace kova

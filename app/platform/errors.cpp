@@ -1,0 +1,72 @@
+#include "app/platform/errors.h"
+
+#include <cerrno>
+#include <filesystem>  // parent-directory test for ENOENT
+#include <system_error>
+
+namespace kova {
+
+std::string FileErrorText(int code) {
+  switch (code) {
+    case 2:
+      return "File not found";
+    case 3:
+      return "Invalid filename";
+    case 4:
+      return "Too many open files";
+    case 5:
+      return "File access denied";
+    case 100:
+      return "Read beyond end of file";
+    case 101:
+      return "Disk full";
+    case 106:
+      return "Invalid numeric input";
+    default:
+      return "I/O error " + std::to_string(code);
+  }
+}
+
+FileError::FileError(int code) : KovaError(FileErrorText(code)), code_(code) {}
+
+int FileErrorCodeFromErrno(int errnum, const std::string& path) {
+  switch (errnum) {
+    case ENOENT: {
+      // A missing file in an existing directory is "File not found"; when the
+      // directory itself is missing the name as a whole is invalid.
+      std::error_code ec;
+      std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      if (parent.empty() || std::filesystem::is_directory(parent, ec)) return 2;
+      return 3;
+    }
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+      return 3;
+    case EMFILE:
+    case ENFILE:
+      return 4;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ETXTBSY:
+      return 5;
+    case ENOSPC:
+    case EDQUOT:
+      return 101;
+    default:
+      return errnum;
+  }
+}
+
+void ThrowFileErrorFromErrno(int errnum, const std::string& path) {
+  throw FileError(FileErrorCodeFromErrno(errnum, path));
+}
+
+std::string ErrorBoxText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
+}  // namespace kova

@@ -1,0 +1,92 @@
+// Errors of the conversion tool. Each carries the exact text that the
+// application's error box shows; front ends decide how to show it.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kova {
+
+// Base of every error the core raises.
+class KovaError : public std::runtime_error {
+ public:
+  explicit KovaError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// File input/output failure, identified by its classic I/O result code:
+// 2 "File not found", 3 "Invalid filename", 4 "Too many open files",
+// 5 "File access denied", 100 "Read beyond end of file", 101 "Disk full",
+// 106 "Invalid numeric input", any other code "I/O error %d".
+class FileError : public KovaError {
+ public:
+  explicit FileError(int code);
+  int code() const noexcept { return code_; }
+
+ private:
+  int code_;
+};
+
+// The text of an I/O result code.
+std::string FileErrorText(int code);
+
+// Maps an operating-system error number (errno) met while opening or using
+// `path` onto an I/O result code: a missing file is 2, a missing directory
+// above it 3, a permission failure or a directory opened as a file 5, a full
+// disk 101.
+int FileErrorCodeFromErrno(int errnum, const std::string& path);
+
+// Raises the FileError for errno met on `path`.
+[[noreturn]] void ThrowFileErrorFromErrno(int errnum, const std::string& path);
+
+class RangeError : public KovaError {
+ public:
+  RangeError() : KovaError("Range check error") {}
+};
+
+class IntOverflowError : public KovaError {
+ public:
+  IntOverflowError() : KovaError("Integer overflow") {}
+};
+
+class FloatDivideByZeroError : public KovaError {
+ public:
+  FloatDivideByZeroError() : KovaError("Floating point division by zero") {}
+};
+
+class FloatInvalidOperationError : public KovaError {
+ public:
+  FloatInvalidOperationError() : KovaError("Invalid floating point operation") {}
+};
+
+class FloatOverflowError : public KovaError {
+ public:
+  FloatOverflowError() : KovaError("Floating point overflow") {}
+};
+
+// A token that is not a number: "'%s' is not a valid integer value" or
+// "'%s' is not a valid floating point value".
+class ConvertError : public KovaError {
+ public:
+  using KovaError::KovaError;
+};
+
+// The settings file could not be written: "Unable to write to %s".
+class SettingsWriteError : public KovaError {
+ public:
+  explicit SettingsWriteError(const std::string& path)
+      : KovaError("Unable to write to " + path) {}
+};
+
+// A conversion that cannot be carried out soundly (a truncated grid, a
+// template that is not an image, ...). The message names the file concerned.
+class ConversionError : public KovaError {
+ public:
+  using KovaError::KovaError;
+};
+
+// The text shown by the application's error box for an error message: a "."
+// is appended when the last character sorts after "." (letters and digits do;
+// ".", "!", ")" and a space do not).
+std::string ErrorBoxText(const std::string& message);
+
+}  // namespace kova

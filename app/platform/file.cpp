@@ -1,0 +1,103 @@
+#include "app/platform/file.h"
+
+#include <fcntl.h>     // open
+#include <sys/stat.h>  // fstat, stat
+#include <unistd.h>    // read, write, lseek, close
+
+#include <cerrno>
+#include <utility>
+
+#include "app/platform/errors.h"
+
+namespace kova {
+
+BinaryFile::~BinaryFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+void BinaryFile::Open(const std::string& path, FileAccess access) {
+  if (fd_ >= 0) Close();
+  if (path.empty()) throw FileError(2);
+  int flags = O_CLOEXEC;
+  switch (access) {
+    case FileAccess::ReadOnly:
+      flags |= O_RDONLY;
+      break;
+    case FileAccess::ReadWrite:
+      flags |= O_RDWR;
+      break;
+    case FileAccess::CreateWrite:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+  }
+  int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) ThrowFileErrorFromErrno(errno, path);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw FileError(5);
+  }
+  fd_ = fd;
+  path_ = path;
+}
+
+void BinaryFile::Seek(std::int64_t offset) {
+  if (fd_ < 0) throw FileError(103);
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowFileErrorFromErrno(errno, path_);
+}
+
+std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
+  if (fd_ < 0) throw FileError(103);
+  auto* out = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(fd_, out + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileErrorFromErrno(errno, path_);
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+void BinaryFile::Write(const void* buffer, std::size_t count) {
+  if (fd_ < 0) throw FileError(105);
+  const auto* in = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd_, in + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileErrorFromErrno(errno, path_);
+    }
+    if (n == 0) throw FileError(101);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void BinaryFile::Close() {
+  if (fd_ < 0) return;
+  int fd = std::exchange(fd_, -1);
+  if (::close(fd) != 0) ThrowFileErrorFromErrno(errno, path_);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace kova

@@ -1,0 +1,1 @@
+#include "image/kova_img.h"
