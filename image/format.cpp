@@ -6,8 +6,8 @@
 namespace kova {
 namespace {
 
-constexpr std::array<int, 17> kImageTypes{0,   1,   6,   10,  11,  12,  13,  100, 101,
-                                          106, 110, 111, 112, 113, 200, 14,  114};
+constexpr std::array<int, 17> kImageTypes{0,   1,   6,   10,  11,  12,  13, 100, 101,
+                                          106, 110, 111, 112, 113, 200, 14, 114};
 constexpr std::array<int, 9> kProjections{0, 2, 3, 4, 5, 6, 7, 8, 9};
 
 struct TypeDefaults {
@@ -51,8 +51,7 @@ std::int16_t GetInt16(const std::uint8_t* at) {
 std::uint8_t DecimalsForRange(const KovaHeader& h) {
   const long double factor = DecodeReal48(h.ScaleFactor);
   const long double offset = DecodeReal48(h.ScaleOffset);
-  const long double range =
-      (factor * h.MaxCode + offset) - (factor * h.MinCode + offset);
+  const long double range = (factor * h.MaxCode + offset) - (factor * h.MinCode + offset);
   if (range <= 0.5L) return 3;
   if (range <= 5.0L) return 2;
   if (range <= 50.0L) return 1;
@@ -73,26 +72,65 @@ void StoreHeaderField(const KovaHeader& h, int number, HeaderBytes& bytes) noexc
   std::uint8_t* at = bytes.data() + field->offset;
   auto put_real = [at](const Real48& r) { std::memcpy(at, r.data(), r.size()); };
   switch (number) {
-    case kFieldImageType: *at = h.ImageType; break;
-    case kFieldProjectionType: *at = h.ProjectionType; break;
-    case kFieldRows: PutInt16(at, h.Rows); break;
-    case kFieldColumns: PutInt16(at, h.Columns); break;
-    case kFieldTitle: std::memcpy(at, h.Title.data(), kTitleLength); break;
-    case kFieldOriginLatitude: put_real(h.OriginLatitude); break;
-    case kFieldOriginLongitude: put_real(h.OriginLongitude); break;
-    case kFieldOriginColumn: put_real(h.OriginColumn); break;
-    case kFieldOriginRow: put_real(h.OriginRow); break;
-    case kFieldPixelWidth: put_real(h.PixelWidth); break;
-    case kFieldPixelHeight: put_real(h.PixelHeight); break;
-    case kFieldStdParallel1: put_real(h.StdParallel1); break;
-    case kFieldStdParallel2: put_real(h.StdParallel2); break;
-    case kFieldMinCode: *at = h.MinCode; break;
-    case kFieldMaxCode: *at = h.MaxCode; break;
-    case kFieldNoDataCode: *at = h.NoDataCode; break;
-    case kFieldScaleFactor: put_real(h.ScaleFactor); break;
-    case kFieldScaleOffset: put_real(h.ScaleOffset); break;
-    case kFieldDecimals: *at = h.Decimals; break;
-    default: break;
+    case kFieldImageType:
+      *at = h.ImageType;
+      break;
+    case kFieldProjectionType:
+      *at = h.ProjectionType;
+      break;
+    case kFieldRows:
+      PutInt16(at, h.Rows);
+      break;
+    case kFieldColumns:
+      PutInt16(at, h.Columns);
+      break;
+    case kFieldTitle:
+      std::memcpy(at, h.Title.data(), kTitleLength);
+      break;
+    case kFieldOriginLatitude:
+      put_real(h.OriginLatitude);
+      break;
+    case kFieldOriginLongitude:
+      put_real(h.OriginLongitude);
+      break;
+    case kFieldOriginColumn:
+      put_real(h.OriginColumn);
+      break;
+    case kFieldOriginRow:
+      put_real(h.OriginRow);
+      break;
+    case kFieldPixelWidth:
+      put_real(h.PixelWidth);
+      break;
+    case kFieldPixelHeight:
+      put_real(h.PixelHeight);
+      break;
+    case kFieldStdParallel1:
+      put_real(h.StdParallel1);
+      break;
+    case kFieldStdParallel2:
+      put_real(h.StdParallel2);
+      break;
+    case kFieldMinCode:
+      *at = h.MinCode;
+      break;
+    case kFieldMaxCode:
+      *at = h.MaxCode;
+      break;
+    case kFieldNoDataCode:
+      *at = h.NoDataCode;
+      break;
+    case kFieldScaleFactor:
+      put_real(h.ScaleFactor);
+      break;
+    case kFieldScaleOffset:
+      put_real(h.ScaleOffset);
+      break;
+    case kFieldDecimals:
+      *at = h.Decimals;
+      break;
+    default:
+      break;
   }
 }
 

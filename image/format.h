@@ -74,12 +74,12 @@ struct HeaderField {
 
 // The fields in file order (offsets 22, 23, 30, 32, 38, 120, ..., 183).
 inline constexpr std::array<HeaderField, 19> kHeaderFields{{
-    {kFieldImageType, 22, 1},       {kFieldProjectionType, 23, 1}, {kFieldRows, 30, 2},
-    {kFieldColumns, 32, 2},         {kFieldTitle, 38, 80},         {kFieldOriginLatitude, 120, 6},
-    {kFieldOriginLongitude, 126, 6}, {kFieldOriginColumn, 132, 6}, {kFieldOriginRow, 138, 6},
-    {kFieldPixelWidth, 144, 6},     {kFieldPixelHeight, 150, 6},   {kFieldStdParallel1, 156, 6},
-    {kFieldStdParallel2, 162, 6},   {kFieldMinCode, 168, 1},       {kFieldMaxCode, 169, 1},
-    {kFieldNoDataCode, 170, 1},     {kFieldScaleFactor, 171, 6},   {kFieldScaleOffset, 177, 6},
+    {kFieldImageType, 22, 1},        {kFieldProjectionType, 23, 1}, {kFieldRows, 30, 2},
+    {kFieldColumns, 32, 2},          {kFieldTitle, 38, 80},         {kFieldOriginLatitude, 120, 6},
+    {kFieldOriginLongitude, 126, 6}, {kFieldOriginColumn, 132, 6},  {kFieldOriginRow, 138, 6},
+    {kFieldPixelWidth, 144, 6},      {kFieldPixelHeight, 150, 6},   {kFieldStdParallel1, 156, 6},
+    {kFieldStdParallel2, 162, 6},    {kFieldMinCode, 168, 1},       {kFieldMaxCode, 169, 1},
+    {kFieldNoDataCode, 170, 1},      {kFieldScaleFactor, 171, 6},   {kFieldScaleOffset, 177, 6},
     {kFieldDecimals, 183, 1},
 }};
 

@@ -1,1 +1,126 @@
+// Creating image files and writing their raster row by row.
+#include <cmath>  // nearbyint: round half to even in the default rounding mode
+#include <ctime>  // the year of the system date
+#include <vector>
+
+#include "app/platform/errors.h"
+#include "app/platform/ui.h"
 #include "image/kova_img.h"
+
+namespace kova {
+namespace {
+
+constexpr std::size_t kFillBlockSize = 8192;
+
+// A long double quotient rounded to double, raising the faults the
+// floating-point unit would trap: n/0 (division by zero), 0/0 (invalid
+// operation) and a result beyond the double range (overflow).
+double DivideToDouble(long double numerator, long double divisor) {
+  if (divisor == 0.0L && !std::isnan(numerator) && !std::isinf(numerator)) {
+    if (numerator == 0.0L) throw FloatInvalidOperationError();
+    throw FloatDivideByZeroError();
+  }
+  const long double q = numerator / divisor;
+  const double rounded = static_cast<double>(q);
+  if (std::isinf(rounded) && !std::isinf(q)) throw FloatOverflowError();
+  return rounded;
+}
+
+}  // namespace
+
+std::string PadRight(const std::string& text, int n) {
+  if (n <= 0) return {};
+  std::string out = text.substr(0, static_cast<std::size_t>(n));
+  out.resize(static_cast<std::size_t>(n), ' ');
+  return out;
+}
+
+std::string CreatorText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return "Vek/Brakkedal 1994-" + std::to_string(local.tm_year + 1900);
+}
+
+void TKovaImg::CreateImage(const std::string& file_name, bool header_only) {
+  const std::string title = PadRight(CreatorText(), static_cast<int>(kTitleLength));
+  std::copy(title.begin(), title.end(), header_.Title.begin());
+  const std::vector<std::uint8_t> fill(kFillBlockSize, props_.NoDataCode);
+  BusyCursor busy;  // back to the default cursor also when an error escapes
+  if (status_ != 1) {
+    ReportNoValidImage();
+    return;
+  }
+  const std::int32_t size = std::int32_t{props_.Rows} * props_.Columns + 512;
+  BinaryFile file(file_name, FileAccess::CreateWrite);
+  const HeaderBytes zeros{};
+  file.Write(zeros.data(), zeros.size());
+  if (!header_only) {
+    std::int64_t remaining = std::int64_t{size} - 512;
+    while (remaining > 0) {
+      const auto n = static_cast<std::size_t>(
+          std::min<std::int64_t>(remaining, static_cast<std::int64_t>(kFillBlockSize)));
+      file.Write(fill.data(), n);
+      remaining -= static_cast<std::int64_t>(n);
+    }
+  }
+  // The fields at their offsets; every other header byte stays zero.
+  const HeaderBytes header = EncodeHeader(header_);
+  file.Seek(0);
+  file.Write(header.data(), header.size());
+  file.Close();
+}
+
+void TKovaImg::OpenRaster() {
+  if (status_ != 1) {
+    ReportNoValidImage();
+    return;
+  }
+  if (raster_open_) return;
+  raster_.Open(file_name_, FileAccess::ReadWrite);
+  raster_open_ = true;
+}
+
+void TKovaImg::WriteRow(std::span<const double> values, double row) {
+  if (!raster_open_) {
+    ReportClosedImage();
+    return;
+  }
+  if (std::isnan(row) || row > props_.Rows - 1 || row < 0) return;
+  const auto r = static_cast<std::int64_t>(std::nearbyint(row));
+  raster_.Seek(512 + r * props_.Columns);
+
+  const long double offset = DecodeReal48(props_.ScaleOffset);
+  const long double factor = DecodeReal48(props_.ScaleFactor);
+  const auto columns = static_cast<std::size_t>(std::max<std::int16_t>(props_.Columns, 0));
+  std::vector<std::uint8_t> codes;
+  codes.reserve(columns);
+  // Pixels coded before a failure are on disk when the error leaves.
+  auto flush = [&] {
+    if (!codes.empty()) raster_.Write(codes.data(), codes.size());
+    codes.clear();
+  };
+  try {
+    for (std::size_t i = 0; i < columns; ++i) {
+      if (i >= values.size()) throw RangeError();
+      const double v = DivideToDouble(values[i] - offset, factor);
+      if (std::isnan(v) || v > props_.MaxCode || v < props_.MinCode) {
+        codes.push_back(props_.NoDataCode);
+      } else {
+        codes.push_back(static_cast<std::uint8_t>(std::nearbyint(v)));
+      }
+    }
+  } catch (const KovaError&) {
+    flush();
+    throw;
+  }
+  flush();
+}
+
+void TKovaImg::CloseRaster() {
+  if (status_ != 1 || !raster_open_) return;
+  raster_.Close();
+  raster_open_ = false;
+}
+
+}  // namespace kova

@@ -26,10 +26,9 @@ static_assert(sizeof(long double) >= 10 && __LDBL_MANT_DIG__ == 64,
 
 long double DecodeReal48(const Real48& b) noexcept {
   if (b[0] == 0) return 0.0L;
-  std::uint64_t fraction = static_cast<std::uint64_t>(b[5] & 0x7F) << 32 |
-                           static_cast<std::uint64_t>(b[4]) << 24 |
-                           static_cast<std::uint64_t>(b[3]) << 16 |
-                           static_cast<std::uint64_t>(b[2]) << 8 | b[1];
+  std::uint64_t fraction =
+      static_cast<std::uint64_t>(b[5] & 0x7F) << 32 | static_cast<std::uint64_t>(b[4]) << 24 |
+      static_cast<std::uint64_t>(b[3]) << 16 | static_cast<std::uint64_t>(b[2]) << 8 | b[1];
   std::uint64_t significand = std::uint64_t{1} << 63 | fraction << kDroppedBits;
   long double magnitude =
       ldexpl(static_cast<long double>(significand), b[0] - kReal48ExponentBias - 63);

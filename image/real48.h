@@ -24,6 +24,8 @@ long double DecodeReal48(const Real48& bytes) noexcept;
 Real48 EncodeReal48(long double value);
 
 // Encode then decode: the value as a 6-byte real stores it.
-inline long double RoundToReal48(long double value) { return DecodeReal48(EncodeReal48(value)); }
+inline long double RoundToReal48(long double value) {
+  return DecodeReal48(EncodeReal48(value));
+}
 
 }  // namespace kova

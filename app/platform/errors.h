@@ -73,8 +73,7 @@ class ConvertError : public KovaError {
 // The settings file could not be written: "Unable to write to %s".
 class SettingsWriteError : public KovaError {
  public:
-  explicit SettingsWriteError(const std::string& path)
-      : KovaError("Unable to write to " + path) {}
+  explicit SettingsWriteError(const std::string& path) : KovaError("Unable to write to " + path) {}
 };
 
 // A conversion that cannot be carried out soundly (a truncated grid, a

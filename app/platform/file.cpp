@@ -38,6 +38,9 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
     case FileAccess::ReadWrite:
       flags |= O_RDWR;
       break;
+    case FileAccess::WriteExisting:
+      flags |= O_WRONLY;
+      break;
     case FileAccess::CreateWrite:
       flags |= O_WRONLY | O_CREAT | O_TRUNC;
       break;

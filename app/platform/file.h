@@ -10,9 +10,10 @@
 namespace kova {
 
 enum class FileAccess {
-  ReadOnly,     // the file must exist
-  ReadWrite,    // the file must exist; not truncated
-  CreateWrite,  // created, or truncated when it exists; write only
+  ReadOnly,       // the file must exist
+  ReadWrite,      // the file must exist; not truncated
+  WriteExisting,  // the file must exist; write only, not truncated
+  CreateWrite,    // created, or truncated when it exists; write only
 };
 
 class BinaryFile {

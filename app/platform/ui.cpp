@@ -20,7 +20,9 @@ Ui* installed_ui = nullptr;
 
 }  // namespace
 
-Ui& CurrentUi() { return installed_ui ? *installed_ui : console_ui; }
+Ui& CurrentUi() {
+  return installed_ui ? *installed_ui : console_ui;
+}
 
 Ui* InstallUi(Ui* ui) {
   Ui* previous = installed_ui;
@@ -36,6 +38,8 @@ void ShowInformationMessage(const std::string& text) {
   CurrentUi().ShowMessage(MessageKind::Information, "Information", text);
 }
 
-void SetAppCursor(CursorKind cursor) { CurrentUi().SetCursor(cursor); }
+void SetAppCursor(CursorKind cursor) {
+  CurrentUi().SetCursor(cursor);
+}
 
 }  // namespace kova

@@ -20,8 +20,7 @@ class RecordingUi : public Ui {
   RecordingUi() : previous_(InstallUi(this)) {}
   ~RecordingUi() override { InstallUi(previous_); }
 
-  void ShowMessage(MessageKind kind, const std::string& caption,
-                   const std::string& text) override {
+  void ShowMessage(MessageKind kind, const std::string& caption, const std::string& text) override {
     messages.push_back({kind, caption, text});
   }
   void SetCursor(CursorKind cursor) override { cursors.push_back(cursor); }
