@@ -1,0 +1,144 @@
+// Error texts of the platform layer: I/O result codes, the mapping of system
+// error numbers onto them, and the text of the application's error box.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "app/platform/errors.h"
+#include "support/temp_dir.h"
+
+namespace kova {
+namespace {
+
+struct CodeText {
+  int code;
+  const char* text;
+};
+
+void PrintTo(const CodeText& c, std::ostream* os) {
+  *os << "code " << c.code;
+}
+
+class FileErrorTextTest : public ::testing::TestWithParam<CodeText> {};
+
+TEST_P(FileErrorTextTest, TextOfTheCode) {
+  const CodeText& c = GetParam();
+  EXPECT_EQ(FileErrorText(c.code), c.text);
+  const FileError error(c.code);
+  EXPECT_EQ(error.code(), c.code);
+  EXPECT_STREQ(error.what(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FileErrorTextTest,
+    ::testing::Values(CodeText{2, "File not found"}, CodeText{3, "Invalid filename"},
+                      CodeText{4, "Too many open files"}, CodeText{5, "File access denied"},
+                      CodeText{100, "Read beyond end of file"}, CodeText{101, "Disk full"},
+                      CodeText{106, "Invalid numeric input"}, CodeText{42, "I/O error 42"},
+                      CodeText{1, "I/O error 1"}, CodeText{0, "I/O error 0"},
+                      CodeText{102, "I/O error 102"}, CodeText{103, "I/O error 103"},
+                      CodeText{-7, "I/O error -7"}));
+
+TEST(ErrorClassTest, FixedTexts) {
+  EXPECT_STREQ(RangeError().what(), "Range check error");
+  EXPECT_STREQ(IntOverflowError().what(), "Integer overflow");
+  EXPECT_STREQ(FloatDivideByZeroError().what(), "Floating point division by zero");
+  EXPECT_STREQ(FloatInvalidOperationError().what(), "Invalid floating point operation");
+  EXPECT_STREQ(FloatOverflowError().what(), "Floating point overflow");
+  EXPECT_STREQ(SettingsWriteError("/x/kova.ini").what(), "Unable to write to /x/kova.ini");
+}
+
+TEST(ErrorClassTest, AllAreKovaErrors) {
+  auto is_kova_error = [](auto&& raise) {
+    try {
+      raise();
+    } catch (const KovaError&) {
+      return true;
+    } catch (...) {
+    }
+    return false;
+  };
+  EXPECT_TRUE(is_kova_error([] { throw FileError(2); }));
+  EXPECT_TRUE(is_kova_error([] { throw RangeError(); }));
+  EXPECT_TRUE(is_kova_error([] { throw FloatOverflowError(); }));
+  EXPECT_TRUE(is_kova_error([] { throw SettingsWriteError("a"); }));
+  EXPECT_TRUE(is_kova_error([] { throw ConvertError("'x' is not a valid integer value"); }));
+}
+
+// System error numbers onto I/O result codes, where the path plays no part.
+struct ErrnoCase {
+  const char* name;
+  int errnum;
+  int code;
+};
+
+void PrintTo(const ErrnoCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ErrnoMappingTest : public ::testing::TestWithParam<ErrnoCase> {};
+
+TEST_P(ErrnoMappingTest, Maps) {
+  const ErrnoCase& c = GetParam();
+  EXPECT_EQ(FileErrorCodeFromErrno(c.errnum, "/tmp/some.img"), c.code);
+  try {
+    ThrowFileErrorFromErrno(c.errnum, "/tmp/some.img");
+    ADD_FAILURE() << "no error raised";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.code(), c.code);
+    EXPECT_EQ(e.what(), FileErrorText(c.code));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errnos, ErrnoMappingTest,
+    ::testing::Values(ErrnoCase{"EACCES", EACCES, 5}, ErrnoCase{"EPERM", EPERM, 5},
+                      ErrnoCase{"EISDIR", EISDIR, 5}, ErrnoCase{"EROFS", EROFS, 5},
+                      ErrnoCase{"ENOSPC", ENOSPC, 101}, ErrnoCase{"EMFILE", EMFILE, 4},
+                      ErrnoCase{"ENFILE", ENFILE, 4}, ErrnoCase{"ENOTDIR", ENOTDIR, 3},
+                      ErrnoCase{"ENAMETOOLONG", ENAMETOOLONG, 3}));
+
+TEST(ErrnoMappingTest, MissingFileIsNotFoundMissingDirectoryIsInvalidName) {
+  kova::testing::TempDir dir;
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("missing.img")), 2);
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("no-such-dir/missing.img")), 3);
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("a/b/missing.img")), 3);
+  // A bare name lies in the current directory, which exists.
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, "no-such-file-anywhere.img"), 2);
+}
+
+struct BoxCase {
+  const char* message;
+  const char* shown;
+};
+
+void PrintTo(const BoxCase& c, std::ostream* os) {
+  *os << '"' << c.message << '"';
+}
+
+class ErrorBoxTextTest : public ::testing::TestWithParam<BoxCase> {};
+
+TEST_P(ErrorBoxTextTest, AppendsAStopAfterCharactersThatSortAfterIt) {
+  EXPECT_EQ(ErrorBoxText(GetParam().message), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, ErrorBoxTextTest,
+    ::testing::Values(BoxCase{"File not found", "File not found."},
+                      BoxCase{"I/O error 42", "I/O error 42."},
+                      BoxCase{"Range check error", "Range check error."},
+                      BoxCase{"Unable to write to /x/kova.ini", "Unable to write to /x/kova.ini."},
+                      BoxCase{"Done.", "Done."}, BoxCase{"Stop!", "Stop!"},
+                      BoxCase{"(see above)", "(see above)"}, BoxCase{"trailing ", "trailing "},
+                      BoxCase{"'x' is not a valid integer value'",
+                              "'x' is not a valid integer value'"},
+                      BoxCase{"a-", "a-"}, BoxCase{"a,", "a,"},
+                      // '/' and ':' sort after '.'
+                      BoxCase{"path/", "path/."}, BoxCase{"reason:", "reason:."},
+                      // A byte of the upper half of the code page sorts after '.'
+                      BoxCase{"caf\xE9", "caf\xE9."}, BoxCase{"Z", "Z."}, BoxCase{"0", "0."},
+                      BoxCase{".", "."}, BoxCase{"", ""}));
+
+}  // namespace
+}  // namespace kova
