@@ -1,1 +1,302 @@
-// to be written
+#include "app/conversion.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <span>
+#include <utility>
+
+#include "app/grid_reader.h"
+#include "app/platform/errors.h"
+#include "app/platform/file_search.h"
+#include "app/platform/process.h"
+#include "app/platform/settings.h"
+#include "app/platform/ui.h"
+#include "image/real48.h"
+
+namespace kova {
+namespace {
+
+constexpr std::uint8_t kOutputImageType = 200;
+constexpr long double kCodeSteps = 253.0L;  // codes 0..253 carry values
+constexpr int kRowBufferLength = 800;
+const char* const kSettingsSection = "files";
+
+// Smallest magnitude other than zero that a 6-byte real holds.
+const long double kSmallestReal48 = std::ldexp(1.0L, -128);
+
+// The distance from x (a nonzero 6-byte real) to the next 6-byte real away
+// from zero.
+long double Real48StepAway(long double x) {
+  return std::ldexp(1.0L, std::ilogb(x) - kReal48FractionBits);
+}
+
+// The next 6-byte real above x.
+long double NextReal48Up(long double x) {
+  if (x == 0.0L) return kSmallestReal48;
+  if (x > 0.0L) return RoundToReal48(x + Real48StepAway(x));
+  // Towards zero: below a power of two the spacing halves.
+  long double step = Real48StepAway(x);
+  if (std::ldexp(1.0L, std::ilogb(x)) == -x) step /= 2;
+  return RoundToReal48(x + step);
+}
+
+// The next 6-byte real below x.
+long double NextReal48Down(long double x) {
+  return -NextReal48Up(-x);
+}
+
+// The code quotient of value v, computed as the image component computes it
+// when writing a row.
+long double CodeQuotient(long double v, long double offset, long double factor) {
+  return (v - offset) / factor;
+}
+
+std::int16_t ToInt16(std::int32_t value) {
+  if (value < std::numeric_limits<std::int16_t>::min() ||
+      value > std::numeric_limits<std::int16_t>::max()) {
+    throw RangeError();
+  }
+  return static_cast<std::int16_t>(value);
+}
+
+// Rounds an extended value to a 4-byte float, as a store into one does.
+float ToFloat(long double value) {
+  const auto rounded = static_cast<float>(value);
+  if (std::isinf(rounded) && !std::isinf(value)) throw FloatOverflowError();
+  return rounded;
+}
+
+// The name without its directory part.
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name with its extension (from the last ".") replaced by ".img".
+std::string WithImageExtension(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return (dot == std::string::npos ? name : name.substr(0, dot)) + ".img";
+}
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (!directory.empty() && directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+// Closes the raster of the image when an error leaves the rows half written.
+class RasterGuard {
+ public:
+  explicit RasterGuard(TKovaImg& image) : image_(image) {}
+  ~RasterGuard() {
+    if (!image_.RasterOpen()) return;
+    try {
+      image_.CloseRaster();
+    } catch (const KovaError&) {
+      // Only reached while another error is already on its way out; that
+      // first error is the one the user sees.
+    }
+  }
+  RasterGuard(const RasterGuard&) = delete;
+  RasterGuard& operator=(const RasterGuard&) = delete;
+
+ private:
+  TKovaImg& image_;
+};
+
+// The grid and the row buffer of one run, set up once and filled with zeros.
+struct RunBuffers {
+  GridHeader header;
+  GridValues values;
+  std::array<double, kRowBufferLength> row{};
+};
+
+// Smallest and largest valid value of the cells the grid header covers.
+// A cell holding the no-data marker is no data, whatever values the grid
+// holds elsewhere; value_max < value_min when no cell is valid.
+void FindValueRange(const GridHeader& header, const GridValues& values, float& value_min,
+                    float& value_max) {
+  value_min = std::numeric_limits<float>::infinity();
+  value_max = -std::numeric_limits<float>::infinity();
+  for (int r = 1; r <= header.GridRows; ++r) {
+    const float* row = values.row(r);
+    for (int c = 0; c < header.GridCols; ++c) {
+      const float v = row[c];
+      if (v == kNoDataMarker) continue;
+      if (v < value_min) value_min = v;
+      if (v > value_max) value_max = v;
+    }
+  }
+}
+
+}  // namespace
+
+ValueScaling ChooseValueScaling(float value_min, float value_max) {
+  if (value_max < value_min) return {};  // nothing to code: every cell is no data
+  const long double low = value_min;
+  const long double high = value_max;
+
+  // The offset is the stored value of code 0; it must not lie above the
+  // smallest value, or that value would code below 0. Only magnitudes below
+  // the range of a 6-byte real are affected.
+  long double offset = RoundToReal48(low);
+  while (offset > low) offset = NextReal48Down(offset);
+
+  long double factor = 1.0L;
+  if (high > low) {
+    factor = RoundToReal48(static_cast<double>((high - offset) / kCodeSteps));
+    if (factor < kSmallestReal48) factor = kSmallestReal48;
+    // The stored factor may have been rounded down far enough to put the
+    // largest value a hair above code 253; step it up until it is not.
+    while (CodeQuotient(high, offset, factor) > kCodeSteps) factor = NextReal48Up(factor);
+  }
+  return {static_cast<double>(factor), static_cast<double>(offset)};
+}
+
+std::string ImageTitleFor(const std::string& input_name) {
+  return "Created from Tarvo " + BaseName(input_name) + " by Tarvo2Kova; " + KOVA_CONTACT_EMAIL;
+}
+
+bool IsInputPattern(const std::string& input_text) {
+  return input_text.find_first_of("*?") != std::string::npos;
+}
+
+Converter::Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory)
+    : image_(image), settings_(std::move(settings)), list_directory_(std::move(list_directory)) {}
+
+ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
+                                            const std::string& output_text) {
+  ExpandedNames names;
+  if (!IsInputPattern(input_text)) {
+    names.InputNames.push_back(input_text);
+    names.OutputNames.push_back(output_text);
+    return names;
+  }
+
+  const std::size_t slash = input_text.rfind('/');
+  const std::string directory_part =
+      slash == std::string::npos ? std::string() : input_text.substr(0, slash + 1);
+  const std::string masks = slash == std::string::npos ? input_text : input_text.substr(slash + 1);
+
+  if (!directory_part.empty()) {
+    const std::string target =
+        directory_part.front() == '/' ? directory_part : JoinPath(list_directory_, directory_part);
+    SetCurrentDirectory(target);
+    list_directory_ = CurrentDirectory();
+  }
+
+  for (const std::string& name : FindFiles(list_directory_, masks)) {
+    names.InputNames.push_back(JoinPath(list_directory_, name));
+    names.OutputNames.push_back(JoinPath(list_directory_, WithImageExtension(name)));
+  }
+  return names;
+}
+
+namespace {
+
+// One grid file into one image, through `image`.
+void ConvertFile(TKovaImg& image, const std::string& template_path, const std::string& input,
+                 const std::string& output, RunBuffers& buffers) {
+  GridHeader& header = buffers.header;
+  GridReader reader;  // closes the grid file whichever way this ends
+
+  // C.1 - C.2: the grid header and the grid's right and top edges.
+  reader.ReadGridHeader(input, header);
+  const float grid_right =
+      ToFloat(static_cast<long double>(header.GridCols) * header.CellSize + header.GridLeft);
+  const float grid_top =
+      ToFloat(static_cast<long double>(header.GridRows) * header.CellSize + header.GridBottom);
+
+  // C.3: the template, attached afresh. Its header copy becomes the output's
+  // header; the template file itself is never written.
+  image.SetFileName(template_path);
+  if (image.Status() != 1) {
+    throw ConversionError("The template " + template_path + " is not a valid Kova image");
+  }
+  image.SuspendWriteThrough();
+
+  // C.4: size, centre and cell size.
+  image.SetColumns(ToInt16(header.GridCols));
+  image.SetRows(ToInt16(header.GridRows));
+  image.SetOriginLongitude(
+      static_cast<double>((static_cast<long double>(header.GridLeft) + grid_right) / 2));
+  image.SetOriginLatitude(
+      static_cast<double>((static_cast<long double>(header.GridBottom) + grid_top) / 2));
+  image.SetOriginColumn(static_cast<double>(static_cast<long double>(header.GridCols) / 2 - 1));
+  image.SetOriginRow(static_cast<double>(static_cast<long double>(header.GridRows) / 2 - 1));
+  image.SetPixelWidth(header.CellSize);
+  image.SetPixelHeight(header.CellSize);
+
+  // C.5: the values; the grid file is done with.
+  float reader_min = 0.0f;
+  float reader_max = 0.0f;
+  reader.ReadGridValues(header, buffers.values, reader_min, reader_max);
+  reader.Close();
+  if (header.GridCols > kMaxGridCols || header.GridRows > kMaxGridRows) throw RangeError();
+
+  // C.6: type and scaling. The range is taken from the cells themselves so
+  // that values beyond the reader's start values count as well.
+  float value_min = 0.0f;
+  float value_max = 0.0f;
+  FindValueRange(header, buffers.values, value_min, value_max);
+  const ValueScaling scaling = ChooseValueScaling(value_min, value_max);
+  image.SetImageType(kOutputImageType);
+  image.SetScaleFactor(scaling.ScaleFactor);
+  image.SetScaleOffset(scaling.ScaleOffset);
+
+  // C.7 - C.8: the new image, attached.
+  image.CreateImage(output, false);
+  image.SetFileName(output);
+  if (image.Status() != 1) throw ConversionError("The image " + output + " could not be created");
+
+  // C.9 - C.12: title and raster. No-data cells go over as NaN, which codes
+  // to NoDataCode whatever the valid values are.
+  image.SetTitle(ImageTitleFor(input));
+  RasterGuard raster_guard(image);
+  image.OpenRaster();
+  const double no_data = std::numeric_limits<double>::quiet_NaN();
+  for (int r = 1; r <= header.GridRows; ++r) {
+    const float* cells = buffers.values.row(r);
+    for (int c = 0; c < header.GridCols; ++c) {
+      buffers.row[c] = cells[c] == kNoDataMarker ? no_data : static_cast<double>(cells[c]);
+    }
+    image.WriteRow(std::span<const double>(buffers.row), static_cast<double>(r - 1));
+  }
+  image.CloseRaster();
+}
+
+}  // namespace
+
+void Converter::Run(const std::string& input_text, const std::string& output_text) {
+  std::string message;
+  {
+    BusyCursor busy;
+
+    if (settings_.settings_path) {
+      WriteProfileString(*settings_.settings_path, kSettingsSection, "edit1", input_text);
+      WriteProfileString(*settings_.settings_path, kSettingsSection, "edit2", output_text);
+    }
+    if (input_text.empty()) throw ConversionError("No input file name given");
+    if (!IsInputPattern(input_text) && output_text.empty()) {
+      throw ConversionError("No output file name given for " + input_text);
+    }
+
+    const ExpandedNames names = ExpandInputPattern(input_text, output_text);
+    auto buffers = std::make_unique<RunBuffers>();
+    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
+      ConvertFile(image_, settings_.template_path, names.InputNames[i], names.OutputNames[i],
+                  *buffers);
+    }
+
+    if (names.InputNames.size() == 1) {
+      message = "Image " + names.OutputNames.front() + " created successfully";
+    } else {
+      message = "Number of images created: " + std::to_string(names.InputNames.size());
+    }
+  }
+  ShowInformationMessage(message);
+}
+
+}  // namespace kova

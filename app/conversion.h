@@ -24,6 +24,25 @@ struct ExpandedNames {
   std::vector<std::string> OutputNames;
 };
 
+// The scaling that maps the valid values of a grid onto the codes 0..253.
+struct ValueScaling {
+  double ScaleFactor = 1.0;
+  double ScaleOffset = 0.0;
+};
+
+// Scaling for valid values from value_min to value_max, chosen among the
+// values a 6-byte real holds so that value_min codes exactly to 0 and
+// value_max to 253 (value_max below value_min: no valid value at all).
+// A grid whose values are all equal gets ScaleFactor 1 and that value as
+// ScaleOffset; a grid without valid values gets 1 and 0.
+ValueScaling ChooseValueScaling(float value_min, float value_max);
+
+// The text of the Title of an image made from `input_name`.
+std::string ImageTitleFor(const std::string& input_name);
+
+// The input text names several files when it holds "*" or "?".
+bool IsInputPattern(const std::string& input_text);
+
 class Converter {
  public:
   // `list_directory` is where patterns without a directory part are matched:

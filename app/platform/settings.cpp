@@ -1,1 +1,158 @@
-// to be written
+#include "app/platform/settings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "app/platform/errors.h"
+
+namespace kova {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string Trim(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) {
+      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The lines of the file without their line feeds; nothing when it cannot be read.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// The section name of a "[name]" line.
+std::optional<std::string> SectionOf(const std::string& line) {
+  std::string trimmed = Trim(line);
+  if (trimmed.size() < 2 || trimmed.front() != '[') return std::nullopt;
+  std::size_t close = trimmed.find(']');
+  if (close == std::string::npos) return std::nullopt;
+  return Trim(trimmed.substr(1, close - 1));
+}
+
+// The key of a "key=value" line, and the value behind the "=".
+bool SplitEntry(const std::string& line, std::string& key, std::string& value) {
+  std::size_t equals = line.find('=');
+  if (equals == std::string::npos) return false;
+  key = Trim(line.substr(0, equals));
+  value = line.substr(equals + 1);
+  return true;
+}
+
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.string();
+}
+
+void WriteWhole(const std::string& path, const std::string& content) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw SettingsWriteError(FullPath(path));
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < content.size()) {
+    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) ok = false;
+  if (!ok) throw SettingsWriteError(FullPath(path));
+}
+
+}  // namespace
+
+std::string ReadProfileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& default_value) {
+  auto lines = ReadLines(path);
+  if (!lines) return default_value.substr(0, kProfileValueLimit);
+  bool in_section = false;
+  for (const std::string& line : *lines) {
+    if (auto name = SectionOf(line)) {
+      in_section = SameName(*name, section);
+      continue;
+    }
+    std::string entry_key;
+    std::string entry_value;
+    if (in_section && SplitEntry(line, entry_key, entry_value) && SameName(entry_key, key)) {
+      return Trim(entry_value).substr(0, kProfileValueLimit);
+    }
+  }
+  return default_value.substr(0, kProfileValueLimit);
+}
+
+void WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  std::vector<std::string> lines = ReadLines(path).value_or(std::vector<std::string>{});
+  const std::string entry = key + "=" + value;
+
+  bool in_section = false;
+  bool section_found = false;
+  std::size_t insert_at = lines.size();  // behind the last entry of the section
+  bool done = false;
+  for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+    if (auto name = SectionOf(lines[i])) {
+      if (in_section) break;  // the section ended without the key
+      in_section = SameName(*name, section);
+      if (in_section) {
+        section_found = true;
+        insert_at = i + 1;
+      }
+      continue;
+    }
+    if (!in_section) continue;
+    std::string entry_key;
+    std::string entry_value;
+    if (SplitEntry(lines[i], entry_key, entry_value) && SameName(entry_key, key)) {
+      lines[i] = entry;
+      done = true;
+    } else if (!Trim(lines[i]).empty()) {
+      insert_at = i + 1;
+    }
+  }
+  if (!done) {
+    if (section_found) {
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), entry);
+    } else {
+      lines.push_back("[" + section + "]");
+      lines.push_back(entry);
+    }
+  }
+
+  std::string content;
+  for (const std::string& line : lines) content += line + "\n";
+  WriteWhole(path, content);
+}
+
+}  // namespace kova

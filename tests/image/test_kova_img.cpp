@@ -11,8 +11,8 @@
 #include "app/platform/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
-#include "recording_ui.h"
-#include "temp_dir.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
 
 namespace kova {
 namespace {

@@ -1,0 +1,213 @@
+// The settings file, the file search and the current directory of the
+// platform layer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/platform/errors.h"
+#include "app/platform/file_search.h"
+#include "app/platform/process.h"
+#include "app/platform/settings.h"
+#include "conversion_test_util.h"
+#include "support/temp_dir.h"
+
+namespace kova {
+namespace {
+
+using testing::CurrentDirGuard;
+using testing::ReadAllBytes;
+using testing::TempDir;
+using testing::WriteText;
+
+std::string ReadText(const std::string& path) {
+  auto bytes = ReadAllBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// --- Settings file -----------------------------------------------------------
+
+TEST(Settings, ReadingAMissingFileGivesTheDefaultAndCreatesNothing) {
+  TempDir dir;
+  const std::string path = dir.file("tarvo2kova.ini");
+  EXPECT_EQ(ReadProfileString(path, "files", "edit1"), "");
+  EXPECT_EQ(ReadProfileString(path, "files", "edit1", "fallback"), "fallback");
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(Settings, WritingCreatesFileSectionAndKeys) {
+  TempDir dir;
+  const std::string path = dir.file("tarvo2kova.ini");
+  WriteProfileString(path, "files", "edit1", "/data/*.asc");
+  WriteProfileString(path, "files", "edit2", "out.img");
+  EXPECT_EQ(ReadText(path), "[files]\nedit1=/data/*.asc\nedit2=out.img\n");
+  EXPECT_EQ(ReadProfileString(path, "files", "edit1"), "/data/*.asc");
+  EXPECT_EQ(ReadProfileString(path, "files", "edit2"), "out.img");
+}
+
+TEST(Settings, RewritingKeepsOtherSectionsKeysAndLines) {
+  TempDir dir;
+  const std::string path = dir.file("a.ini");
+  WriteText(
+      path,
+      "; kept comment\n[window]\nleft=10\n\n[Files]\nEDIT1=old\nother=x\n\n[more]\nedit1=y\n");
+  WriteProfileString(path, "files", "edit1", "new");
+  WriteProfileString(path, "FILES", "edit2", "second");
+  EXPECT_EQ(ReadText(path),
+            "; kept comment\n[window]\nleft=10\n\n[Files]\nedit1=new\nother=x\nedit2=second\n\n"
+            "[more]\nedit1=y\n");
+  EXPECT_EQ(ReadProfileString(path, "more", "EDIT1"), "y");
+  EXPECT_EQ(ReadProfileString(path, "window", "left"), "10");
+  EXPECT_EQ(ReadProfileString(path, "window", "missing", "d"), "d");
+  EXPECT_EQ(ReadProfileString(path, "nosection", "edit1", "d"), "d");
+}
+
+TEST(Settings, AValueReadBackIsCutTo2047Characters) {
+  TempDir dir;
+  const std::string path = dir.file("a.ini");
+  const std::string long_value(3000, 'v');
+  WriteProfileString(path, "files", "edit1", long_value);
+  EXPECT_EQ(ReadProfileString(path, "files", "edit1"), std::string(2047, 'v'));
+  WriteProfileString(path, "files", "edit1", std::string(2047, 'w'));
+  EXPECT_EQ(ReadProfileString(path, "files", "edit1"), std::string(2047, 'w'));
+}
+
+TEST(Settings, AFileThatCannotBeWrittenRaisesUnableToWrite) {
+  TempDir dir;
+  WriteText(dir.file("plain"), "x");
+  const std::vector<std::string> unwritable = {
+      dir.file("missing-folder/tarvo2kova.ini"),  // folder does not exist
+      dir.file("plain/tarvo2kova.ini"),           // folder is a file
+      dir.path().string(),                        // the name is a folder
+  };
+  for (const std::string& path : unwritable) {
+    SCOPED_TRACE(path);
+    try {
+      WriteProfileString(path, "files", "edit1", "x");
+      ADD_FAILURE() << "no error";
+    } catch (const SettingsWriteError& error) {
+      EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
+    }
+  }
+}
+
+// --- File search ---------------------------------------------------------------
+
+struct MaskCase {
+  std::string name;
+  std::string mask;
+  bool matches;
+};
+
+class MaskMatching : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(MaskMatching, MatchesAsExpected) {
+  EXPECT_EQ(MatchesMask(GetParam().name, GetParam().mask), GetParam().matches)
+      << GetParam().name << " against " << GetParam().mask;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, MaskMatching,
+    ::testing::Values(MaskCase{"rain.asc", "*.asc", true}, MaskCase{"RAIN.ASC", "*.asc", true},
+                      MaskCase{"rain.asc", "*.ASC", true}, MaskCase{"rain.asc.bak", "*.asc", false},
+                      MaskCase{"rain1.asc", "rain?.asc", true},
+                      MaskCase{"rain.asc", "rain?.asc", false},
+                      MaskCase{"rain12.asc", "rain?.asc", false},
+                      MaskCase{"a.b.asc", "*.*.asc", true}, MaskCase{"grid", "*", true},
+                      MaskCase{"", "*", true}, MaskCase{"grid", "", false},
+                      MaskCase{"abcabd", "*abd", true}, MaskCase{"abcab", "a*b*b", true},
+                      MaskCase{"aXbXc", "a*c", true}, MaskCase{"aXbXd", "a*c", false},
+                      MaskCase{"rain.asc", "r**n.a*c", true}, MaskCase{"rain", "rain*", true}));
+
+class FileSearch : public ::testing::Test {
+ protected:
+  void Touch(const std::string& name) { WriteText(dir_.file(name), "x"); }
+  std::vector<std::string> Find(const std::string& masks) {
+    return FindFiles(dir_.path().string(), masks);
+  }
+  TempDir dir_;
+};
+
+TEST_F(FileSearch, ListsMatchingRegularFilesSortedIgnoringCase) {
+  for (const char* name :
+       {"b.asc", "A.asc", "c.ASC", "a.txt", "_x.asc", "Z.asc", "10.asc", "9.asc"}) {
+    Touch(name);
+  }
+  EXPECT_EQ(Find("*.asc"), (std::vector<std::string>{"10.asc", "9.asc", "_x.asc", "A.asc", "b.asc",
+                                                     "c.ASC", "Z.asc"}));
+}
+
+TEST_F(FileSearch, NamesThatDifferOnlyInCaseAreOrderedBytewise) {
+  for (const char* name : {"grid.asc", "Grid.asc", "GRID.asc"}) Touch(name);
+  EXPECT_EQ(Find("*"), (std::vector<std::string>{"GRID.asc", "Grid.asc", "grid.asc"}));
+}
+
+TEST_F(FileSearch, SeveralMasksListAFileOnceForEveryMaskItMatches) {
+  for (const char* name : {"a.asc", "b.grd", "c.txt"}) Touch(name);
+  EXPECT_EQ(Find("*.asc;*.grd"), (std::vector<std::string>{"a.asc", "b.grd"}));
+  EXPECT_EQ(Find("*.asc;a*"), (std::vector<std::string>{"a.asc", "a.asc"}));
+  EXPECT_EQ(Find(";*.txt;"), (std::vector<std::string>{"c.txt"}));
+  EXPECT_TRUE(Find("*.none").empty());
+}
+
+TEST_F(FileSearch, LeavesOutHiddenFilesAndDirectoriesButFollowsLinks) {
+  Touch("seen.asc");
+  Touch(".hidden.asc");
+  std::filesystem::create_directory(dir_.file("folder.asc"));
+  std::filesystem::create_symlink(dir_.file("seen.asc"), dir_.file("link.asc"));
+  std::filesystem::create_directory_symlink(dir_.file("folder.asc"), dir_.file("dirlink.asc"));
+  std::filesystem::create_symlink(dir_.file("gone"), dir_.file("dangling.asc"));
+  EXPECT_EQ(Find("*.asc"), (std::vector<std::string>{"link.asc", "seen.asc"}));
+}
+
+TEST_F(FileSearch, AMissingDirectoryRaisesFileNotFound) {
+  try {
+    FindFiles(dir_.file("missing"), "*");
+    FAIL() << "no error";
+  } catch (const FileError& error) {
+    EXPECT_EQ(std::string(error.what()), "File not found");
+  }
+}
+
+// --- Program path and current directory ------------------------------------------
+
+TEST(Process, ProgramDirectoryHoldsTheProgram) {
+  const std::string dir = ProgramDirectory();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_EQ(dir.front(), '/');
+  EXPECT_EQ(ProgramPath().substr(0, dir.size()), dir);
+  EXPECT_TRUE(std::filesystem::is_regular_file(ProgramPath()));
+}
+
+TEST(Process, SetCurrentDirectoryChangesItAndReportsMissingOnes) {
+  CurrentDirGuard guard;
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("sub"));
+  SetCurrentDirectory(dir.file("sub") + "/");
+  EXPECT_EQ(CurrentDirectory(), std::filesystem::canonical(dir.file("sub")).string());
+  SetCurrentDirectory("..");
+  EXPECT_EQ(CurrentDirectory(), std::filesystem::canonical(dir.path()).string());
+
+  struct Missing {
+    std::string path;
+    std::string text;
+  };
+  for (const Missing& missing :
+       {Missing{dir.file("nosuch"), "File not found"},
+        Missing{dir.file("nosuch/"), "File not found"},
+        Missing{dir.file("nosuch/deeper"), "Invalid filename"}, Missing{"", "Invalid filename"}}) {
+    SCOPED_TRACE(missing.path);
+    try {
+      SetCurrentDirectory(missing.path);
+      ADD_FAILURE() << "no error";
+    } catch (const FileError& error) {
+      EXPECT_EQ(std::string(error.what()), missing.text);
+    }
+  }
+  EXPECT_EQ(CurrentDirectory(), std::filesystem::canonical(dir.path()).string());
+}
+
+}  // namespace
+}  // namespace kova
