@@ -1,1 +1,507 @@
-// to be written
+#include "app/grid_reader.h"
+
+#include <locale.h>  // newlocale, strtold_l
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "app/platform/errors.h"
+#include "app/platform/file.h"
+
+namespace kova {
+
+namespace {
+
+using grid_detail::FloatStatus;
+
+// Powers of ten that are exact in the 64-bit significand of the extended
+// type: 5^27 < 2^64, so 10^0 .. 10^27 carry no rounding.
+constexpr long double kExactPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                             1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                             1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                             1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+constexpr int kMaxExactPower = 27;
+constexpr int kMaxFastDigits = 19;  // 10^19 - 1 < 2^64
+
+// The same for double: integers up to 2^53 and 10^0 .. 10^22 (5^22 < 2^53).
+constexpr double kExactDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactDoublePower = 22;
+// 10^-k rounded to double, k = 0 .. 22.
+constexpr double kDoubleTenths[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                    1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                    1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+constexpr std::uint64_t kMaxExactDoubleInteger = std::uint64_t{1} << 53;
+
+// True when `d`, a normal value within the float range, lies exactly halfway
+// between two neighbouring floats: of the 29 significand bits that a float
+// lacks, only the top one is set.
+inline bool IsFloatMidpoint(double d) {
+  return (std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFu) == 0x10000000u;
+}
+
+// True when `d` (as IsFloatMidpoint) lies within 4 double ulps of a float
+// midpoint.
+inline bool NearFloatMidpoint(double d) {
+  return (std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFu) - (0x10000000u - 4) <= 8;
+}
+
+inline bool IsDigit(char ch) {
+  return static_cast<unsigned char>(ch - '0') < 10;
+}
+
+inline bool IsBlank(unsigned char ch) {
+  return ch <= 32;
+}
+
+constexpr char kEndOfText = 26;
+
+// A "C" locale object for the exact conversion, so that the process's
+// locale (which a window toolkit may switch) never matters.
+locale_t CLocale() {
+  static const locale_t kLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  if (kLocale == static_cast<locale_t>(nullptr)) throw std::bad_alloc();
+  return kLocale;
+}
+
+template <typename Real>
+inline FloatStatus NarrowToFloat(Real x, float& value) {
+  float f = static_cast<float>(x);
+  if (std::isinf(f)) return FloatStatus::kOverflow;
+  value = f;
+  return FloatStatus::kOk;
+}
+
+// A decimal number as read from its text: value = significand * 10^exponent
+// when `digits` (significant digits, leading zeros not counted) is at most 19.
+struct Decimal {
+  std::uint64_t significand = 0;
+  int exponent = 0;
+  int digits = 0;
+  bool negative = false;
+  bool valid = false;  // the text up to the returned position is a number
+};
+
+// Reads the longest number at `p`: [sign] digits [. digits] [(E|e) [sign]
+// digits], with at least one mantissa digit or the ".". Returns where it
+// stopped; `d.valid` is false when what was read is no number (no mantissa,
+// or an "E" without exponent digits).
+inline const char* ScanDecimal(const char* p, const char* end, Decimal& d) {
+  d.negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    d.negative = *p == '-';
+    ++p;
+  }
+  const char* const mantissa = p;
+  while (p != end && *p == '0') ++p;
+  // Digits beyond the 19th wrap the significand; it is then not used.
+  std::uint64_t s = 0;
+  const char* digits_from = p;
+  while (p != end && IsDigit(*p)) s = s * 10 + static_cast<unsigned>(*p++ - '0');
+  int digits = static_cast<int>(p - digits_from);
+  int exponent = 0;
+  bool seen = p != mantissa;
+  if (p != end && *p == '.') {
+    seen = true;
+    const char* fraction = ++p;
+    if (digits == 0) {
+      while (p != end && *p == '0') ++p;
+    }
+    digits_from = p;
+    while (p != end && IsDigit(*p)) s = s * 10 + static_cast<unsigned>(*p++ - '0');
+    digits += static_cast<int>(p - digits_from);
+    exponent = -static_cast<int>(p - fraction);
+  }
+  d.valid = seen;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+      negative = *p == '-';
+      ++p;
+    }
+    if (p == end || !IsDigit(*p)) d.valid = false;
+    int written = 0;
+    for (; p != end && IsDigit(*p); ++p) {
+      if (written < 100000) written = written * 10 + (*p - '0');  // saturates far out of range
+    }
+    exponent += negative ? -written : written;
+  }
+  d.significand = s;
+  d.exponent = exponent;
+  d.digits = digits;
+  return p;
+}
+
+// Exact decimal to extended conversion of the checked text of a number with
+// at least one non-zero digit.
+FloatStatus ConvertExact(const char* begin, const char* end, float& value) {
+  std::string text(begin, end);  // NUL-terminated copy
+  char* stop = nullptr;
+  long double x = strtold_l(text.c_str(), &stop, CLocale());
+  if (stop != text.c_str() + text.size()) return FloatStatus::kInvalid;
+  if (std::isinf(x)) return FloatStatus::kOverflow;
+  return NarrowToFloat(x, value);
+}
+
+// The value of a scanned number whose text is [begin, end): decimal to
+// extended, correctly rounded, then to float.
+inline FloatStatus DecimalToFloat(const Decimal& d, const char* begin, const char* end,
+                                  float& value, bool allow_fast, bool* took_fast) {
+  if (took_fast) *took_fast = false;
+  if (d.digits == 0) {
+    value = d.negative ? -0.0f : 0.0f;
+    if (took_fast) *took_fast = true;
+    return FloatStatus::kOk;
+  }
+  if (!allow_fast || d.digits > kMaxFastDigits || d.exponent > kMaxExactPower ||
+      d.exponent < -kMaxExactPower) {
+    return ConvertExact(begin, end, value);
+  }
+  if (took_fast) *took_fast = true;
+  if (d.significand <= kMaxExactDoubleInteger && d.exponent <= kMaxExactDoublePower &&
+      d.exponent >= -kMaxExactDoublePower) {
+    // One correctly rounded double operation on exact operands. Rounding
+    // the decimal to double and then to float gives the same float as
+    // rounding it to extended and then to float, unless a rounding lands
+    // exactly on a float midpoint: the extended result can only do so when
+    // the double result does too, as the double grid is the coarser one.
+    double x = static_cast<double>(d.significand);
+    if (d.exponent >= 0) {
+      x *= kExactDoublePowersOfTen[d.exponent];
+    } else {
+      // A product with the rounded tenth is within 2 ulps of the decimal.
+      // Unless that is near a float midpoint, the decimal and the product
+      // lie between the same two midpoints and round to the same float;
+      // this spares the much slower division.
+      double y = x * kDoubleTenths[-d.exponent];
+      if (!NearFloatMidpoint(y)) return NarrowToFloat(d.negative ? -y : y, value);
+      x /= kExactDoublePowersOfTen[-d.exponent];
+    }
+    if (!IsFloatMidpoint(x)) return NarrowToFloat(d.negative ? -x : x, value);
+  }
+  // Both operands are exact, so one correctly rounded extended operation
+  // gives the correctly rounded extended value of the decimal.
+  long double x = static_cast<long double>(d.significand);
+  if (d.exponent >= 0) {
+    x *= kExactPowersOfTen[d.exponent];
+  } else {
+    x /= kExactPowersOfTen[-d.exponent];
+  }
+  return NarrowToFloat(d.negative ? -x : x, value);
+}
+
+inline FloatStatus ConvertFloat(const char* begin, const char* end, float& value, bool allow_fast,
+                                bool* took_fast) {
+  if (took_fast) *took_fast = false;
+  Decimal d;
+  if (ScanDecimal(begin, end, d) != end || !d.valid) return FloatStatus::kInvalid;
+  return DecimalToFloat(d, begin, end, value, allow_fast, took_fast);
+}
+
+[[noreturn]] void ThrowInvalidFloat(std::string_view token) {
+  throw ConvertError("'" + std::string(token) + "' is not a valid floating point value");
+}
+
+inline float FloatOrThrow(FloatStatus status, float value, std::string_view token) {
+  if (status == FloatStatus::kOk) return value;
+  if (status == FloatStatus::kInvalid) ThrowInvalidFloat(token);
+  throw FloatOverflowError();
+}
+
+inline float ConvertFloatOrThrow(std::string_view token) {
+  float value = 0.0f;
+  FloatStatus status =
+      ConvertFloat(token.data(), token.data() + token.size(), value, true, nullptr);
+  return FloatOrThrow(status, value, token);
+}
+
+}  // namespace
+
+namespace grid_detail {
+
+FloatStatus ConvertGridFloat(std::string_view token, float& value, bool allow_fast,
+                             bool* took_fast) {
+  return ConvertFloat(token.data(), token.data() + token.size(), value, allow_fast, took_fast);
+}
+
+}  // namespace grid_detail
+
+float ParseGridFloat(const std::string& token) {
+  return ConvertFloatOrThrow(token);
+}
+
+std::int32_t ParseGridInteger(const std::string& token) {
+  const char* p = token.data();
+  const char* const end = p + token.size();
+  while (p != end && *p == ' ') ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  unsigned base = 10;
+  if (p != end && *p == '$') {
+    base = 16;
+    ++p;
+  } else if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    base = 16;
+    p += 2;
+  }
+  const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+  std::uint64_t magnitude = 0;
+  bool ok = p != end;
+  for (; ok && p != end; ++p) {
+    unsigned digit;
+    char ch = *p;
+    if (ch >= '0' && ch <= '9') {
+      digit = static_cast<unsigned>(ch - '0');
+    } else if (base == 16 && ch >= 'a' && ch <= 'f') {
+      digit = static_cast<unsigned>(ch - 'a' + 10);
+    } else if (base == 16 && ch >= 'A' && ch <= 'F') {
+      digit = static_cast<unsigned>(ch - 'A' + 10);
+    } else {
+      ok = false;
+      break;
+    }
+    magnitude = magnitude * base + digit;
+    if (magnitude > limit) ok = false;
+  }
+  if (!ok) throw ConvertError("'" + token + "' is not a valid integer value");
+  return negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
+                  : static_cast<std::int32_t>(magnitude);
+}
+
+void GridValues::Clear() {
+  for (int r = 0; r < kMaxGridRows; ++r) cells_[r].fill(0.0f);
+}
+
+// The open grid file and its token reader. Tokens end at a space or a line
+// feed; every other character, carriage return and tab included, belongs to
+// the token, and characters of codes 0 to 32 are trimmed from both ends of
+// it. A code 26 ends the text. The file is read block by block; a token that
+// runs over the end of a block is moved to the front of the buffer first.
+struct GridReader::Impl {
+  BinaryFile file;
+  std::string path;
+  std::unique_ptr<char[]> buffer{new char[kGridReadBlockSize + kMaxGridTokenLength]};
+  std::size_t pos = 0;
+  std::size_t end = 0;
+  bool no_more_input = false;  // the physical end or a code 26 was met
+  bool header_read = false;
+
+  void Reset() {
+    pos = 0;
+    end = 0;
+    no_more_input = false;
+    header_read = false;
+  }
+
+  // Reads the next block into the buffer from `keep` on; false at the end.
+  bool ReadBlock(std::size_t keep) {
+    if (no_more_input) return false;
+    std::size_t n = file.Read(buffer.get() + keep, kGridReadBlockSize);
+    if (n < kGridReadBlockSize) no_more_input = true;
+    end = keep + n;
+    return n != 0;
+  }
+
+  [[noreturn]] void ThrowTokenTooLong() const {
+    throw ConversionError("Grid file " + path + " holds a token longer than " +
+                          std::to_string(kMaxGridTokenLength) + " characters");
+  }
+
+  // Moves to the first character of the next token (above code 32); false
+  // at the end of the text. Leading characters up to code 32 are separators
+  // or trimmed away.
+  bool SkipToToken() {
+    for (;;) {
+      const char* data = buffer.get();
+      while (pos < end && IsBlank(static_cast<unsigned char>(data[pos]))) {
+        if (data[pos] == kEndOfText) {
+          end = pos;
+          no_more_input = true;
+          return false;
+        }
+        ++pos;
+      }
+      if (pos < end) return true;
+      pos = 0;
+      if (!ReadBlock(0)) {
+        end = 0;
+        return false;
+      }
+    }
+  }
+
+  // Takes the token that starts at `pos`, trimmed. The view stays valid
+  // until the buffer is next read.
+  std::string_view TakeToken() {
+    std::size_t start = pos;
+    bool text_ended = false;
+    for (;;) {
+      const char* data = buffer.get();
+      while (pos < end) {
+        char ch = data[pos];
+        if (ch == ' ' || ch == '\n') break;
+        if (ch == kEndOfText) {
+          text_ended = true;
+          break;
+        }
+        ++pos;
+      }
+      if (pos < end || no_more_input) break;
+      std::size_t length = pos - start;
+      if (length > kMaxGridTokenLength) ThrowTokenTooLong();
+      std::memmove(buffer.get(), buffer.get() + start, length);
+      start = 0;
+      pos = length;
+      if (!ReadBlock(length)) {
+        end = length;
+        break;
+      }
+    }
+    if (pos - start > kMaxGridTokenLength) ThrowTokenTooLong();
+    std::size_t stop = pos;
+    if (text_ended) {
+      end = pos;
+      no_more_input = true;
+    } else if (pos < end) {
+      ++pos;  // the separator
+    }
+    while (stop > start && IsBlank(static_cast<unsigned char>(buffer[stop - 1]))) --stop;
+    return std::string_view(buffer.get() + start, stop - start);
+  }
+
+  bool NextToken(std::string_view& token) {
+    if (!SkipToToken()) return false;
+    token = TakeToken();
+    return true;
+  }
+};
+
+GridReader::GridReader() : impl_(std::make_unique<Impl>()) {}
+GridReader::~GridReader() = default;
+
+void GridReader::Close() {
+  impl_->Reset();
+  impl_->file.Close();
+}
+
+void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
+  Impl& in = *impl_;
+  in.Reset();
+  in.file.Open(path, FileAccess::ReadOnly);
+  in.path = path;
+  std::string_view token;
+  for (int number = 1; number <= 12; ++number) {
+    if (!in.NextToken(token)) {
+      throw ConversionError("Grid file " + path + " ends before its header is complete");
+    }
+    switch (number) {
+      case 2:
+        header.GridCols = ParseGridInteger(std::string(token));
+        break;
+      case 4:
+        header.GridRows = ParseGridInteger(std::string(token));
+        break;
+      case 6:
+        header.GridLeft = ConvertFloatOrThrow(token);
+        break;
+      case 8:
+        header.GridBottom = ConvertFloatOrThrow(token);
+        break;
+      case 10:
+        header.CellSize = ConvertFloatOrThrow(token);
+        break;
+      case 12:
+        header.NoDataText = std::string(token);
+        break;
+      default:
+        break;  // keywords
+    }
+  }
+  if (header.GridCols < 1 || header.GridRows < 1) {
+    throw ConversionError("Grid file " + path + " gives a grid of " +
+                          std::to_string(header.GridCols) + " columns and " +
+                          std::to_string(header.GridRows) + " rows; both must be at least 1");
+  }
+  in.header_read = true;
+}
+
+void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
+                                float& value_max) {
+  Impl& in = *impl_;
+  if (!in.file.IsOpen() || !in.header_read) throw FileError(103);
+  const std::int32_t cols = header.GridCols;
+  const std::int64_t expected = std::int64_t{header.GridCols} * header.GridRows;
+  const std::string_view no_data = header.NoDataText;
+  float low = kValueMinStart;
+  float high = kValueMaxStart;
+  value_min = low;
+  value_max = high;
+  std::int32_t r = 1;
+  std::int32_t c = 1;
+  std::int64_t count = 0;
+  while (in.SkipToToken()) {
+    float value = 0.0f;
+    bool valid_value = true;
+    // Most tokens are a number followed directly by a space or a line feed:
+    // read the number straight from the buffer. Anything else takes the
+    // general way through the trimmed token.
+    const char* begin = in.buffer.get() + in.pos;
+    const char* limit = in.buffer.get() + in.end;
+    Decimal d;
+    const char* stop = ScanDecimal(begin, limit, d);
+    if (d.valid && stop != limit && (*stop == ' ' || *stop == '\n')) {
+      std::string_view token(begin, static_cast<std::size_t>(stop - begin));
+      if (token.size() > kMaxGridTokenLength) in.ThrowTokenTooLong();
+      in.pos += token.size() + 1;
+      if (token == no_data) {
+        valid_value = false;
+      } else {
+        FloatStatus status = DecimalToFloat(d, begin, stop, value, true, nullptr);
+        value = FloatOrThrow(status, value, token);
+      }
+    } else {
+      std::string_view token = in.TakeToken();
+      if (token == no_data) {
+        valid_value = false;
+      } else {
+        value = ConvertFloatOrThrow(token);
+      }
+    }
+    if (valid_value) {
+      if (value > high) high = value;
+      if (value < low) low = value;
+    } else {
+      value = kNoDataMarker;
+    }
+    if (c > kMaxGridCols || r > kMaxGridRows) throw RangeError();
+    if (count == expected) {
+      throw ConversionError("Grid file " + in.path + " holds more than the " +
+                            std::to_string(expected) + " values of its " +
+                            std::to_string(header.GridCols) + " columns and " +
+                            std::to_string(header.GridRows) + " rows");
+    }
+    values.at(r, c) = value;
+    ++count;
+    if (++c > cols) {
+      ++r;
+      c = 1;
+    }
+  }
+  if (count < expected) {
+    throw ConversionError("Grid file " + in.path + " holds only " + std::to_string(count) +
+                          " of the " + std::to_string(expected) + " values of its " +
+                          std::to_string(header.GridCols) + " columns and " +
+                          std::to_string(header.GridRows) + " rows");
+  }
+  value_min = low;
+  value_max = high;
+}
+
+}  // namespace kova

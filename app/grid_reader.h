@@ -4,9 +4,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kova {
 
@@ -15,6 +17,12 @@ inline constexpr int kMaxGridCols = 800;
 inline constexpr float kNoDataMarker = -10000000.0f;
 inline constexpr float kValueMinStart = 99999997952.0f;  // nearest float to 1e11
 inline constexpr float kValueMaxStart = -1000000000.0f;
+
+// The file is read in blocks of this size; memory does not grow with it.
+inline constexpr std::size_t kGridReadBlockSize = 64 * 1024;
+// No token of a grid file may be longer (counted from its first character
+// above code 32 to the space or line feed that ends it).
+inline constexpr std::size_t kMaxGridTokenLength = 4096;
 
 struct GridHeader {
   std::int32_t GridCols = 0;
@@ -49,7 +57,8 @@ class GridReader {
   // Opens the grid file and reads the twelve header tokens. Raises the file
   // error of the open, ConvertError for a header number that is not one, and
   // ConversionError (naming the file) for a text that ends before the twelfth
-  // token or for GridCols or GridRows below 1.
+  // token, for GridCols or GridRows below 1, or for a token longer than
+  // kMaxGridTokenLength.
   void ReadGridHeader(const std::string& path, GridHeader& header);
 
   // Reads the rest of the file into `values` and finds the smallest and
@@ -57,7 +66,7 @@ class GridReader {
   // ConvertError for a value that is not a number, RangeError for a value
   // beyond column 800 or row 300, FloatOverflowError for one beyond the float
   // range, and ConversionError (naming the file) for fewer or more values
-  // than GridCols x GridRows.
+  // than GridCols x GridRows or for an overlong token. The file stays open.
   void ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
                       float& value_max);
 
@@ -79,5 +88,19 @@ float ParseGridFloat(const std::string& token);
 // or "$" / "0x" hexadecimal; 32-bit signed range. Raises ConvertError
 // "'%s' is not a valid integer value".
 std::int32_t ParseGridInteger(const std::string& token);
+
+namespace grid_detail {
+
+enum class FloatStatus { kOk, kInvalid, kOverflow };
+
+// The decimal conversion without raising. With `allow_fast` the common case
+// (at most 19 significant digits, decimal exponent within +-27) is computed
+// with exact double or extended arithmetic, giving the same float as the
+// exact way; otherwise, and always without `allow_fast`, the exact library
+// conversion is used. `took_fast`, when given, tells which way was taken.
+FloatStatus ConvertGridFloat(std::string_view token, float& value, bool allow_fast = true,
+                             bool* took_fast = nullptr);
+
+}  // namespace grid_detail
 
 }  // namespace kova

@@ -1,0 +1,716 @@
+// Tests of the Tarvo ASCII grid reader: the two number conversions, the
+// tokenizer, header and values of grid files, and the mended faults.
+#include "app/grid_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cfloat>
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/platform/errors.h"
+#include "support/temp_dir.h"
+
+namespace kova {
+namespace {
+
+using grid_detail::ConvertGridFloat;
+using grid_detail::FloatStatus;
+using testing::TempDir;
+using testing::WriteText;
+
+std::string Hex(float f) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", std::bit_cast<std::uint32_t>(f));
+  return text;
+}
+
+// Runs `action` and returns the message of the error of type E it raises.
+template <typename E, typename F>
+std::string ErrorText(F&& action) {
+  try {
+    action();
+  } catch (const E& error) {
+    return error.what();
+  } catch (const std::exception& other) {
+    return std::string("wrong error type: ") + other.what();
+  }
+  return "no error";
+}
+
+// ---------------------------------------------------------------------------
+// Whole-number conversion
+
+struct IntCase {
+  const char* token;
+  std::int32_t value;
+};
+
+void PrintTo(const IntCase& c, std::ostream* os) {
+  *os << c.token;
+}
+
+class GoodIntegerTokens : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(GoodIntegerTokens, Convert) {
+  EXPECT_EQ(ParseGridInteger(GetParam().token), GetParam().value) << GetParam().token;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GoodIntegerTokens,
+    ::testing::Values(IntCase{"0", 0}, IntCase{"12", 12}, IntCase{"  12", 12}, IntCase{"007", 7},
+                      IntCase{"+7", 7}, IntCase{"-7", -7}, IntCase{"2147483647", 2147483647},
+                      IntCase{"-2147483648", std::numeric_limits<std::int32_t>::min()},
+                      IntCase{"$FF", 255}, IntCase{"$ff", 255}, IntCase{"0x1A", 26},
+                      IntCase{"0X1a", 26}, IntCase{"-$10", -16}, IntCase{"$7FFFFFFF", 2147483647},
+                      IntCase{"-0x80000000", std::numeric_limits<std::int32_t>::min()}));
+
+class BadIntegerTokens : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BadIntegerTokens, RaiseConvertError) {
+  std::string token = GetParam();
+  EXPECT_EQ(ErrorText<ConvertError>([&] { ParseGridInteger(token); }),
+            "'" + token + "' is not a valid integer value");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadIntegerTokens,
+                         ::testing::Values("", " ", "+", "-", "2147483648", "-2147483649",
+                                           "99999999999999999999", "$80000000", "$FFFFFFFF", "$",
+                                           "0x", "x1A", "$-1", "0x1G", "+-1", "12 ", "12a", "1.0",
+                                           "1e3", "1,5", "\t12"));
+
+// ---------------------------------------------------------------------------
+// Decimal conversion
+
+struct FloatCase {
+  const char* token;
+  float value;
+};
+
+void PrintTo(const FloatCase& c, std::ostream* os) {
+  *os << c.token;
+}
+
+class GoodFloatTokens : public ::testing::TestWithParam<FloatCase> {};
+
+TEST_P(GoodFloatTokens, ConvertBitExactly) {
+  float got = ParseGridFloat(GetParam().token);
+  EXPECT_EQ(Hex(got), Hex(GetParam().value)) << GetParam().token << " gave " << got;
+}
+
+// 1 + 2^-24, the midpoint between 1 and the next float, is
+// 1.000000059604644775390625. A decimal a little above it that rounds to the
+// midpoint in extended precision then rounds to even, down to 1.
+INSTANTIATE_TEST_SUITE_P(
+    Table, GoodFloatTokens,
+    ::testing::Values(FloatCase{"0", 0.0f}, FloatCase{"-0", -0.0f}, FloatCase{"1.5", 1.5f},
+                      FloatCase{"-.5", -0.5f}, FloatCase{"5.", 5.0f}, FloatCase{".", 0.0f},
+                      FloatCase{"+2.25", 2.25f}, FloatCase{"1e3", 1000.0f},
+                      FloatCase{"1E+3", 1000.0f}, FloatCase{"2.5e-1", 0.25f},
+                      FloatCase{"-9999", -9999.0f}, FloatCase{"-9999.0", -9999.0f},
+                      FloatCase{"0.1", 0.1f}, FloatCase{"123.456", 123.456f},
+                      FloatCase{"1e-50", 0.0f}, FloatCase{"-1e-50", -0.0f},
+                      FloatCase{"3.4028234e38", FLT_MAX}, FloatCase{"1e-45", 1e-45f},
+                      FloatCase{"00000000000000000000000001.5", 1.5f},
+                      FloatCase{"1.00000005960464477539062500001", 1.0f},
+                      FloatCase{"1.000000059604644775390625", 1.0f},
+                      FloatCase{"1.00000005960464478", 1.00000012f},
+                      FloatCase{"3.402823567797336616e38", FLT_MAX},
+                      FloatCase{"16777217", 16777216.0f}, FloatCase{"16777219", 16777220.0f},
+                      FloatCase{"-8388608.5", -8388608.0f}, FloatCase{"8388609.5", 8388610.0f},
+                      // Short decimals whose double rounding lands on a float midpoint
+                      // while the extended one does not.
+                      FloatCase{"76.0140266418457", 0x1.300e5cp+6f},
+                      FloatCase{"76.01402664184571", 0x1.300e5ep+6f},
+                      FloatCase{"0.01277233799919486", 0x1.a28622p-7f},
+                      FloatCase{"7.76985098127625e-6", 0x1.04b684p-17f}));
+
+class BadFloatTokens : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BadFloatTokens, RaiseConvertError) {
+  std::string token = GetParam();
+  EXPECT_EQ(ErrorText<ConvertError>([&] { ParseGridFloat(token); }),
+            "'" + token + "' is not a valid floating point value");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadFloatTokens,
+                         ::testing::Values("", "nan", "NaN", "inf", "-inf", "infinity", "0x1p3",
+                                           "0x10", "1e", "1e+", "1E-", "e5", "+", "-", "+-1", "--1",
+                                           "1,5", "1.5.0", "1..5", "1e5.0", "1e2e3", " 1", "1 ",
+                                           "1\t2", "1\r", "12a", "1d5", "1.5f", "$10", "1_000"));
+
+class OverflowingFloatTokens : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OverflowingFloatTokens, RaiseFloatOverflow) {
+  EXPECT_EQ(ErrorText<FloatOverflowError>([&] { ParseGridFloat(GetParam()); }),
+            "Floating point overflow");
+}
+
+// The last one lies below the float overflow threshold 2^128 - 2^103 but
+// rounds onto it in extended precision, and from there to even: infinity.
+INSTANTIATE_TEST_SUITE_P(Table, OverflowingFloatTokens,
+                         ::testing::Values("1e39", "-1e39", "3.5e38", "1e5000", "-1e99999999999",
+                                           "10000000000000000000000000000000000000000",
+                                           "3.4028235677973366163e38"));
+
+// ---------------------------------------------------------------------------
+// The fast conversion against the exact one
+
+// "W e q" as text, W with 1 to 19 digits.
+std::string DecimalText(bool negative, std::uint64_t w, int q) {
+  std::string text = negative ? "-" : "";
+  return text.append(std::to_string(w)).append("e").append(std::to_string(q));
+}
+
+// The point halfway between a random float of binary exponent lo .. lo +
+// span - 1 and the next float up; exact in extended precision.
+long double RandomMidpoint(std::mt19937_64& rng, int lo, int span) {
+  int exponent = lo + static_cast<int>(rng() % static_cast<unsigned>(span));
+  float f = std::ldexp(1.0f + static_cast<float>(rng() % (1u << 23)) / 8388608.0f, exponent);
+  long double below = f;
+  long double above = std::nextafter(f, INFINITY);
+  return below + (above - below) / 2;
+}
+
+TEST(FastConversion, AgreesWithExactConversionBitForBit) {
+  std::mt19937_64 rng(0x5EEDF00Dull);
+  std::vector<std::string> tokens;
+  // Random decimals of every length, written in assorted forms.
+  for (int i = 0; i < 120000; ++i) {
+    int digits = 1 + static_cast<int>(rng() % 19);
+    std::string mantissa;
+    for (int d = 0; d < digits; ++d) mantissa += static_cast<char>('0' + rng() % 10);
+    int point = static_cast<int>(rng() % (digits + 1));
+    std::string text = rng() % 2 ? "-" : "";
+    text.append(mantissa, 0, point).append(".").append(mantissa, point);
+    if (rng() % 2) text.append("e").append(std::to_string(static_cast<int>(rng() % 61) - 30));
+    tokens.push_back(text);
+  }
+  // Decimals next to float midpoints: a midpoint rounded to 15, 16 or 19
+  // digits, and its neighbours there. With 15 or 16 digits the double way
+  // applies, and some of these round onto the midpoint in double but not in
+  // extended precision.
+  for (int i = 0; i < 90000; ++i) {
+    const int digits = std::array{15, 16, 19}[i % 3];
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*Le", digits - 1, RandomMidpoint(rng, -40, 100));
+    std::string s = text;
+    std::uint64_t w = std::stoull(s.substr(0, 1) + s.substr(2, digits - 1));
+    int q = std::stoi(s.substr(s.find('e') + 1)) - (digits - 1);
+    bool negative = rng() % 2;
+    for (std::uint64_t n : {w - 1, w, w + 1}) tokens.push_back(DecimalText(negative, n, q));
+  }
+  // Exact midpoints of at most 19 digits, and the same nudged upwards.
+  for (int i = 0; i < 20000; ++i) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%.40Lf", RandomMidpoint(rng, 9, 52));
+    std::string s = text;
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+    tokens.push_back(s);
+    tokens.push_back(s + (s.find('.') == std::string::npos ? ".1" : "1"));
+  }
+
+  int fast = 0;
+  int failures = 0;
+  for (const std::string& token : tokens) {
+    float quick = 0.0f;
+    float exact = 0.0f;
+    bool took_fast = false;
+    FloatStatus a = ConvertGridFloat(token, quick, true, &took_fast);
+    FloatStatus b = ConvertGridFloat(token, exact, false);
+    fast += took_fast;
+    if (a != b || std::bit_cast<std::uint32_t>(quick) != std::bit_cast<std::uint32_t>(exact)) {
+      if (++failures <= 20) {
+        ADD_FAILURE() << token << ": fast " << Hex(quick) << " status " << static_cast<int>(a)
+                      << ", exact " << Hex(exact) << " status " << static_cast<int>(b);
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+  // Most of the decimals must actually have gone the fast way.
+  EXPECT_GT(fast, static_cast<int>(tokens.size() * 3 / 4)) << "of " << tokens.size();
+}
+
+// ---------------------------------------------------------------------------
+// Grid files
+
+std::string Header(int cols, int rows, const std::string& no_data = "-9999") {
+  return "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) +
+         "\nxllcorner -10.5\nyllcorner 20.25\ncellsize 0.5\nNODATA_value " + no_data + "\n";
+}
+
+struct GridRead {
+  GridHeader header;
+  std::vector<float> cells;  // GridCols x GridRows, row by row
+  float min = 0;
+  float max = 0;
+};
+
+GridRead ReadGridFile(const std::string& path) {
+  GridReader reader;
+  GridRead out;
+  GridValues values;
+  reader.ReadGridHeader(path, out.header);
+  reader.ReadGridValues(out.header, values, out.min, out.max);
+  reader.Close();
+  for (int r = 1; r <= std::min(out.header.GridRows, kMaxGridRows); ++r) {
+    for (int c = 1; c <= std::min(out.header.GridCols, kMaxGridCols); ++c) {
+      out.cells.push_back(values.at(r, c));
+    }
+  }
+  return out;
+}
+
+GridRead ReadGridText(const std::string& text) {
+  TempDir dir;
+  WriteText(dir.file("grid.asc"), text);
+  return ReadGridFile(dir.file("grid.asc"));
+}
+
+constexpr float M = kNoDataMarker;
+
+struct GoodGrid {
+  const char* name;
+  std::string text;
+  int cols;
+  int rows;
+  std::string no_data;
+  std::vector<float> cells;
+  float min;
+  float max;
+};
+
+void PrintTo(const GoodGrid& g, std::ostream* os) {
+  *os << g.name;
+}
+
+class GoodGrids : public ::testing::TestWithParam<GoodGrid> {};
+
+TEST_P(GoodGrids, Read) {
+  const GoodGrid& g = GetParam();
+  GridRead got = ReadGridText(g.text);
+  EXPECT_EQ(got.header.GridCols, g.cols);
+  EXPECT_EQ(got.header.GridRows, g.rows);
+  EXPECT_EQ(got.header.NoDataText, g.no_data);
+  EXPECT_EQ(got.cells, g.cells);
+  EXPECT_EQ(Hex(got.min), Hex(g.min)) << got.min;
+  EXPECT_EQ(Hex(got.max), Hex(g.max)) << got.max;
+}
+
+std::string GoodGridName(const ::testing::TestParamInfo<GoodGrid>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GoodGrids,
+    ::testing::Values(
+        GoodGrid{"LineFeeds", Header(2, 2) + "1 2\n3 4\n", 2, 2, "-9999", {1, 2, 3, 4}, 1, 4},
+        GoodGrid{"CarriageReturnLineFeeds",
+                 "ncols 2\r\nnrows 2\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n"
+                 "NODATA_value -9999\r\n1 -9999\r\n3 4\r\n",
+                 2,
+                 2,
+                 "-9999",
+                 {1, M, 3, 4},
+                 1,
+                 4},
+        GoodGrid{"BlankLinesAndRunsOfSpaces",
+                 "\n\n  ncols    2\n\n nrows 2   \n\nxllcorner 0 yllcorner 0 cellsize 1\n"
+                 "NODATA_value   -9999\n\n\n   1     2\n\n  3   4   \n\n\n",
+                 2,
+                 2,
+                 "-9999",
+                 {1, 2, 3, 4},
+                 1,
+                 4},
+        GoodGrid{"LineBreaksCarryNoMeaning",
+                 Header(3, 2) + "1\n2 3 4\n5\n6",
+                 3,
+                 2,
+                 "-9999",
+                 {1, 2, 3, 4, 5, 6},
+                 1,
+                 6},
+        GoodGrid{"LastValueWithoutLineFeed",
+                 Header(2, 1) + "1 -2.5",
+                 2,
+                 1,
+                 "-9999",
+                 {1, -2.5f},
+                 -2.5f,
+                 1},
+        GoodGrid{"ControlCharactersTrimmed",
+                 Header(2, 1) + "\t1\t\x01 \r\r \x1f 2\r\r\n",
+                 2,
+                 1,
+                 "-9999",
+                 {1, 2},
+                 1,
+                 2},
+        GoodGrid{"CodeTwentySixEndsTheText",
+                 Header(2, 1) + "1 2\x1a 3 4 junk",
+                 2,
+                 1,
+                 "-9999",
+                 {1, 2},
+                 1,
+                 2},
+        GoodGrid{"CodeTwentySixEndsATokenInside",
+                 Header(2, 1) + "1 2\x1a"
+                                "5",
+                 2,
+                 1,
+                 "-9999",
+                 {1, 2},
+                 1,
+                 2},
+        GoodGrid{"NoDataComparedAsText",
+                 Header(4, 1) + "-9999 -9999.0 5 -9999\n",
+                 4,
+                 1,
+                 "-9999",
+                 {M, -9999, 5, M},
+                 -9999,
+                 5},
+        GoodGrid{"FirstValueSetsBothExtremes", Header(1, 1) + "7\n", 1, 1, "-9999", {7}, 7, 7},
+        GoodGrid{"NoValidValueKeepsStartValues",
+                 Header(2, 1) + "-9999 -9999\n",
+                 2,
+                 1,
+                 "-9999",
+                 {M, M},
+                 kValueMinStart,
+                 kValueMaxStart},
+        GoodGrid{"KeywordsAreIgnored",
+                 "a 2\nb 1\nxllcenter 0\nyllcenter 0\nsize 1\nmissing NA\n1 NA\n",
+                 2,
+                 1,
+                 "NA",
+                 {1, M},
+                 1,
+                 1},
+        GoodGrid{"HeaderWithoutNoDataLine",
+                 "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5 6 6 8\n",
+                 2,
+                 1,
+                 "6",
+                 {M, 8},
+                 8,
+                 8},
+        GoodGrid{"HexadecimalSizes",
+                 "ncols $2\nnrows 0x1\nx 0\ny 0\nc 1\nn -1\n1 2\n",
+                 2,
+                 1,
+                 "-1",
+                 {1, 2},
+                 1,
+                 2},
+        GoodGrid{"NoDataTextKeepsLetterCase",
+                 Header(3, 1, "NaN") + "NaN 1 NaN\n",
+                 3,
+                 1,
+                 "NaN",
+                 {M, 1, M},
+                 1,
+                 1}),
+    GoodGridName);
+
+TEST(GridHeader, ReadsAllSixValues) {
+  TempDir dir;
+  WriteText(dir.file("g.asc"), Header(2, 1) + "1 2\n");
+  GridReader reader;
+  GridHeader header;
+  reader.ReadGridHeader(dir.file("g.asc"), header);
+  EXPECT_EQ(header.GridCols, 2);
+  EXPECT_EQ(header.GridRows, 1);
+  EXPECT_EQ(header.GridLeft, -10.5f);
+  EXPECT_EQ(header.GridBottom, 20.25f);
+  EXPECT_EQ(header.CellSize, 0.5f);
+  EXPECT_EQ(header.NoDataText, "-9999");
+}
+
+// Errors: the expected text may hold {path}, the grid file's name.
+enum class Kind { kConvert, kRange, kOverflow, kConversion };
+
+struct BadGrid {
+  const char* name;
+  std::string text;
+  Kind kind;
+  std::string message;
+};
+
+void PrintTo(const BadGrid& g, std::ostream* os) {
+  *os << g.name;
+}
+
+class BadGrids : public ::testing::TestWithParam<BadGrid> {};
+
+TEST_P(BadGrids, RaiseTheirError) {
+  const BadGrid& g = GetParam();
+  TempDir dir;
+  std::string path = dir.file("grid.asc");
+  WriteText(path, g.text);
+  std::string expected = g.message;
+  if (auto at = expected.find("{path}"); at != std::string::npos) expected.replace(at, 6, path);
+  auto read = [&] { ReadGridFile(path); };
+  std::string got;
+  switch (g.kind) {
+    case Kind::kConvert:
+      got = ErrorText<ConvertError>(read);
+      break;
+    case Kind::kRange:
+      got = ErrorText<RangeError>(read);
+      break;
+    case Kind::kOverflow:
+      got = ErrorText<FloatOverflowError>(read);
+      break;
+    case Kind::kConversion:
+      got = ErrorText<ConversionError>(read);
+      break;
+  }
+  EXPECT_EQ(got, expected);
+}
+
+std::string BadGridName(const ::testing::TestParamInfo<BadGrid>& info) {
+  return info.param.name;
+}
+
+std::string Values(int count) {
+  std::string text;
+  for (int i = 1; i <= count; ++i) text += std::to_string(i) + (i % 10 ? " " : "\n");
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadGrids,
+    ::testing::Values(
+        BadGrid{"TabJoinsTwoNumbers", Header(2, 1) + "1\t2 3\n", Kind::kConvert,
+                "'1\t2' is not a valid floating point value"},
+        BadGrid{"ExtraHeaderLine", "title my grid\n" + Header(1, 1) + "1\n", Kind::kConvert,
+                "'my' is not a valid integer value"},
+        BadGrid{"ExtraKeywordBecomesValue", Header(1, 1) + "flags 1\n", Kind::kConvert,
+                "'flags' is not a valid floating point value"},
+        BadGrid{"IntegerWithDecimals", "ncols 2.0\nnrows 1\n", Kind::kConvert,
+                "'2.0' is not a valid integer value"},
+        BadGrid{"CommaInHeader", "ncols 1\nnrows 1\nxllcorner 1,5\n", Kind::kConvert,
+                "'1,5' is not a valid floating point value"},
+        BadGrid{"TrailingCarriageReturnInsideToken", Header(2, 1) + "1\r\r2 3\n", Kind::kConvert,
+                "'1\r\r2' is not a valid floating point value"},
+        BadGrid{"ValueOverflow", Header(2, 1) + "1 1e39\n", Kind::kOverflow,
+                "Floating point overflow"},
+        BadGrid{"HeaderOverflow", "ncols 1\nnrows 1\nx 0\ny 0\ncellsize 1e39\n", Kind::kOverflow,
+                "Floating point overflow"},
+        BadGrid{"ColumnBeyond800", Header(801, 1) + Values(801), Kind::kRange, "Range check error"},
+        BadGrid{"RowBeyond300", Header(1, 301) + Values(301), Kind::kRange, "Range check error"},
+        BadGrid{"SurplusBeyondRow300", Header(1, 300) + Values(301), Kind::kRange,
+                "Range check error"},
+        BadGrid{"BadValueBeforeRangeCheck", Header(1, 300) + Values(300) + "x\n", Kind::kConvert,
+                "'x' is not a valid floating point value"},
+        BadGrid{"EmptyFile", "", Kind::kConversion,
+                "Grid file {path} ends before its header is complete"},
+        BadGrid{"HeaderEndsAtToken11", "ncols 1\nnrows 1\nx 0\ny 0\ncellsize 1\nNODATA_value\n",
+                Kind::kConversion, "Grid file {path} ends before its header is complete"},
+        BadGrid{"HeaderCutByCodeTwentySix", "ncols 1\nnrows 1\x1a x 0\ny 0\nc 1\nn -1\n1\n",
+                Kind::kConversion, "Grid file {path} ends before its header is complete"},
+        BadGrid{"ZeroColumns", Header(0, 2), Kind::kConversion,
+                "Grid file {path} gives a grid of 0 columns and 2 rows; both must be at least 1"},
+        BadGrid{"NegativeRows", Header(3, -1) + "1 2 3\n", Kind::kConversion,
+                "Grid file {path} gives a grid of 3 columns and -1 rows; both must be at least 1"},
+        BadGrid{"FewerValues", Header(2, 2) + "1 2 3\n", Kind::kConversion,
+                "Grid file {path} holds only 3 of the 4 values of its 2 columns and 2 rows"},
+        BadGrid{"NoValuesAtAll", Header(2, 2), Kind::kConversion,
+                "Grid file {path} holds only 0 of the 4 values of its 2 columns and 2 rows"},
+        BadGrid{"FewerValuesBeforeCodeTwentySix", Header(2, 2) + "1 2 3\x1a 4\n", Kind::kConversion,
+                "Grid file {path} holds only 3 of the 4 values of its 2 columns and 2 rows"},
+        BadGrid{"FewerValuesWideGrid", Header(801, 1) + "1\n", Kind::kConversion,
+                "Grid file {path} holds only 1 of the 801 values of its 801 columns and 1 rows"},
+        BadGrid{"MoreValues", Header(2, 2) + "1 2 3 4 5\n", Kind::kConversion,
+                "Grid file {path} holds more than the 4 values of its 2 columns and 2 rows"},
+        BadGrid{"MoreValuesNoData", Header(2, 1) + "1 2 -9999\n", Kind::kConversion,
+                "Grid file {path} holds more than the 2 values of its 2 columns and 1 rows"}),
+    BadGridName);
+
+TEST(GridLimits, LargestGridFillsEveryCell) {
+  std::string text = Header(kMaxGridCols, kMaxGridRows);
+  for (int r = 1; r <= kMaxGridRows; ++r) {
+    for (int c = 1; c <= kMaxGridCols; ++c) text += std::to_string(r * 1000 + c) + " ";
+    text += "\n";
+  }
+  GridRead got = ReadGridText(text);
+  ASSERT_EQ(got.cells.size(), static_cast<std::size_t>(kMaxGridCols * kMaxGridRows));
+  EXPECT_EQ(got.cells.front(), 1001.0f);
+  EXPECT_EQ(got.cells[kMaxGridCols], 2001.0f);
+  EXPECT_EQ(got.cells.back(), 300800.0f);
+  EXPECT_EQ(got.min, 1001.0f);
+  EXPECT_EQ(got.max, 300800.0f);
+}
+
+TEST(GridFile, MissingFileAndMissingDirectory) {
+  TempDir dir;
+  GridReader reader;
+  GridHeader header;
+  EXPECT_EQ(ErrorText<FileError>([&] { reader.ReadGridHeader(dir.file("none.asc"), header); }),
+            "File not found");
+  EXPECT_EQ(
+      ErrorText<FileError>([&] { reader.ReadGridHeader(dir.file("nodir") + "/none.asc", header); }),
+      "Invalid filename");
+}
+
+TEST(GridFile, OneReaderReadsTwoFilesInTurn) {
+  TempDir dir;
+  WriteText(dir.file("a.asc"), Header(3, 1) + "1 2 3 4 5 6 7");  // would be surplus
+  WriteText(dir.file("b.asc"), Header(1, 2, "x") + "x 9\n");
+  GridReader reader;
+  GridHeader header;
+  GridValues values;
+  float lo = 0;
+  float hi = 0;
+  reader.ReadGridHeader(dir.file("a.asc"), header);
+  reader.ReadGridHeader(dir.file("b.asc"), header);  // a.asc is left behind unread
+  reader.ReadGridValues(header, values, lo, hi);
+  EXPECT_EQ(header.GridCols, 1);
+  EXPECT_EQ(header.NoDataText, "x");
+  EXPECT_EQ(values.at(1, 1), kNoDataMarker);
+  EXPECT_EQ(values.at(2, 1), 9.0f);
+  EXPECT_EQ(lo, 9.0f);
+  EXPECT_EQ(hi, 9.0f);
+}
+
+// ---------------------------------------------------------------------------
+// Files larger than one read block
+
+// A grid of 800 columns over three read blocks whose values are i + 0.5,
+// except that `token` (value `token_value`) starts at byte `offset`.
+struct BigGrid {
+  std::string text;
+  std::vector<float> cells;
+};
+
+BigGrid GridWithTokenAt(std::size_t offset, const std::string& token, float token_value) {
+  BigGrid g;
+  g.text = "ncols 800\nnrows RRR\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+  auto add_value = [&g] {
+    std::string value = std::to_string(g.cells.size()) + ".5";
+    g.cells.push_back(static_cast<float>(g.cells.size()) + 0.5f);
+    return value;
+  };
+  for (;;) {
+    std::string next = std::to_string(g.cells.size()) + ".5 ";
+    if (g.text.size() + next.size() > offset) break;
+    g.text += add_value() + " ";
+  }
+  g.text.append(offset - g.text.size(), ' ');
+  g.text += token + "\n";
+  g.cells.push_back(token_value);
+  while (g.text.size() < 3 * kGridReadBlockSize || g.cells.size() % kMaxGridCols != 0) {
+    g.text += add_value() + (g.cells.size() % 7 ? " " : "\r\n");
+  }
+  char rows[32];
+  std::snprintf(rows, sizeof rows, "%03zu", g.cells.size() / kMaxGridCols);
+  g.text.replace(g.text.find("RRR"), 3, rows);
+  return g;
+}
+
+void ExpectBigGrid(const BigGrid& g) {
+  GridRead got = ReadGridText(g.text);
+  ASSERT_EQ(got.cells.size(), g.cells.size());
+  for (std::size_t i = 0; i < g.cells.size(); ++i) {
+    ASSERT_EQ(got.cells[i], g.cells[i]) << "value " << i;
+  }
+  float lo = kValueMinStart;
+  float hi = kValueMaxStart;
+  for (float v : g.cells) {
+    if (v == kNoDataMarker) continue;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
+  EXPECT_EQ(got.min, lo);
+  EXPECT_EQ(got.max, hi);
+}
+
+// The token "-123456.75" (10 characters) starts `shift` bytes before the end
+// of the first block: 0 starts it in the second block, 10 ends it at the end
+// of the first, 11 puts its line feed there too.
+class StraddlingToken : public ::testing::TestWithParam<int> {};
+
+TEST_P(StraddlingToken, IsReadWhole) {
+  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - GetParam(), "-123456.75", -123456.75f));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shifts, StraddlingToken, ::testing::Values(0, 1, 2, 5, 9, 10, 11, 12));
+
+TEST(StraddlingNoData, IsComparedWhole) {
+  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - 3, "-9999", kNoDataMarker));
+}
+
+// "1.000...0": the value 1 written with `length` characters.
+std::string LongOne(std::size_t length) {
+  return "1." + std::string(length - 2, '0');
+}
+
+TEST(LongToken, LongestTokenStraddlingTheBlockEndIsRead) {
+  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - 2000, LongOne(kMaxGridTokenLength), 1.0f));
+}
+
+TEST(LongToken, LongerTokenIsRejectedNamingTheFile) {
+  for (std::size_t offset : {std::size_t{1000}, kGridReadBlockSize - 2000}) {
+    BigGrid g = GridWithTokenAt(offset, LongOne(kMaxGridTokenLength + 1), 1.0f);
+    TempDir dir;
+    std::string path = dir.file("long.asc");
+    WriteText(path, g.text);
+    EXPECT_EQ(ErrorText<ConversionError>([&] { ReadGridFile(path); }),
+              "Grid file " + path + " holds a token longer than 4096 characters")
+        << "token at " << offset;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Independence of the C locale
+
+TEST(Locale, CommaDecimalLocaleDoesNotChangeTheReading) {
+  std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+    FAIL() << "The locale de_DE.UTF-8 is missing. Generate it with: "
+              "sed -i 's/^# *de_DE.UTF-8/de_DE.UTF-8/' /etc/locale.gen && locale-gen";
+  }
+  // A locale that really decimal-commas, or the test proves nothing.
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  EXPECT_STREQ(probe, "1,5");
+
+  GridRead got;
+  std::string comma_error;
+  std::string exact_error;
+  try {
+    got = ReadGridText(
+        "ncols 4\nnrows 1\nxllcorner -10.5\nyllcorner 2.5e1\ncellsize 0.25\nNODATA_value -1\n"
+        "1.5 -1 123.456 1.0000000596046447753906250000001\n");
+    comma_error = ErrorText<ConvertError>([] { ParseGridFloat("1,5"); });
+    exact_error = ErrorText<ConvertError>([] { ParseGridFloat("1.5,0000000000000000000001"); });
+  } catch (...) {
+    std::setlocale(LC_ALL, saved.c_str());
+    throw;
+  }
+  std::setlocale(LC_ALL, saved.c_str());
+
+  EXPECT_EQ(got.header.GridLeft, -10.5f);
+  EXPECT_EQ(got.header.GridBottom, 25.0f);
+  EXPECT_EQ(got.header.CellSize, 0.25f);
+  EXPECT_EQ(got.cells, (std::vector<float>{1.5f, kNoDataMarker, 123.456f, 1.0f}));
+  EXPECT_EQ(comma_error, "'1,5' is not a valid floating point value");
+  EXPECT_EQ(exact_error, "'1.5,0000000000000000000001' is not a valid floating point value");
+}
+
+}  // namespace
+}  // namespace kova
