@@ -49,9 +49,9 @@ long double NextReal48Down(long double x) {
 }
 
 // The code quotient of value v, computed as the image component computes it
-// when writing a row.
-long double CodeQuotient(long double v, long double offset, long double factor) {
-  return (v - offset) / factor;
+// when writing a row: at extended precision, then rounded to a double.
+double CodeQuotient(long double v, long double offset, long double factor) {
+  return static_cast<double>((v - offset) / factor);
 }
 
 std::int16_t ToInt16(std::int32_t value) {
