@@ -113,18 +113,18 @@ struct RunBuffers {
   std::array<double, kRowBufferLength> row{};
 };
 
-// Smallest and largest valid value of the cells the grid header covers.
-// A cell holding the no-data marker is no data, whatever values the grid
-// holds elsewhere; value_max < value_min when no cell is valid.
+// Smallest and largest valid value of the cells the grid header covers;
+// value_max < value_min when no cell is valid.
 void FindValueRange(const GridHeader& header, const GridValues& values, float& value_min,
                     float& value_max) {
   value_min = std::numeric_limits<float>::infinity();
   value_max = -std::numeric_limits<float>::infinity();
   for (int r = 1; r <= header.GridRows; ++r) {
     const float* row = values.row(r);
+    const bool* no_data = values.no_data_row(r);
     for (int c = 0; c < header.GridCols; ++c) {
+      if (no_data[c]) continue;
       const float v = row[c];
-      if (v == kNoDataMarker) continue;
       if (v < value_min) value_min = v;
       if (v > value_max) value_max = v;
     }
@@ -259,8 +259,9 @@ void ConvertFile(TKovaImg& image, const std::string& template_path, const std::s
   const double no_data = std::numeric_limits<double>::quiet_NaN();
   for (int r = 1; r <= header.GridRows; ++r) {
     const float* cells = buffers.values.row(r);
+    const bool* missing = buffers.values.no_data_row(r);
     for (int c = 0; c < header.GridCols; ++c) {
-      buffers.row[c] = cells[c] == kNoDataMarker ? no_data : static_cast<double>(cells[c]);
+      buffers.row[c] = missing[c] ? no_data : static_cast<double>(cells[c]);
     }
     image.WriteRow(std::span<const double>(buffers.row), static_cast<double>(r - 1));
   }

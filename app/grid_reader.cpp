@@ -276,7 +276,10 @@ std::int32_t ParseGridInteger(const std::string& token) {
 }
 
 void GridValues::Clear() {
-  for (int r = 0; r < kMaxGridRows; ++r) cells_[r].fill(0.0f);
+  for (int r = 0; r < kMaxGridRows; ++r) {
+    cells_[r].fill(0.0f);
+    no_data_[r].fill(false);
+  }
 }
 
 // The open grid file and its token reader. Tokens end at a space or a line
@@ -477,8 +480,6 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
     if (valid_value) {
       if (value > high) high = value;
       if (value < low) low = value;
-    } else {
-      value = kNoDataMarker;
     }
     if (c > kMaxGridCols || r > kMaxGridRows) throw RangeError();
     if (count == expected) {
@@ -487,7 +488,11 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
                             std::to_string(header.GridCols) + " columns and " +
                             std::to_string(header.GridRows) + " rows");
     }
-    values.at(r, c) = value;
+    if (valid_value) {
+      values.Store(r, c, value);
+    } else {
+      values.StoreNoData(r, c);
+    }
     ++count;
     if (++c > cols) {
       ++r;

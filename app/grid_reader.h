@@ -34,17 +34,37 @@ struct GridHeader {
 };
 
 // The fixed 300 x 800 grid of a conversion run, rows and columns from 1.
+// A no-data cell holds kNoDataMarker and is also flagged as such, so that a
+// valid value equal to the marker is never taken for a missing one.
 class GridValues {
  public:
-  GridValues() : cells_(std::make_unique<Row[]>(kMaxGridRows)) { Clear(); }
-  void Clear();  // all cells 0
+  GridValues()
+      : cells_(std::make_unique<Row[]>(kMaxGridRows)),
+        no_data_(std::make_unique<FlagRow[]>(kMaxGridRows)) {
+    Clear();
+  }
+  void Clear();  // all cells 0 and valid
   float& at(int row, int col) { return cells_[row - 1][col - 1]; }
   float at(int row, int col) const { return cells_[row - 1][col - 1]; }
   const float* row(int r) const { return cells_[r - 1].data(); }
 
+  // Stores a cell: a value, or no data (the marker, flagged).
+  void Store(int row, int col, float value) {
+    cells_[row - 1][col - 1] = value;
+    no_data_[row - 1][col - 1] = false;
+  }
+  void StoreNoData(int row, int col) {
+    cells_[row - 1][col - 1] = kNoDataMarker;
+    no_data_[row - 1][col - 1] = true;
+  }
+  bool IsNoData(int row, int col) const { return no_data_[row - 1][col - 1]; }
+  const bool* no_data_row(int r) const { return no_data_[r - 1].data(); }
+
  private:
   using Row = std::array<float, kMaxGridCols>;
+  using FlagRow = std::array<bool, kMaxGridCols>;
   std::unique_ptr<Row[]> cells_;
+  std::unique_ptr<FlagRow[]> no_data_;
 };
 
 class GridReader {

@@ -20,8 +20,8 @@ namespace {
 // The grid text, generated the same way every time.
 std::string MaximumGridText() {
   std::string text =
-      "ncols 800\nnrows 300\nxllcorner -180.0\nyllcorner -67.5\ncellsize 0.45\n"
-      "NODATA_value -9999\n";
+      "columns 800\nrows 300\nleft -180.0\nbottom -67.5\ncell 0.45\n"
+      "nodata -9999\n";
   std::mt19937 rng(20240611u);
   std::uniform_int_distribution<int> value(-999999, 999999);  // thousandths
   char number[32];

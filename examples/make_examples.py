@@ -57,11 +57,11 @@ def rain_field(dekad, rng):
 
 def grid_text(grid):
     lines = [
-        f"ncolumns {COLUMNS}",
-        f"nrows {ROWS}",
+        f"columns {COLUMNS}",
+        f"rows {ROWS}",
         f"leftedge {LEFT:.1f}",
         f"bottomedge {BOTTOM:.1f}",
-        f"cellsize {CELL:.1f}",
+        f"cell {CELL:.1f}",
         f"nodata {NO_DATA}",
     ]
     for cells in grid:

@@ -97,7 +97,7 @@ bool WriteSampleGrid(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   QByteArray text =
-      "ncols 40\nnrows 20\nxllcorner 20.0\nyllcorner 55.0\ncellsize 0.25\nNODATA_value -9999\n";
+      "columns 40\nrows 20\nleft 20.0\nbottom 55.0\ncell 0.25\nnodata -9999\n";
   for (int row = 0; row < 20; ++row) {
     for (int col = 0; col < 40; ++col) {
       text +=

@@ -24,8 +24,8 @@ inline std::string GridText(int cols, int rows, double left, double bottom, doub
                             const std::string& no_data = "-9999") {
   std::ostringstream text;
   text.precision(9);
-  text << "ncolumns " << cols << "\nnrows " << rows << "\nleftedge " << left << "\nbottomedge "
-       << bottom << "\ncellsize " << cell << "\nnodata " << no_data << "\n";
+  text << "columns " << cols << "\nrows " << rows << "\nleftedge " << left << "\nbottomedge "
+       << bottom << "\ncell " << cell << "\nnodata " << no_data << "\n";
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (std::isnan(values[i])) {
       text << no_data;

@@ -246,8 +246,8 @@ TEST(FastConversion, AgreesWithExactConversionBitForBit) {
 // Grid files
 
 std::string Header(int cols, int rows, const std::string& no_data = "-9999") {
-  return "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) +
-         "\nxllcorner -10.5\nyllcorner 20.25\ncellsize 0.5\nNODATA_value " + no_data + "\n";
+  return "columns " + std::to_string(cols) + "\nrows " + std::to_string(rows) +
+         "\nleft -10.5\nbottom 20.25\ncell 0.5\nnodata " + no_data + "\n";
 }
 
 struct GridRead {
@@ -317,8 +317,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GoodGrid{"LineFeeds", Header(2, 2) + "1 2\n3 4\n", 2, 2, "-9999", {1, 2, 3, 4}, 1, 4},
         GoodGrid{"CarriageReturnLineFeeds",
-                 "ncols 2\r\nnrows 2\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n"
-                 "NODATA_value -9999\r\n1 -9999\r\n3 4\r\n",
+                 "columns 2\r\nrows 2\r\nleft 0\r\nbottom 0\r\ncell 1\r\n"
+                 "nodata -9999\r\n1 -9999\r\n3 4\r\n",
                  2,
                  2,
                  "-9999",
@@ -326,8 +326,8 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  4},
         GoodGrid{"BlankLinesAndRunsOfSpaces",
-                 "\n\n  ncols    2\n\n nrows 2   \n\nxllcorner 0 yllcorner 0 cellsize 1\n"
-                 "NODATA_value   -9999\n\n\n   1     2\n\n  3   4   \n\n\n",
+                 "\n\n  columns    2\n\n rows 2   \n\nleft 0 bottom 0 cell 1\n"
+                 "nodata   -9999\n\n\n   1     2\n\n  3   4   \n\n\n",
                  2,
                  2,
                  "-9999",
@@ -393,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kValueMinStart,
                  kValueMaxStart},
         GoodGrid{"KeywordsAreIgnored",
-                 "a 2\nb 1\nxllcenter 0\nyllcenter 0\nsize 1\nmissing NA\n1 NA\n",
+                 "a 2\nb 1\nleftcentre 0\nbottomcentre 0\nsize 1\nmissing NA\n1 NA\n",
                  2,
                  1,
                  "NA",
@@ -401,7 +401,7 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  1},
         GoodGrid{"HeaderWithoutNoDataLine",
-                 "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5 6 6 8\n",
+                 "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\n5 6 6 8\n",
                  2,
                  1,
                  "6",
@@ -409,7 +409,7 @@ INSTANTIATE_TEST_SUITE_P(
                  8,
                  8},
         GoodGrid{"HexadecimalSizes",
-                 "ncols $2\nnrows 0x1\nx 0\ny 0\nc 1\nn -1\n1 2\n",
+                 "columns $2\nrows 0x1\nx 0\ny 0\nc 1\nn -1\n1 2\n",
                  2,
                  1,
                  "-1",
@@ -501,15 +501,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "'my' is not a valid integer value"},
         BadGrid{"ExtraKeywordBecomesValue", Header(1, 1) + "flags 1\n", Kind::kConvert,
                 "'flags' is not a valid floating point value"},
-        BadGrid{"IntegerWithDecimals", "ncols 2.0\nnrows 1\n", Kind::kConvert,
+        BadGrid{"IntegerWithDecimals", "columns 2.0\nrows 1\n", Kind::kConvert,
                 "'2.0' is not a valid integer value"},
-        BadGrid{"CommaInHeader", "ncols 1\nnrows 1\nxllcorner 1,5\n", Kind::kConvert,
+        BadGrid{"CommaInHeader", "columns 1\nrows 1\nleft 1,5\n", Kind::kConvert,
                 "'1,5' is not a valid floating point value"},
         BadGrid{"TrailingCarriageReturnInsideToken", Header(2, 1) + "1\r\r2 3\n", Kind::kConvert,
                 "'1\r\r2' is not a valid floating point value"},
         BadGrid{"ValueOverflow", Header(2, 1) + "1 1e39\n", Kind::kOverflow,
                 "Floating point overflow"},
-        BadGrid{"HeaderOverflow", "ncols 1\nnrows 1\nx 0\ny 0\ncellsize 1e39\n", Kind::kOverflow,
+        BadGrid{"HeaderOverflow", "columns 1\nrows 1\nx 0\ny 0\ncell 1e39\n", Kind::kOverflow,
                 "Floating point overflow"},
         BadGrid{"ColumnBeyond800", Header(801, 1) + Values(801), Kind::kRange, "Range check error"},
         BadGrid{"RowBeyond300", Header(1, 301) + Values(301), Kind::kRange, "Range check error"},
@@ -519,9 +519,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "'x' is not a valid floating point value"},
         BadGrid{"EmptyFile", "", Kind::kConversion,
                 "Grid file {path} ends before its header is complete"},
-        BadGrid{"HeaderEndsAtToken11", "ncols 1\nnrows 1\nx 0\ny 0\ncellsize 1\nNODATA_value\n",
+        BadGrid{"HeaderEndsAtToken11", "columns 1\nrows 1\nx 0\ny 0\ncell 1\nnodata\n",
                 Kind::kConversion, "Grid file {path} ends before its header is complete"},
-        BadGrid{"HeaderCutByCodeTwentySix", "ncols 1\nnrows 1\x1a x 0\ny 0\nc 1\nn -1\n1\n",
+        BadGrid{"HeaderCutByCodeTwentySix", "columns 1\nrows 1\x1a x 0\ny 0\nc 1\nn -1\n1\n",
                 Kind::kConversion, "Grid file {path} ends before its header is complete"},
         BadGrid{"ZeroColumns", Header(0, 2), Kind::kConversion,
                 "Grid file {path} gives a grid of 0 columns and 2 rows; both must be at least 1"},
@@ -567,6 +567,24 @@ TEST(GridFile, MissingFileAndMissingDirectory) {
       "Invalid filename");
 }
 
+TEST(GridFile, NoDataCellsAreFlaggedApartFromTheirValue) {
+  TempDir dir;
+  WriteText(dir.file("m.asc"), Header(3, 1, "-9999") + "-10000000 -9999 -10000000.0\n");
+  GridReader reader;
+  GridHeader header;
+  GridValues values;
+  float lo = 0;
+  float hi = 0;
+  reader.ReadGridHeader(dir.file("m.asc"), header);
+  reader.ReadGridValues(header, values, lo, hi);
+  EXPECT_FALSE(values.IsNoData(1, 1)) << "a value equal to the marker is data";
+  EXPECT_TRUE(values.IsNoData(1, 2));
+  EXPECT_FALSE(values.IsNoData(1, 3));
+  EXPECT_EQ(values.at(1, 1), kNoDataMarker);
+  EXPECT_EQ(values.at(1, 2), kNoDataMarker);
+  EXPECT_EQ(lo, -10000000.0f);
+}
+
 TEST(GridFile, OneReaderReadsTwoFilesInTurn) {
   TempDir dir;
   WriteText(dir.file("a.asc"), Header(3, 1) + "1 2 3 4 5 6 7");  // would be surplus
@@ -599,7 +617,7 @@ struct BigGrid {
 
 BigGrid GridWithTokenAt(std::size_t offset, const std::string& token, float token_value) {
   BigGrid g;
-  g.text = "ncols 800\nnrows RRR\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+  g.text = "columns 800\nrows RRR\nleft 0\nbottom 0\ncell 1\nnodata -9999\n";
   auto add_value = [&g] {
     std::string value = std::to_string(g.cells.size()) + ".5";
     g.cells.push_back(static_cast<float>(g.cells.size()) + 0.5f);
@@ -694,7 +712,7 @@ TEST(Locale, CommaDecimalLocaleDoesNotChangeTheReading) {
   std::string exact_error;
   try {
     got = ReadGridText(
-        "ncols 4\nnrows 1\nxllcorner -10.5\nyllcorner 2.5e1\ncellsize 0.25\nNODATA_value -1\n"
+        "columns 4\nrows 1\nleft -10.5\nbottom 2.5e1\ncell 0.25\nnodata -1\n"
         "1.5 -1 123.456 1.0000000596046447753906250000001\n");
     comma_error = ErrorText<ConvertError>([] { ParseGridFloat("1,5"); });
     exact_error = ErrorText<ConvertError>([] { ParseGridFloat("1.5,0000000000000000000001"); });

@@ -371,15 +371,15 @@ TEST_P(BadGridRun, StopsWithAnErrorAndCreatesNoImage) {
 INSTANTIATE_TEST_SUITE_P(
     Grids, BadGridRun,
     ::testing::Values(
-        BadGridCase{"EndsBeforeToken12", "ncolumns 2\nnrows 1\nleft 0\nbottom 0\ncell 1\n", true},
-        BadGridCase{"TooFewValues", "ncolumns 2\nnrows 2\nl 0\nb 0\nc 1\nn -9999\n1 2\n3\n", true},
-        BadGridCase{"NoValues", "ncolumns 2\nnrows 2\nl 0\nb 0\nc 1\nn -9999\n", true},
-        BadGridCase{"TooManyValues", "ncolumns 2\nnrows 1\nl 0\nb 0\nc 1\nn -9999\n1 2\n3\n", true},
-        BadGridCase{"ZeroColumns", "ncolumns 0\nnrows 1\nl 0\nb 0\nc 1\nn -9999\n", true},
-        BadGridCase{"NegativeRows", "ncolumns 1\nnrows -2\nl 0\nb 0\nc 1\nn -9999\n1 2\n", true},
-        BadGridCase{"ColumnsBeyond16Bits", "ncolumns 40000\nnrows 1\nl 0\nb 0\nc 1\nn -9\n1\n",
+        BadGridCase{"EndsBeforeToken12", "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\n", true},
+        BadGridCase{"TooFewValues", "columns 2\nrows 2\nl 0\nb 0\nc 1\nn -9999\n1 2\n3\n", true},
+        BadGridCase{"NoValues", "columns 2\nrows 2\nl 0\nb 0\nc 1\nn -9999\n", true},
+        BadGridCase{"TooManyValues", "columns 2\nrows 1\nl 0\nb 0\nc 1\nn -9999\n1 2\n3\n", true},
+        BadGridCase{"ZeroColumns", "columns 0\nrows 1\nl 0\nb 0\nc 1\nn -9999\n", true},
+        BadGridCase{"NegativeRows", "columns 1\nrows -2\nl 0\nb 0\nc 1\nn -9999\n1 2\n", true},
+        BadGridCase{"ColumnsBeyond16Bits", "columns 40000\nrows 1\nl 0\nb 0\nc 1\nn -9\n1\n",
                     false},
-        BadGridCase{"ColumnsBeyond800", "ncolumns 801\nnrows 1\nl 0\nb 0\nc 1\nn -9\n" + Ones(801),
+        BadGridCase{"ColumnsBeyond800", "columns 801\nrows 1\nl 0\nb 0\nc 1\nn -9\n" + Ones(801),
                     false}),
     [](const ::testing::TestParamInfo<BadGridCase>& info) {
       return std::string(info.param.label);
@@ -562,6 +562,16 @@ TEST_F(ImageContents, NoDataNeverCollidesWithValuesBelowTheMarker) {
   EXPECT_EQ(raw.Pixel(0, 0), 0);
   EXPECT_EQ(raw.Pixel(0, 2), 254);
   EXPECT_EQ(raw.Pixel(1, 0), 254);
+}
+
+TEST_F(ImageContents, AValidValueEqualToTheMarkerIsData) {
+  ConvertAndCheck(dir_, template_path_, 3, 2, {-1e7, -2e7, kNoData, 0, -5e6, kNoData});
+  const RawImage raw = ReadRawImage(dir_.file("grid.img"));
+  EXPECT_EQ(raw.Pixel(0, 1), 0);
+  EXPECT_EQ(raw.Pixel(1, 0), 253);
+  EXPECT_NE(raw.Pixel(0, 0), 254) << "-10000000 written in the grid is a value";
+  EXPECT_EQ(raw.Pixel(0, 2), 254);
+  EXPECT_EQ(raw.Pixel(1, 2), 254);
 }
 
 TEST_F(ImageContents, ValuesBeyondTheReaderStartValuesUseTheWholeCodeRange) {

@@ -54,8 +54,8 @@ class FakeServices : public kova::WindowServices {
 
 // 4 x 3 cells, one missing; smallest value 0.5 (code 0), largest 10 (code 253).
 const char kGrid[] =
-    "ncols 4\r\nnrows 3\r\nxllcorner 10.5\r\nyllcorner 50.25\r\ncellsize 0.5\r\n"
-    "NODATA_value -9999\r\n"
+    "columns 4\r\nrows 3\r\nleft 10.5\r\nbottom 50.25\r\ncell 0.5\r\n"
+    "nodata -9999\r\n"
     "1.5 2.5 -9999 4.0\r\n0.5 3.25 7.75 1e1\r\n6 5.5 .5 9.125\r\n";
 constexpr qint64 kGridImageSize = 512 + 4 * 3;
 
@@ -439,11 +439,11 @@ void TestUnit1::errorInRun_data() {
   QTest::addColumn<bool>("settingsUnwritable");
   QTest::addColumn<QString>("text");  // %1: the settings file
   QTest::newRow("input missing") << QByteArray() << false << false << "File not found.";
-  QTest::newRow("header not a number") << QByteArray("ncols x4\nnrows 3\n") << false << false
+  QTest::newRow("header not a number") << QByteArray("columns x4\nrows 3\n") << false << false
                                        << "'x4' is not a valid integer value.";
   QTest::newRow("value with comma")
       << QByteArray(
-             "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9\n"
+             "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\nnodata -9\n"
              "1,5 2\n")
       << false << false << "'1,5' is not a valid floating point value.";
   QTest::newRow("template missing") << QByteArray(kGrid) << true << false << "File not found.";
