@@ -3,71 +3,16 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
-#include <unistd.h>  // getpid
-
 #include "app/grid_reader.h"
+#include "bench/max_grid.h"
 
 namespace {
 
-// The grid text, generated the same way every time.
-std::string MaximumGridText() {
-  std::string text =
-      "columns 800\nrows 300\nleft -180.0\nbottom -67.5\ncell 0.45\n"
-      "nodata -9999\n";
-  std::mt19937 rng(20240611u);
-  std::uniform_int_distribution<int> value(-999999, 999999);  // thousandths
-  char number[32];
-  for (int r = 0; r < kova::kMaxGridRows; ++r) {
-    for (int c = 0; c < kova::kMaxGridCols; ++c) {
-      if (c != 0) text += ' ';
-      if (rng() % 10 == 0) {
-        text += "-9999";
-        continue;
-      }
-      int v = value(rng);
-      std::snprintf(number, sizeof number, "%s%d.%03d", v < 0 ? "-" : "", std::abs(v) / 1000,
-                    std::abs(v) % 1000);
-      text += number;
-    }
-    text += "\r\n";
-  }
-  return text;
-}
-
-// The grid written once to a temporary file, removed at exit.
-class GridFile {
- public:
-  GridFile() {
-    text_ = MaximumGridText();
-    path_ = (std::filesystem::temp_directory_path() /
-             ("kova-bench-grid-" + std::to_string(::getpid()) + ".asc"))
-                .string();
-    std::ofstream(path_, std::ios::binary) << text_;
-  }
-  ~GridFile() {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-  std::string path_;
-};
-
-const GridFile& TheGridFile() {
-  static const GridFile file;
-  return file;
-}
+using kova::bench::GridFile;
+using kova::bench::TheGridFile;
 
 // Header and values of the file, as a run reads them.
 void BM_ReadMaximumGrid(benchmark::State& state) {

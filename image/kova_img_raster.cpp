@@ -26,6 +26,60 @@ double DivideToDouble(long double numerator, long double divisor) {
   return rounded;
 }
 
+// Turns data values into pixel codes: q = (value - offset) / factor at
+// extended precision, rounded to a double; a q outside MinCode..MaxCode or
+// not a number is NoDataCode, any other q rounds half to even.
+//
+// The extended division is slow, so each value is first coded in double
+// arithmetic. That quotient is within a few double ulps of the exact one;
+// when no decision point (MinCode, MaxCode, a half between two codes) lies
+// that close, both give the same code. Otherwise the value takes the exact way.
+class PixelCoder {
+ public:
+  PixelCoder(long double offset, long double factor, std::uint8_t min_code, std::uint8_t max_code,
+             std::uint8_t no_data_code)
+      : offset_(offset),
+        factor_(factor),
+        offset_d_(static_cast<double>(offset)),  // 6-byte reals fit a double exactly
+        factor_d_(static_cast<double>(factor)),
+        inverse_d_(1.0 / factor_d_),
+        min_(min_code),
+        max_(max_code),
+        no_data_(no_data_code) {}
+
+  std::uint8_t Code(double value) const {
+    if (std::isnan(value)) return no_data_;  // so too on the exact way, whatever the factor
+    if (factor_d_ != 0.0 && std::isfinite(inverse_d_)) {
+      const double q = (value - offset_d_) * inverse_d_;
+      // Relative error of q against the exact quotient is below 2^-50;
+      // 2^-40 leaves a wide margin (plus an absolute floor near zero).
+      const double margin = std::fabs(q) * 0x1p-40 + 0x1p-60;
+      if (q - margin > max_ || q + margin < min_) return no_data_;
+      if (q - margin >= min_ && q + margin <= max_) {
+        // q >= MinCode >= 0 here, so truncation is the floor.
+        const int whole = static_cast<int>(q);
+        const double fraction = q - whole;
+        if (std::fabs(fraction - 0.5) > margin) {
+          return static_cast<std::uint8_t>(fraction > 0.5 ? whole + 1 : whole);
+        }
+      }
+    }
+    return ExactCode(value);
+  }
+
+  std::uint8_t ExactCode(double value) const {
+    const double v = DivideToDouble(value - offset_, factor_);
+    if (std::isnan(v) || v > max_ || v < min_) return no_data_;
+    return static_cast<std::uint8_t>(std::nearbyint(v));
+  }
+
+ private:
+  long double offset_, factor_;
+  double offset_d_, factor_d_, inverse_d_;
+  double min_, max_;
+  std::uint8_t no_data_;
+};
+
 }  // namespace
 
 std::string PadRight(const std::string& text, int n) {
@@ -88,7 +142,7 @@ void TKovaImg::WriteRow(std::span<const double> values, double row) {
   }
   if (std::isnan(row) || row > props_.Rows - 1 || row < 0) return;
   const auto r = static_cast<std::int64_t>(std::nearbyint(row));
-  raster_.Seek(512 + r * props_.Columns);
+  const std::int64_t position = 512 + r * props_.Columns;
 
   const long double offset = DecodeReal48(props_.ScaleOffset);
   const long double factor = DecodeReal48(props_.ScaleFactor);
@@ -97,18 +151,14 @@ void TKovaImg::WriteRow(std::span<const double> values, double row) {
   codes.reserve(columns);
   // Pixels coded before a failure are on disk when the error leaves.
   auto flush = [&] {
-    if (!codes.empty()) raster_.Write(codes.data(), codes.size());
+    if (!codes.empty()) raster_.WriteAt(position, codes.data(), codes.size());
     codes.clear();
   };
+  const PixelCoder coder(offset, factor, props_.MinCode, props_.MaxCode, props_.NoDataCode);
   try {
     for (std::size_t i = 0; i < columns; ++i) {
       if (i >= values.size()) throw RangeError();
-      const double v = DivideToDouble(values[i] - offset, factor);
-      if (std::isnan(v) || v > props_.MaxCode || v < props_.MinCode) {
-        codes.push_back(props_.NoDataCode);
-      } else {
-        codes.push_back(static_cast<std::uint8_t>(std::nearbyint(v)));
-      }
+      codes.push_back(coder.Code(values[i]));
     }
   } catch (const KovaError&) {
     flush();

@@ -1,12 +1,14 @@
 // kova: the command-line face of Tarvo2Kova. One subcommand per task, each
 // with its own options struct and run function; `kova convert` performs the
-// same run as the window's "Make Kova image" button on two texts.
+// same run as the window's "Make Kova image" button on two texts; `kova info`
+// and `kova locate` look inside an image (app/cli/info_command.h).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "app/cli/info_command.h"
 #include "app/conversion.h"
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
@@ -54,11 +56,17 @@ int main(int argc, char** argv) {
 
   ConvertOptions convert_options;
   AddConvertCommand(app, convert_options);
+  kova::cli::InfoOptions info_options;
+  kova::cli::AddInfoCommand(app, info_options);
+  kova::cli::LocateOptions locate_options;
+  kova::cli::AddLocateCommand(app, locate_options);
 
   CLI11_PARSE(app, argc, argv);
 
   try {
     if (app.got_subcommand("convert")) return RunConvert(convert_options);
+    if (app.got_subcommand("info")) return kova::cli::RunInfo(info_options);
+    if (app.got_subcommand("locate")) return kova::cli::RunLocate(locate_options);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", kova::ErrorBoxText(error.what()).c_str());
     return 1;

@@ -92,6 +92,21 @@ void BinaryFile::Write(const void* buffer, std::size_t count) {
   }
 }
 
+void BinaryFile::WriteAt(std::int64_t offset, const void* buffer, std::size_t count) {
+  if (fd_ < 0) throw FileError(105);
+  const auto* in = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(fd_, in + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileErrorFromErrno(errno, path_);
+    }
+    if (n == 0) throw FileError(101);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 void BinaryFile::Close() {
   if (fd_ < 0) return;
   int fd = std::exchange(fd_, -1);

@@ -35,6 +35,8 @@ class BinaryFile {
   std::size_t Read(void* buffer, std::size_t count);
   // Writes all `count` bytes or raises the error (a full disk is "Disk full").
   void Write(const void* buffer, std::size_t count);
+  // Positions at `offset` and writes all `count` bytes, in one call.
+  void WriteAt(std::int64_t offset, const void* buffer, std::size_t count);
   void Close();
 
  private:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -345,6 +346,56 @@ TEST_F(KovaImgTest, WriteRowCodesValuesWithRoundingHalfToEven) {
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 512, bytes.begin() + 518),
             std::vector<std::uint8_t>(6, 7))
       << "row 0 untouched";
+}
+
+// The code of a value worked out the slow, exact way: the quotient at
+// extended precision rounded to a double, then the code range and rounding
+// half to even.
+std::uint8_t ReferenceCode(double value, long double offset, long double factor) {
+  const double q = static_cast<double>((value - offset) / factor);
+  if (std::isnan(q) || q > 253 || q < 0) return 254;
+  return static_cast<std::uint8_t>(std::nearbyint(q));
+}
+
+TEST_F(KovaImgTest, RowCodesAgreeWithTheExactQuotientAlsoNextToHalves) {
+  std::mt19937_64 rng(8675309);
+  const double factors[] = {0.5, 0.1, 0.0123456789, 3.75, -0.25, 1e-6, 12345.678};
+  const double offsets[] = {10, -3.3, 0, 1e6, -0.001};
+  for (double f : factors) {
+    for (double o : offsets) {
+      const std::string path = Image(1, 800);
+      img.SetFileName(path);
+      img.SetScaleFactor(f);
+      img.SetScaleOffset(o);
+      const long double factor = img.ScaleFactor();
+      const long double offset = img.ScaleOffset();
+      std::vector<double> values(800);
+      std::uniform_real_distribution<double> anywhere(-10, 265);
+      std::uniform_int_distribution<int> code(0, 253);
+      std::uniform_int_distribution<int> ulps(-4, 4);
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        double v;
+        if (i % 4 == 0) {
+          v = static_cast<double>(offset + anywhere(rng) * factor);
+        } else {  // next to a half between two codes, or on a code-range edge
+          const long double at = i % 4 == 1 ? code(rng) + 0.5L : (i % 8 == 2 ? 0.0L : 253.0L);
+          v = static_cast<double>(offset + at * factor);
+          for (int n = ulps(rng); n != 0; n += n > 0 ? -1 : 1)
+            v = std::nextafter(v, n > 0 ? INFINITY : -INFINITY);
+        }
+        values[i] = v;
+      }
+      values[7] = std::nan("");
+      img.OpenRaster();
+      img.WriteRow(values, 0);
+      img.CloseRaster();
+      const std::vector<std::uint8_t> bytes = ReadAllBytes(path);
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        ASSERT_EQ(bytes[512 + i], ReferenceCode(values[i], offset, factor))
+            << "factor " << f << " offset " << o << " value " << std::hexfloat << values[i];
+      }
+    }
+  }
 }
 
 TEST_F(KovaImgTest, WriteRowRoundsTheRowNumberHalfToEven) {

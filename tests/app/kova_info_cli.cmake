@@ -1,0 +1,121 @@
+# Runs `kova info` / `kova locate` and compares standard output, standard
+# error and the exit code exactly.
+#   cmake -DKOVA=<kova> -DTEMPLATE=<template.img> -DWORK_DIR=<dir> -DCHECK=<name> -P kova_info_cli.cmake
+# CHECK: info_text, info_json, locate, errors.
+cmake_minimum_required(VERSION 3.25)
+
+# Runs kova with the given arguments and checks its three results.
+function(expect_run expected_stdout expected_stderr expected_rc)
+  execute_process(COMMAND ${KOVA} ${ARGN}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  if(NOT out STREQUAL expected_stdout)
+    message(SEND_ERROR "kova ${ARGN}: standard output\n[${out}]\nexpected\n[${expected_stdout}]")
+  endif()
+  if(NOT err STREQUAL expected_stderr)
+    message(SEND_ERROR "kova ${ARGN}: standard error\n[${err}]\nexpected\n[${expected_stderr}]")
+  endif()
+  if(NOT rc STREQUAL expected_rc)
+    message(SEND_ERROR "kova ${ARGN}: exit code ${rc}, expected ${expected_rc}")
+  endif()
+  set(last_stdout "${out}" PARENT_SCOPE)
+endfunction()
+
+# The title of the template as stored: its text padded to 80 characters.
+set(title "Tarvo2Kova template: lat/lon grid, image type 200")
+string(LENGTH "${title}" title_length)
+math(EXPR padding "80 - ${title_length}")
+string(REPEAT " " ${padding} spaces)
+set(title "${title}${spaces}")
+
+# name;value pairs in the order both forms print them.
+set(items
+  Status 1 ImageType 200 ProjectionType 3 Rows 1 Columns 1 Title "\"${title}\""
+  OriginLatitude 0 OriginLongitude 0 OriginColumn 0 OriginRow 0
+  PixelWidth 1 PixelHeight 1 StdParallel1 0 StdParallel2 0
+  MinCode 0 MaxCode 253 NoDataCode 254 ScaleFactor 1 ScaleOffset 0 Decimals 0
+  PixelSizeKm 0 MinLatitude 0 MaxLatitude 0 MinLongitude 0 MaxLongitude 0)
+
+if(CHECK STREQUAL "info_text")
+  set(expected "")
+  set(names "")
+  foreach(item IN LISTS items)
+    if(names STREQUAL "")
+      set(names "${item}")
+    else()
+      string(APPEND expected "${names}: ${item}\n")
+      set(names "")
+    endif()
+  endforeach()
+  expect_run("${expected}" "" 0 info ${TEMPLATE})
+
+elseif(CHECK STREQUAL "info_json")
+  set(expected "{\n")
+  set(name "")
+  foreach(item IN LISTS items)
+    if(name STREQUAL "")
+      set(name "${item}")
+    else()
+      string(APPEND expected "  \"${name}\": ${item},\n")
+      set(name "")
+    endif()
+  endforeach()
+  string(REGEX REPLACE ",\n$" "\n}\n" expected "${expected}")
+  expect_run("${expected}" "" 0 info ${TEMPLATE} --json)
+
+  # A JSON reader finds the 25 keys with their values, the title as stored.
+  # (The order of the keys is fixed by the exact text above.)
+  string(JSON count ERROR_VARIABLE json_error LENGTH "${last_stdout}")
+  if(json_error)
+    message(SEND_ERROR "not JSON: ${json_error}")
+  elseif(NOT count EQUAL 25)
+    message(SEND_ERROR "${count} keys instead of 25")
+  else()
+    set(name "")
+    foreach(item IN LISTS items)
+      if(name STREQUAL "")
+        set(name "${item}")
+        continue()
+      endif()
+      if(name STREQUAL "Title")
+        set(item "${title}")
+      endif()
+      string(JSON value ERROR_VARIABLE json_error GET "${last_stdout}" ${name})
+      if(json_error OR NOT value STREQUAL item)
+        message(SEND_ERROR "${name} reads [${value}] ${json_error}, expected [${item}]")
+      endif()
+      set(name "")
+    endforeach()
+  endif()
+
+elseif(CHECK STREQUAL "locate")
+  # The template: 0/0 at pixel 0/0, one-degree pixels, rows southward. The
+  # positions pass through 6-byte reals, so 0.1 comes back as the nearest
+  # 6-byte value.
+  expect_run("0 0\n" "" 0 locate ${TEMPLATE} 0 0)
+  expect_run("3 -4\n" "" 0 locate ${TEMPLATE} 3 4)
+  expect_run("2.5 -7.25\n" "" 0 locate ${TEMPLATE} 2.5 7.25)
+  expect_run("0.10000000000002274 -0.3000000000001819\n" "" 0 locate ${TEMPLATE} 0.1 0.3)
+  expect_run("1.7000000000007276 0\n" "" 0 locate ${TEMPLATE} 1.7 0)
+  expect_run("-1 -1\n" "" 0 locate ${TEMPLATE} -1 5)
+  expect_run("-1 -1\n" "" 0 locate ${TEMPLATE} 5 -0.5)
+
+elseif(CHECK STREQUAL "errors")
+  file(MAKE_DIRECTORY ${WORK_DIR})
+  set(missing ${WORK_DIR}/missing.img)
+  file(REMOVE ${missing})
+  expect_run("" "File not found.\n" 1 info ${missing})
+  expect_run("" "File not found.\n" 1 info --json ${missing})
+  expect_run("" "File not found.\n" 1 locate ${missing} 1 1)
+  expect_run("" "Invalid filename.\n" 1 info ${WORK_DIR}/no-folder/x.img)
+
+  # A file too short for a header is attached but not a valid image.
+  set(invalid ${WORK_DIR}/short.img)
+  file(WRITE ${invalid} "not an image")
+  set(message "The file ${invalid} is not a valid Kova image.\n")
+  expect_run("Status: 2\n" "${message}" 1 info ${invalid})
+  expect_run("{\n  \"Status\": 2\n}\n" "${message}" 1 info --json ${invalid})
+  expect_run("" "${message}" 1 locate ${invalid} 0 0)
+
+else()
+  message(FATAL_ERROR "unknown CHECK '${CHECK}'")
+endif()
