@@ -14,6 +14,7 @@
 
 #include "image/format.h"
 #include "image/real48.h"
+#include "image/template_image.h"
 #include "support/temp_dir.h"
 
 namespace kova::testing {
@@ -37,24 +38,14 @@ inline std::string GridText(int cols, int rows, double left, double bottom, doub
   return text.str();
 }
 
-// A template image of one pixel: type 200 unless told otherwise.
+// A template image of one pixel: the shipped template, of another image type
+// or projection when told so.
 inline void WriteTemplate(const std::string& path, std::uint8_t image_type = 200,
                           std::uint8_t projection = 3) {
-  KovaHeader header;
+  KovaHeader header = TemplateHeader();
   header.ImageType = image_type;
   header.ProjectionType = projection;
-  header.Rows = 1;
-  header.Columns = 1;
-  header.Title.fill(' ');
-  header.PixelWidth = EncodeReal48(1.0L);
-  header.PixelHeight = EncodeReal48(1.0L);
-  header.ScaleFactor = EncodeReal48(1.0L);
-  header.MaxCode = 253;
-  header.NoDataCode = 254;
-  HeaderBytes bytes = EncodeHeader(header);
-  std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-  file.push_back(254);
-  WriteAllBytes(path, file);
+  WriteTemplateImage(path, header);
 }
 
 // A Kova image read from its bytes with this test's own decoding.

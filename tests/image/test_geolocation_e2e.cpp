@@ -14,6 +14,7 @@
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "image/real48.h"
+#include "image/template_image.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -27,26 +28,6 @@ using testing::WriteText;
 
 constexpr long double kPi = 3.14159265358979323846264338327950288L;
 constexpr double kDegreeTolerance = 1e-9;
-
-// The template the program ships: type 200, projection 3, one no-data pixel,
-// one-degree pixels at 0/0.
-void WriteLatLonTemplate(const std::string& path) {
-  KovaHeader header;
-  header.ImageType = 200;
-  header.ProjectionType = 3;
-  header.Rows = 1;
-  header.Columns = 1;
-  header.Title.fill(' ');
-  header.PixelWidth = EncodeReal48(1.0L);
-  header.PixelHeight = EncodeReal48(1.0L);
-  header.ScaleFactor = EncodeReal48(1.0L);
-  header.MaxCode = 253;
-  header.NoDataCode = 254;
-  const HeaderBytes bytes = EncodeHeader(header);
-  std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-  file.push_back(254);
-  WriteAllBytes(path, file);
-}
 
 struct GridCase {
   const char* name;
@@ -111,7 +92,7 @@ class GeolocationAfterConversion : public ::testing::TestWithParam<GridCase> {
     const std::string template_path = dir_.file("template.img");
     const std::string grid_path = dir_.file("grid.asc");
     output_ = dir_.file("grid.img");
-    WriteLatLonTemplate(template_path);
+    WriteTemplateImage(template_path);
     WriteText(grid_path, GridText(g));
 
     TKovaImg converting_image;
