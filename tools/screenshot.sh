@@ -4,12 +4,12 @@
 #
 #   tools/screenshot.sh [BUILD_DIR] [--xvfb]
 #
-# BUILD_DIR defaults to build-gui. Without --xvfb the window is drawn on Qt's
+# BUILD_DIR defaults to build/default (the one ./run builds). Without --xvfb the window is drawn on Qt's
 # offscreen platform; with it, on an X server started by xvfb-run.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build-gui"
+build="$root/build/default"
 platform=offscreen
 for arg in "$@"; do
   case "$arg" in
