@@ -113,24 +113,6 @@ struct RunBuffers {
   std::array<double, kRowBufferLength> row{};
 };
 
-// Smallest and largest valid value of the cells the grid header covers;
-// value_max < value_min when no cell is valid.
-void FindValueRange(const GridHeader& header, const GridValues& values, float& value_min,
-                    float& value_max) {
-  value_min = std::numeric_limits<float>::infinity();
-  value_max = -std::numeric_limits<float>::infinity();
-  for (int r = 1; r <= header.GridRows; ++r) {
-    const float* row = values.row(r);
-    const bool* no_data = values.no_data_row(r);
-    for (int c = 0; c < header.GridCols; ++c) {
-      if (no_data[c]) continue;
-      const float v = row[c];
-      if (v < value_min) value_min = v;
-      if (v > value_max) value_max = v;
-    }
-  }
-}
-
 }  // namespace
 
 ValueScaling ChooseValueScaling(float value_min, float value_max) {
@@ -236,11 +218,11 @@ void ConvertFile(TKovaImg& image, const std::string& template_path, const std::s
   reader.Close();
   if (header.GridCols > kMaxGridCols || header.GridRows > kMaxGridRows) throw RangeError();
 
-  // C.6: type and scaling. The range is taken from the cells themselves so
-  // that values beyond the reader's start values count as well.
+  // C.6: type and scaling, from the true extremes of the valid values, also
+  // where they lie beyond the reader's start values.
   float value_min = 0.0f;
   float value_max = 0.0f;
-  FindValueRange(header, buffers.values, value_min, value_max);
+  reader.ValidValueRange(value_min, value_max);
   const ValueScaling scaling = ChooseValueScaling(value_min, value_max);
   image.SetImageType(kOutputImageType);
   image.SetScaleFactor(scaling.ScaleFactor);
@@ -261,7 +243,8 @@ void ConvertFile(TKovaImg& image, const std::string& template_path, const std::s
     const float* cells = buffers.values.row(r);
     const bool* missing = buffers.values.no_data_row(r);
     for (int c = 0; c < header.GridCols; ++c) {
-      buffers.row[c] = missing[c] ? no_data : static_cast<double>(cells[c]);
+      const double value = cells[c];
+      buffers.row[c] = missing[c] ? no_data : value;
     }
     image.WriteRow(std::span<const double>(buffers.row), static_cast<double>(r - 1));
   }

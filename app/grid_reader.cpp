@@ -2,9 +2,11 @@
 
 #include <locale.h>  // newlocale, strtold_l
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "app/platform/errors.h"
@@ -295,6 +297,8 @@ struct GridReader::Impl {
   std::size_t end = 0;
   bool no_more_input = false;  // the physical end or a code 26 was met
   bool header_read = false;
+  float smallest_valid = std::numeric_limits<float>::infinity();
+  float largest_valid = -std::numeric_limits<float>::infinity();
 
   void Reset() {
     pos = 0;
@@ -446,6 +450,10 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
   float high = kValueMaxStart;
   value_min = low;
   value_max = high;
+  float smallest = std::numeric_limits<float>::infinity();
+  float largest = -std::numeric_limits<float>::infinity();
+  in.smallest_valid = smallest;
+  in.largest_valid = largest;
   std::int32_t r = 1;
   std::int32_t c = 1;
   std::int64_t count = 0;
@@ -480,6 +488,8 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
     if (valid_value) {
       if (value > high) high = value;
       if (value < low) low = value;
+      largest = std::max(largest, value);
+      smallest = std::min(smallest, value);
     }
     if (c > kMaxGridCols || r > kMaxGridRows) throw RangeError();
     if (count == expected) {
@@ -507,6 +517,14 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
   }
   value_min = low;
   value_max = high;
+  in.smallest_valid = smallest;
+  in.largest_valid = largest;
+}
+
+bool GridReader::ValidValueRange(float& smallest, float& largest) const {
+  smallest = impl_->smallest_valid;
+  largest = impl_->largest_valid;
+  return smallest <= largest;
 }
 
 }  // namespace kova

@@ -90,6 +90,12 @@ class GridReader {
   void ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
                       float& value_max);
 
+  // The smallest and largest valid value that the last ReadGridValues met,
+  // whatever their magnitude (the start values of value_min and value_max
+  // cap the extremes of grids whose values all lie beyond them); false when
+  // the grid held no valid value.
+  bool ValidValueRange(float& smallest, float& largest) const;
+
   void Close();  // closes the file; also done by the destructor
 
  private:

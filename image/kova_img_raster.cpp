@@ -1,4 +1,5 @@
 // Creating image files and writing their raster row by row.
+#include <array>
 #include <cmath>  // nearbyint: round half to even in the default rounding mode
 #include <ctime>  // the year of the system date
 #include <vector>
@@ -147,19 +148,18 @@ void TKovaImg::WriteRow(std::span<const double> values, double row) {
   const long double offset = DecodeReal48(props_.ScaleOffset);
   const long double factor = DecodeReal48(props_.ScaleFactor);
   const auto columns = static_cast<std::size_t>(std::max<std::int16_t>(props_.Columns, 0));
-  std::vector<std::uint8_t> codes;
-  codes.reserve(columns);
-  // Pixels coded before a failure are on disk when the error leaves.
+  // A row has at most 32767 pixels; they are coded here and written in one
+  // call. Pixels coded before a failure are on disk when the error leaves.
+  std::array<std::uint8_t, 32768> codes;
+  std::size_t coded = 0;
   auto flush = [&] {
-    if (!codes.empty()) raster_.WriteAt(position, codes.data(), codes.size());
-    codes.clear();
+    if (coded != 0) raster_.WriteAt(position, codes.data(), coded);
   };
   const PixelCoder coder(offset, factor, props_.MinCode, props_.MaxCode, props_.NoDataCode);
+  const std::size_t available = std::min(columns, values.size());
   try {
-    for (std::size_t i = 0; i < columns; ++i) {
-      if (i >= values.size()) throw RangeError();
-      codes.push_back(coder.Code(values[i]));
-    }
+    for (; coded < available; ++coded) codes[coded] = coder.Code(values[coded]);
+    if (available < columns) throw RangeError();
   } catch (const KovaError&) {
     flush();
     throw;

@@ -585,6 +585,38 @@ TEST(GridFile, NoDataCellsAreFlaggedApartFromTheirValue) {
   EXPECT_EQ(lo, -10000000.0f);
 }
 
+TEST(GridFile, ValidValueRangeIsTrueAlsoBeyondTheStartValues) {
+  struct Case {
+    const char* values;
+    bool any;
+    float smallest, largest;
+  };
+  const Case cases[] = {
+      {"-3e9 -2e9 -9999", true, -3e9f, -2e9f},
+      {"2e11 3e11 -9999", true, 2e11f, 3e11f},
+      {"-9999 -9999 -9999", false, 0, 0},
+      {"5 -9999 4.5", true, 4.5f, 5},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteText(dir.file("r.asc"), Header(3, 1) + c.values + "\n");
+    GridReader reader;
+    GridHeader header;
+    GridValues values;
+    float lo = 0;
+    float hi = 0;
+    reader.ReadGridHeader(dir.file("r.asc"), header);
+    reader.ReadGridValues(header, values, lo, hi);
+    float smallest = 0;
+    float largest = 0;
+    ASSERT_EQ(reader.ValidValueRange(smallest, largest), c.any) << c.values;
+    if (c.any) {
+      EXPECT_EQ(smallest, c.smallest) << c.values;
+      EXPECT_EQ(largest, c.largest) << c.values;
+    }
+  }
+}
+
 TEST(GridFile, OneReaderReadsTwoFilesInTurn) {
   TempDir dir;
   WriteText(dir.file("a.asc"), Header(3, 1) + "1 2 3 4 5 6 7");  // would be surplus
