@@ -96,8 +96,7 @@ class QuietServices : public kova::WindowServices {
 bool WriteSampleGrid(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  QByteArray text =
-      "columns 40\nrows 20\nleft 20.0\nbottom 55.0\ncell 0.25\nnodata -9999\n";
+  QByteArray text = "columns 40\nrows 20\nleft 20.0\nbottom 55.0\ncell 0.25\nnodata -9999\n";
   for (int row = 0; row < 20; ++row) {
     for (int col = 0; col < 40; ++col) {
       text +=
