@@ -1,7 +1,9 @@
 #include "app/platform/settings.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <fcntl.h>     // open
+#include <stdlib.h>    // mkstemp
+#include <sys/stat.h>  // stat, fchmod
+#include <unistd.h>    // write, close, rename, unlink
 
 #include <cerrno>
 #include <filesystem>
@@ -73,9 +75,9 @@ std::string FullPath(const std::string& path) {
   return ec ? path : full.string();
 }
 
-void WriteWhole(const std::string& path, const std::string& content) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw SettingsWriteError(FullPath(path));
+// Writes all of `content` to the open descriptor and closes it; false when
+// any of it failed.
+bool WriteAndClose(int fd, const std::string& content) {
   std::size_t done = 0;
   bool ok = true;
   while (done < content.size()) {
@@ -88,7 +90,28 @@ void WriteWhole(const std::string& path, const std::string& content) {
     done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) ok = false;
-  if (!ok) throw SettingsWriteError(FullPath(path));
+  return ok;
+}
+
+// Replaces the file's content. The new content goes to a fresh file beside
+// it that then takes the file's place, so a failed write (a full disk) never
+// leaves the settings half written; where no file can be made beside it, the
+// file is rewritten in place.
+void WriteWhole(const std::string& path, const std::string& content) {
+  std::error_code ec;
+  std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+  if (ec) target = path;  // a link is replaced at its target, not by a file
+  std::string temporary = target.string() + ".XXXXXX";
+  const int temp_fd = ::mkstemp(temporary.data());
+  if (temp_fd >= 0) {
+    struct stat existing {};
+    ::fchmod(temp_fd, ::stat(target.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644);
+    if (WriteAndClose(temp_fd, content) && ::rename(temporary.c_str(), target.c_str()) == 0) return;
+    ::unlink(temporary.c_str());
+    throw SettingsWriteError(FullPath(path));
+  }
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 || !WriteAndClose(fd, content)) throw SettingsWriteError(FullPath(path));
 }
 
 }  // namespace

@@ -63,6 +63,22 @@ TEST(Settings, RewritingKeepsOtherSectionsKeysAndLines) {
   EXPECT_EQ(ReadProfileString(path, "nosection", "edit1", "d"), "d");
 }
 
+TEST(Settings, RewritingKeepsALinkedFileLinkedAndLeavesNoTemporaryFiles) {
+  TempDir dir;
+  const std::string target = dir.file("real.ini");
+  const std::string link = dir.file("linked.ini");
+  WriteText(target, "[other]\nkey=1\n");
+  std::filesystem::create_symlink(target, link);
+  WriteProfileString(link, "files", "edit1", "a.asc");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadText(target), "[other]\nkey=1\n[files]\nedit1=a.asc\n");
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u) << "only the file and its link";
+}
+
 TEST(Settings, AValueReadBackIsCutTo2047Characters) {
   TempDir dir;
   const std::string path = dir.file("a.ini");
