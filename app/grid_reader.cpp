@@ -439,6 +439,18 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
   in.header_read = true;
 }
 
+namespace {
+
+// "N values of its C columns and R rows", for the messages of a grid whose
+// value count does not match its header.
+std::string GridSizeText(const GridHeader& header) {
+  return std::to_string(std::int64_t{header.GridCols} * header.GridRows) + " values of its " +
+         std::to_string(header.GridCols) + " columns and " + std::to_string(header.GridRows) +
+         " rows";
+}
+
+}  // namespace
+
 void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
                                 float& value_max) {
   Impl& in = *impl_;
@@ -446,10 +458,8 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
   const std::int32_t cols = header.GridCols;
   const std::int64_t expected = std::int64_t{header.GridCols} * header.GridRows;
   const std::string_view no_data = header.NoDataText;
-  float low = kValueMinStart;
-  float high = kValueMaxStart;
-  value_min = low;
-  value_max = high;
+  value_min = kValueMinStart;
+  value_max = kValueMaxStart;
   float smallest = std::numeric_limits<float>::infinity();
   float largest = -std::numeric_limits<float>::infinity();
   in.smallest_valid = smallest;
@@ -486,17 +496,13 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
       }
     }
     if (valid_value) {
-      if (value > high) high = value;
-      if (value < low) low = value;
       largest = std::max(largest, value);
       smallest = std::min(smallest, value);
     }
     if (c > kMaxGridCols || r > kMaxGridRows) throw RangeError();
     if (count == expected) {
       throw ConversionError("Grid file " + in.path + " holds more than the " +
-                            std::to_string(expected) + " values of its " +
-                            std::to_string(header.GridCols) + " columns and " +
-                            std::to_string(header.GridRows) + " rows");
+                            GridSizeText(header));
     }
     if (valid_value) {
       values.Store(r, c, value);
@@ -511,12 +517,12 @@ void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, fl
   }
   if (count < expected) {
     throw ConversionError("Grid file " + in.path + " holds only " + std::to_string(count) +
-                          " of the " + std::to_string(expected) + " values of its " +
-                          std::to_string(header.GridCols) + " columns and " +
-                          std::to_string(header.GridRows) + " rows");
+                          " of the " + GridSizeText(header));
   }
-  value_min = low;
-  value_max = high;
+  // A value beyond a start value replaces it: the start values bound the
+  // true extremes from outside.
+  value_min = std::min(kValueMinStart, smallest);
+  value_max = std::max(kValueMaxStart, largest);
   in.smallest_valid = smallest;
   in.largest_valid = largest;
 }
