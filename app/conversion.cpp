@@ -11,6 +11,7 @@
 #include "app/grid_reader.h"
 #include "app/platform/errors.h"
 #include "app/platform/file_search.h"
+#include "app/platform/paths.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
 #include "app/platform/ui.h"
@@ -69,23 +70,6 @@ float ToFloat(long double value) {
   return rounded;
 }
 
-// The name without its directory part.
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The name with its extension (from the last ".") replaced by ".img".
-std::string WithImageExtension(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return (dot == std::string::npos ? name : name.substr(0, dot)) + ".img";
-}
-
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (!directory.empty() && directory.back() == '/') return directory + name;
-  return directory + "/" + name;
-}
-
 // Closes the raster of the image when an error leaves the rows half written.
 class RasterGuard {
  public:
@@ -138,7 +122,7 @@ ValueScaling ChooseValueScaling(float value_min, float value_max) {
 }
 
 std::string ImageTitleFor(const std::string& input_name) {
-  return "Created from Tarvo " + BaseName(input_name) + " by Tarvo2Kova; " + KOVA_CONTACT_EMAIL;
+  return "Created from Tarvo " + FileNameOf(input_name) + " by Tarvo2Kova; " + KOVA_CONTACT_EMAIL;
 }
 
 bool IsInputPattern(const std::string& input_text) {
@@ -171,7 +155,7 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
 
   for (const std::string& name : FindFiles(list_directory_, masks)) {
     names.InputNames.push_back(JoinPath(list_directory_, name));
-    names.OutputNames.push_back(JoinPath(list_directory_, WithImageExtension(name)));
+    names.OutputNames.push_back(JoinPath(list_directory_, ChangeFileExt(name, ".img")));
   }
   return names;
 }

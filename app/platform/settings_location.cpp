@@ -9,19 +9,9 @@
 namespace kova {
 namespace {
 
-std::string::size_type NameStart(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? 0 : slash + 1;
-}
-
 std::string DirectoryOf(const std::string& path) {
-  const auto start = NameStart(path);
-  return start == 0 ? std::string(".") : path.substr(0, start);
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && dir.back() == '/') return dir + name;
-  return dir + "/" + name;
+  const std::string name = FileNameOf(path);
+  return name.size() == path.size() ? std::string(".") : path.substr(0, path.size() - name.size());
 }
 
 // The configuration folder, or empty when there is none to use.
@@ -40,19 +30,12 @@ std::string EnvironmentValue(const char* name) {
 
 }  // namespace
 
-std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-  const auto start = NameStart(path);
-  const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || dot < start) return path + extension;
-  return path.substr(0, dot) + extension;
-}
-
 std::string ChooseSettingsPath(const SettingsPlace& place) {
   const std::string beside_program = ChangeFileExt(place.program_path, ".ini");
   if (place.program_dir_writable) return beside_program;
   const std::string config_dir = ConfigDirectory(place);
   if (config_dir.empty()) return beside_program;
-  return JoinPath(config_dir, beside_program.substr(NameStart(beside_program)));
+  return JoinPath(config_dir, FileNameOf(beside_program));
 }
 
 std::string SettingsFilePath(const std::string& program_path) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "app/platform/paths.h"  // ChangeFileExt
+
 namespace kova {
 
 // The facts the choice depends on, gathered from the process and its
@@ -16,11 +18,6 @@ struct SettingsPlace {
   std::string xdg_config_home;  // $XDG_CONFIG_HOME, empty when unset
   std::string home;             // $HOME, empty when unset
 };
-
-// The file name with its extension replaced: everything from the last "."
-// of the name part on is dropped (a name without "." keeps all of it) and
-// `extension` is appended.
-std::string ChangeFileExt(const std::string& path, const std::string& extension);
 
 // The settings file for `place`: beside the program when its folder is
 // writable; otherwise <program name>.ini in $XDG_CONFIG_HOME (when it is an

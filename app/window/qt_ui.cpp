@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
+#include "app/platform/paths.h"
+
 namespace kova {
 namespace {
 
@@ -41,8 +43,7 @@ void SetApplicationCursor(CursorKind cursor) {
 }
 
 std::string ApplicationTitle(const std::string& program_path) {
-  const auto slash = program_path.find_last_of('/');
-  std::string title = slash == std::string::npos ? program_path : program_path.substr(slash + 1);
+  std::string title = FileNameOf(program_path);
   title = title.substr(0, title.find('.'));
   for (std::size_t i = 0; i < title.size(); ++i) {
     // The first character stays as it is; the rest goes to lower case
