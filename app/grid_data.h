@@ -5,6 +5,7 @@
 // this, so the conversion never asks which kind of file it got.
 #pragma once
 
+#include <cstddef>  // std::size_t
 #include <cstdint>
 #include <string>
 #include <vector>
