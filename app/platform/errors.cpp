@@ -27,6 +27,12 @@ std::string FileErrorText(int code) {
   }
 }
 
+void KovaError::AddContext(const std::string& where) {
+  if (where.empty()) return;
+  context_ = context_.empty() ? where : where + ", " + context_;
+  full_ = message_ + ": " + context_;
+}
+
 FileError::FileError(int code) : KovaError(FileErrorText(code)), code_(code) {}
 
 int FileErrorCodeFromErrno(int errnum, const std::string& path) {

@@ -7,10 +7,30 @@
 
 namespace kova {
 
-// Base of every error the core raises.
+// Base of every error the core raises. It carries the system's own message
+// text and, once known, where it happened (a file, a line and column, a
+// limit). what() gives both: "File not found: template /opt/kova/template.img".
 class KovaError : public std::runtime_error {
  public:
-  explicit KovaError(const std::string& message) : std::runtime_error(message) {}
+  explicit KovaError(const std::string& message)
+      : std::runtime_error(message), message_(message), full_(message) {}
+
+  // The system's own text, without where it happened.
+  const std::string& Message() const noexcept { return message_; }
+  // Where it happened; empty while nobody has said.
+  const std::string& Context() const noexcept { return context_; }
+
+  // Adds where it happened. Outer callers add the wider place: a reader says
+  // "line 7, column 12", the run then adds the file, giving
+  // "rain.asc, line 7, column 12".
+  void AddContext(const std::string& where);
+
+  const char* what() const noexcept override { return full_.c_str(); }
+
+ private:
+  std::string message_;
+  std::string context_;
+  std::string full_;
 };
 
 // File input/output failure, identified by its classic I/O result code:

@@ -140,5 +140,18 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"caf\xE9", "caf\xE9."}, BoxCase{"Z", "Z."}, BoxCase{"0", "0."},
                       BoxCase{".", "."}, BoxCase{"", ""}));
 
+// Each caller adds the wider place; the message text stays first.
+TEST(ErrorContextTest, OuterPlacesComeFirstAndTheMessageStays) {
+  RangeError error;
+  EXPECT_STREQ(error.what(), "Range check error");
+  error.AddContext("");
+  EXPECT_STREQ(error.what(), "Range check error");
+  error.AddContext("line 7, column 12");
+  error.AddContext("rain.asc");
+  EXPECT_EQ(error.Message(), "Range check error");
+  EXPECT_EQ(error.Context(), "rain.asc, line 7, column 12");
+  EXPECT_STREQ(error.what(), "Range check error: rain.asc, line 7, column 12");
+}
+
 }  // namespace
 }  // namespace kova
