@@ -1,15 +1,17 @@
 // Pixel positions to geographic coordinates, and the extent and pixel size
 // that every successful attach works out.
-#include <cmath>  // cosl, isnan, isinf
+#include <cmath>    // cosl, isinf
+#include <numbers>  // pi_v
 
 #include "app/platform/errors.h"
 #include "image/kova_img.h"
+#include "projection/helpers.h"  // checked_div
 #include "projection/projectn.h"
 
 namespace kova {
 namespace {
 
-constexpr long double kPi = 3.14159265358979323846264338327950288L;
+constexpr long double kPiFull = std::numbers::pi_v<long double>;
 // Kilometres per degree of a great circle of 40000 km, as 4000 / 36.
 constexpr long double kKmPerDegreeNumerator = 4000.0L;
 constexpr long double kKmPerDegreeDenominator = 36.0L;
@@ -42,11 +44,7 @@ void TKovaImg::ComputeGeolocationSummary() {
 
   const long double span = (static_cast<long double>(right) - left) * kKmPerDegreeNumerator;
   const long double divisor = static_cast<long double>(columns) * kKmPerDegreeDenominator;
-  if (divisor == 0.0L) {
-    if (span == 0.0L) throw FloatInvalidOperationError();
-    throw FloatDivideByZeroError();
-  }
-  const long double size = cosl(phi * kPi / 180.0L) * (span / divisor);
+  const long double size = cosl(phi * kPiFull / 180.0L) * checked_div(span, divisor);
   const auto size_float = static_cast<float>(size);
   if (std::isinf(size_float) && !std::isinf(size)) throw FloatOverflowError();
   pixel_size_km_ = size_float;

@@ -39,11 +39,11 @@ void conformal_conic_inverse(Real48& latitude, Real48& longitude, const KovaHead
   longitude = EncodeReal48(rad_to_deg(wrap_lon(lam0 + checked_div(theta, n))));
 
   // (7-9), started from the spherical value.
-  long double phi = kHalfPi - 2.0L * std::atan(t);
+  long double phi = kHalfPiTenDecimals - 2.0L * std::atan(t);
   for (int i = 0; i < kMaxIterations; ++i) {
     const long double phi_old = phi;
     const long double esinphi = e * std::sin(phi_old);
-    phi = kHalfPi -
+    phi = kHalfPiTenDecimals -
           2.0L * std::atan(t * power(checked_div(1.0L - esinphi, 1.0L + esinphi), e / 2.0L));
     if (std::fabs(phi_old - phi) < kLatitudeTolerance) break;
   }

@@ -19,13 +19,6 @@ constexpr long double kSqrt2 = 1.4142135623731L;
 constexpr long double kMollweideXScale = 0.900316316158L;  // 2 sqrt2 / pi
 constexpr long double kDomainLimit = 1.0L;
 
-// Interruptions, radians: -40 degrees in the north; -100, -20 and 80
-// degrees in the south.
-constexpr long double kNorthCut = -0.698131700798L;
-constexpr long double kSouthCutWest = -1.74532925199L;
-constexpr long double kSouthCutMiddle = -0.349065850399L;
-constexpr long double kSouthCutEast = 1.3962634016L;
-
 struct LongitudeRange {
   long double west;
   long double east;
@@ -33,18 +26,12 @@ struct LongitudeRange {
 
 // Longitudes that each region accepts, both ends inclusive.
 constexpr LongitudeRange kAccepted[12] = {
-    {-kPi, kNorthCut},
-    {-kPi, kNorthCut},
-    {kNorthCut, kPi},
-    {kNorthCut, kPi},
-    {-kPi, kSouthCutWest},
-    {kSouthCutWest, kSouthCutMiddle},
-    {-kPi, kSouthCutWest},
-    {kSouthCutWest, kSouthCutMiddle},
-    {kSouthCutMiddle, kSouthCutEast},
-    {kSouthCutEast, kPi},
-    {kSouthCutMiddle, kSouthCutEast},
-    {kSouthCutEast, kPi},
+    {-kPiTenDecimals, kGoodeNorthCut},          {-kPiTenDecimals, kGoodeNorthCut},
+    {kGoodeNorthCut, kPiTenDecimals},           {kGoodeNorthCut, kPiTenDecimals},
+    {-kPiTenDecimals, kGoodeSouthCutWest},      {kGoodeSouthCutWest, kGoodeSouthCutMiddle},
+    {-kPiTenDecimals, kGoodeSouthCutWest},      {kGoodeSouthCutWest, kGoodeSouthCutMiddle},
+    {kGoodeSouthCutMiddle, kGoodeSouthCutEast}, {kGoodeSouthCutEast, kPiTenDecimals},
+    {kGoodeSouthCutMiddle, kGoodeSouthCutEast}, {kGoodeSouthCutEast, kPiTenDecimals},
 };
 
 bool is_sinusoidal(std::uint8_t region) {
@@ -89,7 +76,7 @@ void goode_inverse(Real48& latitude, Real48& longitude, const KovaHeader&, long 
     }
     const long double theta = arcsine(v);
     longitude = EncodeReal48(lamc + checked_div(xp, std::cos(theta) * (kMollweideXScale * R)));
-    latitude = EncodeReal48(arcsine((std::sin(2.0L * theta) + 2.0L * theta) / kPi));
+    latitude = EncodeReal48(arcsine((std::sin(2.0L * theta) + 2.0L * theta) / kPiTenDecimals));
   }
 
   // Interruptions, and points left or right of the map.

@@ -59,7 +59,7 @@ int sign_of(long double x) {
 }
 
 long double wrap_lon(long double x) {
-  if (std::fabs(x) > kPi) return x - sign_of(x) * kTwoPi;
+  if (std::fabs(x) > kPiTenDecimals) return x - sign_of(x) * kTwoPiTenDecimals;
   return x;
 }
 
@@ -85,7 +85,7 @@ long double conic_m(long double e, long double phi) {
 // Snyder (15-9), with pi/4 formed as 3.1415926536 / 4.
 long double conic_t(long double e, long double phi) {
   const long double esinphi = e * std::sin(phi);
-  return checked_div(tangent(kPi / 4.0L - phi / 2.0L),
+  return checked_div(tangent(kPiTenDecimals / 4.0L - phi / 2.0L),
                      power(checked_div(1.0L - esinphi, 1.0L + esinphi), e / 2.0L));
 }
 
@@ -139,22 +139,17 @@ long double goode_lobe_meridian(std::uint8_t region) {
 // the south. A point on a band limit belongs to the band to its north, a
 // point on an interruption to the region to its west.
 std::uint8_t goode_region(long double north, long double east) {
-  constexpr long double kMergeLatitude = 0.710987989993L;
-  constexpr long double kNorthCut = -0.698131700798L;        // -40 degrees
-  constexpr long double kSouthCutWest = -1.74532925199L;     // -100 degrees
-  constexpr long double kSouthCutMiddle = -0.349065850399L;  // -20 degrees
-  constexpr long double kSouthCutEast = 1.3962634016L;       // 80 degrees
-  if (north >= kMergeLatitude) return east <= kNorthCut ? 0 : 2;
-  if (north >= 0.0L) return east <= kNorthCut ? 1 : 3;
-  if (north >= -kMergeLatitude) {
-    if (east <= kSouthCutWest) return 4;
-    if (east <= kSouthCutMiddle) return 5;
-    if (east <= kSouthCutEast) return 8;
+  if (north >= kGoodeMergeLatitude) return east <= kGoodeNorthCut ? 0 : 2;
+  if (north >= 0.0L) return east <= kGoodeNorthCut ? 1 : 3;
+  if (north >= -kGoodeMergeLatitude) {
+    if (east <= kGoodeSouthCutWest) return 4;
+    if (east <= kGoodeSouthCutMiddle) return 5;
+    if (east <= kGoodeSouthCutEast) return 8;
     return 9;
   }
-  if (east <= kSouthCutWest) return 6;
-  if (east <= kSouthCutMiddle) return 7;
-  if (east <= kSouthCutEast) return 10;
+  if (east <= kGoodeSouthCutWest) return 6;
+  if (east <= kGoodeSouthCutMiddle) return 7;
+  if (east <= kGoodeSouthCutEast) return 10;
   return 11;
 }
 

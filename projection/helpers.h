@@ -17,9 +17,10 @@
 namespace kova {
 
 inline constexpr long double kDegToRad = 0.01745329251994L;
-inline constexpr long double kPi = 3.1415926536L;
-inline constexpr long double kTwoPi = 6.2831853072L;
-inline constexpr long double kHalfPi = 1.5707963268L;
+// pi, 2 pi and pi / 2 to ten decimals, as the projection formulas use them.
+inline constexpr long double kPiTenDecimals = 3.1415926536L;
+inline constexpr long double kTwoPiTenDecimals = 6.2831853072L;
+inline constexpr long double kHalfPiTenDecimals = 1.5707963268L;
 
 // Semi-major axis of the Clarke 1866 ellipsoid in kilometres; lcc_constants
 // scales its origin radius by it.
@@ -83,6 +84,15 @@ long double conic_t(long double e, long double phi);
 // (0 / 0 in n).
 void lcc_constants(long double& n, long double& F, long double& rho0, long double phi0,
                    long double phi1, long double phi2, long double e);
+
+// The interrupted Goode homolosine: the latitude where its sinusoidal and
+// Mollweide parts meet (40 deg 44' 11.8"), and its interruptions, in radians:
+// -40 degrees in the north; -100, -20 and 80 degrees in the south.
+inline constexpr long double kGoodeMergeLatitude = 0.710987989993L;
+inline constexpr long double kGoodeNorthCut = -0.698131700798L;
+inline constexpr long double kGoodeSouthCutWest = -1.74532925199L;
+inline constexpr long double kGoodeSouthCutMiddle = -0.349065850399L;
+inline constexpr long double kGoodeSouthCutEast = 1.3962634016L;
 
 // Central meridian, in radians, of a region of the interrupted Goode
 // homolosine (0 for region numbers above 11).
