@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::uint8_t kOutputImageType = 200;
 constexpr long double kCodeSteps = 253.0L;  // codes 0..253 carry values
-constexpr int kRowBufferLength = 800;
 const char* const kSettingsSection = "files";
 
 // Smallest magnitude other than zero that a 6-byte real holds.
@@ -90,13 +89,6 @@ class RasterGuard {
   TKovaImg& image_;
 };
 
-// The grid and the row buffer of one run, set up once and filled with zeros.
-struct RunBuffers {
-  GridHeader header;
-  GridValues values;
-  std::array<double, kRowBufferLength> row{};
-};
-
 }  // namespace
 
 ValueScaling ChooseValueScaling(float value_min, float value_max) {
@@ -160,11 +152,11 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
   return names;
 }
 
-namespace {
-
-// One grid file into one image, through `image`.
-void ConvertFile(TKovaImg& image, const std::string& template_path, const std::string& input,
-                 const std::string& output, RunBuffers& buffers) {
+SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& buffers,
+                           const std::string& template_path, const std::string& input,
+                           const std::string& output) {
+  RefuseOverwriting(output, input, "input");
+  RefuseOverwriting(output, template_path, "template");
   GridHeader& header = buffers.header;
   GridReader reader;  // closes the grid file whichever way this ends
 
@@ -212,9 +204,11 @@ void ConvertFile(TKovaImg& image, const std::string& template_path, const std::s
   image.SetScaleFactor(scaling.ScaleFactor);
   image.SetScaleOffset(scaling.ScaleOffset);
 
-  // C.7 - C.8: the new image, attached.
-  image.CreateImage(output, false);
-  image.SetFileName(output);
+  // C.7 - C.8: the new image, created as the output's temporary file and
+  // attached there; it takes the output's name only once it is complete.
+  SafeOutput pending(output);
+  image.CreateImage(pending.TemporaryPath(), false);
+  image.SetFileName(pending.TemporaryPath());
   if (image.Status() != 1) throw ConversionError("The image " + output + " could not be created");
 
   // C.9 - C.12: title and raster. No-data cells go over as NaN, which codes
@@ -233,9 +227,8 @@ void ConvertFile(TKovaImg& image, const std::string& template_path, const std::s
     image.WriteRow(std::span<const double>(buffers.row), static_cast<double>(r - 1));
   }
   image.CloseRaster();
+  return pending;
 }
-
-}  // namespace
 
 void Converter::Run(const std::string& input_text, const std::string& output_text) {
   std::string message;
@@ -252,10 +245,11 @@ void Converter::Run(const std::string& input_text, const std::string& output_tex
     }
 
     const ExpandedNames names = ExpandInputPattern(input_text, output_text);
-    auto buffers = std::make_unique<RunBuffers>();
+    auto workspace = std::make_unique<ConversionWorkspace>();
     for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
-      ConvertFile(image_, settings_.template_path, names.InputNames[i], names.OutputNames[i],
-                  *buffers);
+      ConvertGridFile(image_, *workspace, settings_.template_path, names.InputNames[i],
+                      names.OutputNames[i])
+          .Commit();
     }
 
     if (names.InputNames.size() == 1) {

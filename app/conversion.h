@@ -3,10 +3,13 @@
 // a Kova image built on the template, and reports the result.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/grid_reader.h"
+#include "app/platform/safe_output.h"
 #include "image/kova_img.h"
 
 namespace kova {
@@ -42,6 +45,26 @@ std::string ImageTitleFor(const std::string& input_name);
 
 // The input text names several files when it holds "*" or "?".
 bool IsInputPattern(const std::string& input_text);
+
+// The grid and the row buffer of a conversion, set up once per run (or once
+// per thread) and reused for every file.
+struct ConversionWorkspace {
+  GridHeader header;
+  GridValues values;
+  std::array<double, kMaxGridCols> row{};
+};
+
+// Converts the grid file `input` into a complete image for `output`, built on
+// the template, and hands it back not yet in place: Commit() on the result
+// moves it onto `output` (an existing file there keeps its old bytes until
+// then); dropping the result leaves no trace of it. An output that is the same
+// file as the input or the template is refused before anything is read or
+// written. Only `image` and `workspace` are touched, so that several files
+// may be converted at once, each with its own image and workspace; `image`
+// is left attached to the output's temporary file.
+SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
+                           const std::string& template_path, const std::string& input,
+                           const std::string& output);
 
 class Converter {
  public:

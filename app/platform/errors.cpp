@@ -47,6 +47,7 @@ int FileErrorCodeFromErrno(int errnum, const std::string& path) {
     }
     case ENOTDIR:
     case ENAMETOOLONG:
+    case ELOOP:
     case EINVAL:
       return 3;
     case EMFILE:

@@ -90,6 +90,14 @@ class ConvertError : public KovaError {
   using KovaError::KovaError;
 };
 
+// A file operation the tool refuses because it would destroy or never finish
+// reading a user's file: an output that is its own input or the template, an
+// input that is not a regular file. The message names the files concerned.
+class RefusedFileError : public KovaError {
+ public:
+  using KovaError::KovaError;
+};
+
 // The settings file could not be written: "Unable to write to %s".
 class SettingsWriteError : public KovaError {
  public:

@@ -33,7 +33,9 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
   int flags = O_CLOEXEC;
   switch (access) {
     case FileAccess::ReadOnly:
-      flags |= O_RDONLY;
+      // Not blocking, so that opening a FIFO without a writer returns at
+      // once and is refused below.
+      flags |= O_RDONLY | O_NONBLOCK;
       break;
     case FileAccess::ReadWrite:
       flags |= O_RDWR;
@@ -48,9 +50,25 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
   int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) ThrowFileErrorFromErrno(errno, path);
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    ThrowFileErrorFromErrno(error, path);
+  }
+  if (S_ISDIR(st.st_mode)) {
     ::close(fd);
     throw FileError(5);
+  }
+  if (access == FileAccess::ReadOnly) {
+    // A file to be read must end: a device such as /dev/zero or a FIFO
+    // would be read forever or block.
+    if (!S_ISREG(st.st_mode)) {
+      ::close(fd);
+      RefusedFileError error("Not a regular file");
+      error.AddContext(path);
+      throw error;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
   fd_ = fd;
   path_ = path;

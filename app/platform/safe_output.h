@@ -1,0 +1,80 @@
+// Outputs that appear whole or not at all, and the checks that keep a run
+// from writing over what it reads.
+//
+// Every writer of the tool (the conversion run, the window, each `kova`
+// subcommand) writes its output into a hidden temporary file created beside
+// the output and moves it into place with one rename once it is complete. An
+// existing output therefore keeps its old bytes until the new ones are all on
+// disk, a run that is killed or fails leaves no half-written file, and two
+// runs writing the same name leave one complete file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace kova {
+
+class SafeOutput {
+ public:
+  // Creates the temporary file for `path`. When `path` is a symbolic link the
+  // file it points to (through every link of the chain) is the one replaced,
+  // so the link stays a link. An existing directory or an existing file that
+  // is not a regular file (a device, a FIFO) is refused before anything is
+  // created; a missing directory gives "File not found" or "Invalid filename".
+  explicit SafeOutput(const std::string& path);
+  // Removes the temporary file unless Commit() moved it into place.
+  ~SafeOutput();
+  SafeOutput(SafeOutput&& other) noexcept;
+  SafeOutput& operator=(SafeOutput&& other) noexcept;
+  SafeOutput(const SafeOutput&) = delete;
+  SafeOutput& operator=(const SafeOutput&) = delete;
+
+  // The output name as given.
+  const std::string& Path() const noexcept { return path_; }
+  // The file that Commit() replaces: Path() with its links resolved.
+  const std::string& TargetPath() const noexcept { return target_; }
+  // The temporary file; writers that open files by name write here.
+  const std::string& TemporaryPath() const noexcept { return temporary_; }
+  bool Committed() const noexcept { return committed_; }
+
+  // Appends bytes to the temporary file through the handle held open since
+  // its creation (a full disk is "Disk full").
+  void Write(const void* data, std::size_t count);
+
+  // Flushes the temporary file to disk, closes it and renames it onto the
+  // target. Any failure is an error and leaves the target as it was; the
+  // temporary file is then removed by the destructor.
+  void Commit();
+
+  // Removes the temporary file now; the target stays as it was.
+  void Discard() noexcept;
+
+ private:
+  std::string path_;
+  std::string target_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+// Writes `count` bytes as the whole new content of `path` through a SafeOutput.
+void WriteFileWhole(const std::string& path, const void* data, std::size_t count);
+void WriteFileWhole(const std::string& path, const std::string& bytes);
+
+// True when both names lead to one existing file (same device and inode):
+// the same name, "./" and ".." forms, hard links and symbolic links all count.
+// A name that does not exist is the same file as nothing.
+bool IsSameFile(const std::string& a, const std::string& b);
+
+// Refuses to write `output` when it is the same file as `source` (an input or
+// the template; `role` says which, e.g. "input"): the error names both files.
+void RefuseOverwriting(const std::string& output, const std::string& source,
+                       const std::string& role);
+
+// Refuses a file that is to be read when it exists but is not a regular file
+// (a device such as /dev/zero, a FIFO, a socket), which would be read forever
+// or block: "Not a regular file". A missing file gives "File not found" or
+// "Invalid filename", a directory "File access denied", as opening it would.
+void RequireRegularFile(const std::string& path);
+
+}  // namespace kova

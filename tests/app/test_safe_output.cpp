@@ -1,0 +1,264 @@
+// Outputs written whole through a temporary file, file identity, and the
+// refusal of inputs that are not regular files.
+#include "app/platform/safe_output.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>  // mkfifo, umask, chmod
+#include <unistd.h>    // link, symlink
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/platform/errors.h"
+#include "app/platform/file.h"
+#include "support/temp_dir.h"
+
+namespace kova {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadAllBytes;
+using testing::TempDir;
+using testing::WriteText;
+
+// The names in `dir` other than `keep`: leftovers of a temporary file.
+std::vector<std::string> OtherNames(const TempDir& dir, const std::vector<std::string>& keep) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(keep.begin(), keep.end(), name) == keep.end()) names.push_back(name);
+  }
+  return names;
+}
+
+std::string Text(const std::string& path) {
+  const auto bytes = ReadAllBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+TEST(SafeOutputTest, TheOldContentStaysUntilCommitAndNoTemporaryFileRemains) {
+  TempDir dir;
+  const std::string out = dir.file("out.img");
+  WriteText(out, "old");
+  {
+    SafeOutput output(out);
+    output.Write("new content", 11);
+    EXPECT_EQ(Text(out), "old");
+    EXPECT_TRUE(fs::exists(output.TemporaryPath()));
+    EXPECT_EQ(fs::path(output.TemporaryPath()).parent_path(), dir.path());
+    EXPECT_EQ(fs::path(output.TemporaryPath()).filename().string().front(), '.');
+    output.Commit();
+  }
+  EXPECT_EQ(Text(out), "new content");
+  EXPECT_TRUE(OtherNames(dir, {"out.img"}).empty());
+}
+
+TEST(SafeOutputTest, AnOutputNotCommittedLeavesNothingBehind) {
+  TempDir dir;
+  const std::string out = dir.file("out.img");
+  WriteText(out, "old");
+  {
+    SafeOutput output(out);
+    output.Write("partial", 7);
+  }
+  {
+    SafeOutput moved_away(dir.file("new.img"));
+    SafeOutput holder = std::move(moved_away);
+    holder.Discard();
+    EXPECT_THROW(holder.Commit(), FileError);
+  }
+  EXPECT_EQ(Text(out), "old");
+  EXPECT_TRUE(OtherNames(dir, {"out.img"}).empty());
+}
+
+TEST(SafeOutputTest, ASymbolicLinkStaysALinkAndItsTargetIsReplaced) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "data");
+  WriteText(dir.file("data/real.img"), "old");
+  fs::create_symlink("data/real.img", dir.path() / "link1.img");
+  fs::create_symlink("link1.img", dir.path() / "link2.img");  // a chain of two
+  WriteFileWhole(dir.file("link2.img"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link1.img"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link2.img"));
+  EXPECT_EQ(Text(dir.file("data/real.img")), "new");
+  EXPECT_TRUE(OtherNames(dir, {"data", "link1.img", "link2.img"}).empty());
+}
+
+TEST(SafeOutputTest, AReplacedOutputKeepsItsModeAndANewOneFollowsTheUmask) {
+  TempDir dir;
+  const std::string kept = dir.file("kept.img");
+  WriteText(kept, "old");
+  fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  WriteFileWhole(kept, "new");
+  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  const mode_t old_mask = ::umask(027);
+  WriteFileWhole(dir.file("fresh.img"), "new");
+  ::umask(old_mask);
+  EXPECT_EQ(fs::status(dir.file("fresh.img")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// Outputs that cannot be made: the error and no file created beside them.
+struct RefusedOutputCase {
+  const char* name;
+  std::function<std::string(const TempDir&)> setup;  // gives the output name
+  std::string message;
+};
+
+class RefusedOutputTest : public ::testing::TestWithParam<RefusedOutputCase> {};
+
+TEST_P(RefusedOutputTest, GivesItsErrorAndCreatesNothing) {
+  TempDir dir;
+  const std::string out = GetParam().setup(dir);
+  const auto before = OtherNames(dir, {});
+  try {
+    SafeOutput output(out);
+    FAIL() << "no error for " << out;
+  } catch (const KovaError& error) {
+    EXPECT_EQ(error.Message(), GetParam().message);
+  }
+  EXPECT_EQ(OtherNames(dir, {}), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, RefusedOutputTest,
+    ::testing::Values(RefusedOutputCase{"MissingFolder",
+                                        [](const TempDir& d) { return d.file("none/out.img"); },
+                                        "Invalid filename"},
+                      RefusedOutputCase{"Directory",
+                                        [](const TempDir& d) {
+                                          fs::create_directory(d.path() / "sub");
+                                          return d.file("sub");
+                                        },
+                                        "File access denied"},
+                      RefusedOutputCase{"Fifo",
+                                        [](const TempDir& d) {
+                                          ::mkfifo(d.file("pipe").c_str(), 0600);
+                                          return d.file("pipe");
+                                        },
+                                        "Not a regular file"},
+                      RefusedOutputCase{"LinkToADevice",
+                                        [](const TempDir& d) {
+                                          fs::create_symlink("/dev/null", d.path() / "null.img");
+                                          return d.file("null.img");
+                                        },
+                                        "Not a regular file"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Pairs of names and whether they lead to one file.
+struct IdentityCase {
+  const char* name;
+  std::string a;
+  std::string b;
+  bool same;
+};
+
+class IdentityTest : public ::testing::TestWithParam<IdentityCase> {
+ protected:
+  void SetUp() override {
+    fs::create_directory(dir.path() / "sub");
+    WriteText(dir.file("a.asc"), "grid");
+    WriteText(dir.file("b.asc"), "grid");
+    ASSERT_EQ(::link(dir.file("a.asc").c_str(), dir.file("hard.asc").c_str()), 0);
+    fs::create_symlink("a.asc", dir.path() / "soft.asc");
+  }
+  std::string In(const std::string& name) const {
+    return name.empty() || name.front() == '/' ? name : dir.file(name);
+  }
+  TempDir dir;
+};
+
+TEST_P(IdentityTest, ComparesFilesNotSpellings) {
+  const IdentityCase& c = GetParam();
+  EXPECT_EQ(IsSameFile(In(c.a), In(c.b)), c.same);
+  if (c.same) {
+    try {
+      RefuseOverwriting(In(c.a), In(c.b), "input");
+      FAIL() << "not refused";
+    } catch (const RefusedFileError& error) {
+      EXPECT_EQ(error.Message(),
+                "The output " + In(c.a) + " is the same file as the input " + In(c.b));
+    }
+  } else {
+    EXPECT_NO_THROW(RefuseOverwriting(In(c.a), In(c.b), "input"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, IdentityTest,
+                         ::testing::Values(IdentityCase{"SameName", "a.asc", "a.asc", true},
+                                           IdentityCase{"DotForm", "./a.asc", "a.asc", true},
+                                           IdentityCase{"DotDotForm", "sub/../a.asc", "a.asc",
+                                                        true},
+                                           IdentityCase{"HardLink", "hard.asc", "a.asc", true},
+                                           IdentityCase{"SymbolicLink", "soft.asc", "a.asc", true},
+                                           IdentityCase{"EqualContent", "b.asc", "a.asc", false},
+                                           IdentityCase{"MissingOutput", "new.img", "a.asc", false},
+                                           IdentityCase{"Empty", "", "a.asc", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Files to be read: what each kind gives, from the check and from opening it.
+struct ReadCase {
+  const char* name;
+  std::function<std::string(const TempDir&)> setup;
+  std::string message;  // empty: accepted
+};
+
+class RegularFileTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(RegularFileTest, OnlyRegularFilesAreRead) {
+  TempDir dir;
+  const std::string path = GetParam().setup(dir);
+  const std::function<void()> attempts[] = {[&] { RequireRegularFile(path); },
+                                            [&] { BinaryFile file(path, FileAccess::ReadOnly); }};
+  for (const auto& attempt : attempts) {
+    if (GetParam().message.empty()) {
+      EXPECT_NO_THROW(attempt());
+      continue;
+    }
+    try {
+      attempt();
+      FAIL() << "accepted " << path;
+    } catch (const KovaError& error) {
+      EXPECT_EQ(error.Message(), GetParam().message);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RegularFileTest,
+    ::testing::Values(
+        ReadCase{"Regular",
+                 [](const TempDir& d) {
+                   WriteText(d.file("a.asc"), "x");
+                   return d.file("a.asc");
+                 },
+                 ""},
+        ReadCase{"LinkToRegular",
+                 [](const TempDir& d) {
+                   WriteText(d.file("a.asc"), "x");
+                   fs::create_symlink("a.asc", d.path() / "l.asc");
+                   return d.file("l.asc");
+                 },
+                 ""},
+        ReadCase{"Zero", [](const TempDir&) { return std::string("/dev/zero"); },
+                 "Not a regular file"},
+        ReadCase{"Fifo",
+                 [](const TempDir& d) {
+                   ::mkfifo(d.file("pipe.asc").c_str(), 0600);
+                   return d.file("pipe.asc");
+                 },
+                 "Not a regular file"},
+        ReadCase{"Missing", [](const TempDir& d) { return d.file("none.asc"); }, "File not found"},
+        ReadCase{"MissingFolder", [](const TempDir& d) { return d.file("none/a.asc"); },
+                 "Invalid filename"},
+        ReadCase{"Directory", [](const TempDir& d) { return d.path().string(); },
+                 "File access denied"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kova
