@@ -1,8 +1,14 @@
 // The settings file, the file search and the current directory of the
 // platform layer.
 #include <gtest/gtest.h>
+#include <sys/resource.h>  // getrusage
+#include <sys/stat.h>
+#include <sys/wait.h>  // waitpid
+#include <unistd.h>    // fork
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -106,6 +112,127 @@ TEST(Settings, AFileThatCannotBeWrittenRaisesUnableToWrite) {
       EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
     }
   }
+}
+
+// Rewrites: the file before, the entry written, the file after. Every byte
+// that is not the entry stays as it was, however long its line.
+struct SettingsEditCase {
+  const char* name;
+  std::string before;
+  std::string key;
+  std::string after;
+};
+
+class SettingsEdit : public ::testing::TestWithParam<SettingsEditCase> {};
+
+TEST_P(SettingsEdit, ChangesOnlyTheEntry) {
+  TempDir dir;
+  const std::string path = dir.file("a.ini");
+  WriteText(path, GetParam().before);
+  WriteProfileString(path, "files", GetParam().key, "v");
+  EXPECT_EQ(ReadText(path), GetParam().after);
+}
+
+const std::string kLongLine = "; " + std::string(200000, 'c');
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsEdit,
+    ::testing::Values(SettingsEditCase{"LastLineWithoutFeedGetsASectionBehindIt", "[other]\nk=1",
+                                       "edit1", "[other]\nk=1\n[files]\nedit1=v\n"},
+                      SettingsEditCase{"EntryAfterALastLineWithoutFeed", "[files]\nedit1=a",
+                                       "edit2", "[files]\nedit1=a\nedit2=v\n"},
+                      SettingsEditCase{"ReplacedLastLineWithoutFeed", "[files]\nedit1=a", "edit1",
+                                       "[files]\nedit1=v\n"},
+                      SettingsEditCase{"CarriageReturnsKept", "[files]\r\nedit2=b\r\n", "edit1",
+                                       "[files]\r\nedit2=b\r\nedit1=v\n"},
+                      SettingsEditCase{"LongLinesCopiedWhole",
+                                       kLongLine + "\n[files]\nedit1=a\n" + kLongLine, "edit1",
+                                       kLongLine + "\n[files]\nedit1=v\n" + kLongLine}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A settings file its owner made read-only, or one in a read-only folder, is
+// left as it is (same file, same bytes, nothing beside it), even by a process
+// that could write it regardless.
+struct ReadOnlyCase {
+  const char* name;
+  std::filesystem::perms file;
+  std::filesystem::perms folder;
+};
+
+class ReadOnlySettings : public ::testing::TestWithParam<ReadOnlyCase> {};
+
+TEST_P(ReadOnlySettings, GiveUnableToWriteAndStayUnchanged) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const fs::path folder = dir.path() / "cfg";
+  fs::create_directory(folder);
+  const std::string path = (folder / "a.ini").string();
+  WriteText(path, "[files]\nedit1=old\n");
+  const auto inode = [&] {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_ino;
+  };
+  const auto before = inode();
+  fs::permissions(path, GetParam().file);
+  fs::permissions(folder, GetParam().folder);
+  try {
+    WriteProfileString(path, "files", "edit1", "new");
+    ADD_FAILURE() << "no error";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
+  }
+  fs::permissions(folder, fs::perms::owner_all);
+  EXPECT_EQ(inode(), before);
+  EXPECT_EQ(ReadText(path), "[files]\nedit1=old\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+constexpr auto kReadOnly = std::filesystem::perms::owner_read | std::filesystem::perms::group_read;
+constexpr auto kReadWrite =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+constexpr auto kFolderReadOnly =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec;
+
+INSTANTIATE_TEST_SUITE_P(Modes, ReadOnlySettings,
+                         ::testing::Values(ReadOnlyCase{"File", kReadOnly,
+                                                        std::filesystem::perms::owner_all},
+                                           ReadOnlyCase{"Folder", kReadWrite, kFolderReadOnly},
+                                           ReadOnlyCase{"Both", kReadOnly, kFolderReadOnly}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A settings file of one 48 MB line is read and rewritten in a few MB: the
+// part of a line beyond what is looked at is skipped or copied, not held.
+TEST(Settings, AnOversizedFileIsHandledInBoundedMemory) {
+  TempDir dir;
+  const std::string path = dir.file("huge.ini");
+  constexpr std::size_t kSize = 48u << 20;
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[files]\nedit1=";
+    const std::string chunk(1 << 20, 'v');
+    for (std::size_t done = 0; done < kSize; done += chunk.size()) out << chunk;
+    out << "\nedit2=b\n";
+  }
+  rusage self{};
+  ::getrusage(RUSAGE_SELF, &self);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // In a child, so that its peak memory is measured apart from this test's.
+    const bool read_ok = ReadProfileString(path, "files", "edit1") == std::string(2047, 'v') &&
+                         ReadProfileString(path, "files", "edit2") == "b";
+    WriteProfileString(path, "files", "edit2", "c");
+    ::_exit(read_ok && ReadProfileString(path, "files", "edit2") == "c" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  rusage children{};
+  ::getrusage(RUSAGE_CHILDREN, &children);
+  EXPECT_LT(children.ru_maxrss - self.ru_maxrss, 8 * 1024) << "kilobytes beyond this test's own";
+  EXPECT_EQ(std::filesystem::file_size(path), 8 + 6 + kSize + 1 + 8);  // "edit2=c\n"
 }
 
 // --- File search ---------------------------------------------------------------
