@@ -1,0 +1,88 @@
+// The whole conversion run with an arbitrary grid and template, both written
+// into the scratch folder. Input: the template's length (2 bytes, little
+// endian, cut to what follows), the template's bytes, then the grid's bytes.
+//
+// Whatever happens, the grid and the template keep their bytes. A run that
+// reports success leaves an output that attaches as a valid image of the
+// grid's size, whose file holds exactly its header and raster, and whose
+// title names the grid.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // remove
+#include <string>
+#include <string_view>
+
+#include "app/conversion.h"
+#include "app/grid_reader.h"
+#include "app/platform/errors.h"
+#include "fuzz/fuzz_support.h"
+#include "image/format.h"
+#include "image/kova_img.h"
+
+namespace {
+
+using kova::fuzz::Check;
+
+void CheckOutput(const std::string& grid_path, const std::string& output_path) {
+  kova::GridReader reader;
+  kova::GridHeader grid;
+  reader.ReadGridHeader(grid_path, grid);  // read once already by the run
+
+  kova::TKovaImg image;
+  image.SetFileName(output_path);
+  Check(image.Status() == 1, "a converted image does not attach as valid");
+  Check(image.Columns() == grid.GridCols && image.Rows() == grid.GridRows,
+        "a converted image has a size other than its grid's");
+  Check(image.Title() == kova::PadRight(kova::ImageTitleFor(grid_path), kova::kTitleLength),
+        "a converted image has a title that does not name its grid");
+  std::string bytes;
+  Check(kova::fuzz::ReadBytes(output_path, bytes), "a converted image cannot be read");
+  Check(bytes.size() == kova::kHeaderSize + static_cast<std::size_t>(image.Rows()) *
+                                                static_cast<std::size_t>(image.Columns()),
+        "a converted image is not exactly its header and raster");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  kova::fuzz::SilenceStandardOutput();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  std::size_t template_size = data[0] | static_cast<std::size_t>(data[1]) << 8;
+  data += 2;
+  size -= 2;
+  if (template_size > size) template_size = size;
+
+  const kova::fuzz::ScratchDir& dir = kova::fuzz::Scratch();
+  static const std::string template_path = dir.File("template.img");
+  static const std::string grid_path = dir.File("grid.asc");
+  static const std::string output_path = dir.File("grid.img");
+  const std::string_view template_bytes(reinterpret_cast<const char*>(data), template_size);
+  const std::string_view grid_bytes(reinterpret_cast<const char*>(data + template_size),
+                                    size - template_size);
+  kova::fuzz::WriteBytes(template_path, data, template_size);
+  kova::fuzz::WriteBytes(grid_path, data + template_size, size - template_size);
+  std::remove(output_path.c_str());
+
+  kova::fuzz::SilentUi ui;
+  kova::ScopedUi scoped(ui);
+  kova::TKovaImg image;
+  kova::Converter converter(image, {template_path, std::nullopt}, dir.Path());
+  bool converted = false;
+  try {
+    converter.Run(grid_path, output_path);
+    converted = true;
+  } catch (const kova::KovaError&) {
+    // A grid or template the run refuses, or a floating-point error.
+  }
+
+  std::string after;
+  Check(kova::fuzz::ReadBytes(template_path, after) && after == template_bytes,
+        "the run changed the template");
+  Check(kova::fuzz::ReadBytes(grid_path, after) && after == grid_bytes, "the run changed the grid");
+  if (converted) CheckOutput(grid_path, output_path);
+  return 0;
+}

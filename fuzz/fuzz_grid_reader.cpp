@@ -1,0 +1,184 @@
+// The grid reader on arbitrary bytes. The input, after its first byte, is
+// the grid file. A first byte below 16 moves the text towards the end of the
+// reader's first block (blank lines in front), so that tokens straddle the
+// block boundary without needing 64 KB inputs.
+//
+// Besides running the reader, the harness reads the same text with a plain
+// model of the format: split at spaces and line feeds, trim codes 0 to 32,
+// stop at code 26. Reader and model must agree on whether the grid is sound
+// and on every header field, cell and extreme; and the fast and the exact
+// number conversion must agree on every token.
+#include <bit>  // bit_cast of the floats compared
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/grid_reader.h"
+#include "app/platform/errors.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+using kova::fuzz::Check;
+using kova::grid_detail::ConvertGridFloat;
+using kova::grid_detail::FloatStatus;
+
+struct Token {
+  std::string_view text;   // trimmed
+  std::size_t raw_length;  // from its first character above code 32 to its separator
+};
+
+std::vector<Token> SplitTokens(std::string_view text) {
+  const std::size_t end_of_text = text.find('\x1a');
+  if (end_of_text != std::string_view::npos) text = text.substr(0, end_of_text);
+  std::vector<Token> tokens;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) <= 32) ++pos;
+    if (pos == text.size()) break;
+    const std::size_t start = pos;
+    while (pos < text.size() && text[pos] != ' ' && text[pos] != '\n') ++pos;
+    std::size_t stop = pos;
+    while (stop > start && static_cast<unsigned char>(text[stop - 1]) <= 32) --stop;
+    tokens.push_back({text.substr(start, stop - start), pos - start});
+  }
+  return tokens;
+}
+
+// The exact conversion of a token, after checking that the fast one agrees.
+FloatStatus ConvertBothWays(std::string_view token, float& value) {
+  float fast = 0.0f;
+  float exact = 0.0f;
+  const FloatStatus fast_status = ConvertGridFloat(token, fast, true);
+  const FloatStatus exact_status = ConvertGridFloat(token, exact, false);
+  Check(fast_status == exact_status, "fast and exact conversion disagree on validity");
+  if (exact_status == FloatStatus::kOk) {
+    Check(std::bit_cast<std::uint32_t>(fast) == std::bit_cast<std::uint32_t>(exact),
+          "fast and exact conversion give different floats");
+  }
+  value = exact;
+  return exact_status;
+}
+
+// What the model makes of the text: a sound grid or not, and if sound its
+// header and values.
+struct Model {
+  bool sound = false;
+  kova::GridHeader header;
+  std::vector<Token> tokens;
+};
+
+Model ReadModel(std::string_view text) {
+  Model m;
+  m.tokens = SplitTokens(text);
+  for (const Token& t : m.tokens) {
+    float ignored = 0.0f;
+    ConvertBothWays(t.text, ignored);
+    if (t.raw_length > kova::kMaxGridTokenLength) return m;
+  }
+  if (m.tokens.size() < 12) return m;
+  kova::GridHeader& h = m.header;
+  try {
+    h.GridCols = kova::ParseGridInteger(std::string(m.tokens[1].text));
+    h.GridRows = kova::ParseGridInteger(std::string(m.tokens[3].text));
+  } catch (const kova::ConvertError&) {
+    return m;
+  }
+  if (ConvertBothWays(m.tokens[5].text, h.GridLeft) != FloatStatus::kOk ||
+      ConvertBothWays(m.tokens[7].text, h.GridBottom) != FloatStatus::kOk ||
+      ConvertBothWays(m.tokens[9].text, h.CellSize) != FloatStatus::kOk) {
+    return m;
+  }
+  h.NoDataText = std::string(m.tokens[11].text);
+  if (h.GridCols < 1 || h.GridRows < 1) return m;
+  if (h.GridCols > kova::kMaxGridCols || h.GridRows > kova::kMaxGridRows) return m;
+  const std::size_t expected = static_cast<std::size_t>(h.GridCols) * h.GridRows;
+  if (m.tokens.size() - 12 != expected) return m;
+  for (std::size_t k = 12; k < m.tokens.size(); ++k) {
+    float value = 0.0f;
+    if (m.tokens[k].text != h.NoDataText &&
+        ConvertBothWays(m.tokens[k].text, value) != FloatStatus::kOk) {
+      return m;
+    }
+  }
+  m.sound = true;
+  return m;
+}
+
+void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::GridValues& values,
+                      const kova::GridReader& reader) {
+  Check(h.GridCols == m.header.GridCols && h.GridRows == m.header.GridRows,
+        "grid size differs from the model");
+  Check(
+      std::bit_cast<std::uint32_t>(h.GridLeft) == std::bit_cast<std::uint32_t>(m.header.GridLeft) &&
+          std::bit_cast<std::uint32_t>(h.GridBottom) ==
+              std::bit_cast<std::uint32_t>(m.header.GridBottom) &&
+          std::bit_cast<std::uint32_t>(h.CellSize) ==
+              std::bit_cast<std::uint32_t>(m.header.CellSize),
+      "grid corner or cell size differs from the model");
+  Check(h.NoDataText == m.header.NoDataText, "no-data text differs from the model");
+
+  float smallest = std::numeric_limits<float>::infinity();
+  float largest = -smallest;
+  std::size_t k = 12;
+  for (int r = 1; r <= h.GridRows; ++r) {
+    for (int c = 1; c <= h.GridCols; ++c, ++k) {
+      const std::string_view token = m.tokens[k].text;
+      if (token == h.NoDataText) {
+        Check(values.IsNoData(r, c), "a no-data token gave a value");
+        continue;
+      }
+      Check(!values.IsNoData(r, c), "a value was taken for no data");
+      float expected = 0.0f;
+      ConvertBothWays(token, expected);
+      Check(std::bit_cast<std::uint32_t>(values.at(r, c)) == std::bit_cast<std::uint32_t>(expected),
+            "a cell differs from the exact conversion of its token");
+      if (expected < smallest) smallest = expected;
+      if (expected > largest) largest = expected;
+    }
+  }
+  float low = 0.0f;
+  float high = 0.0f;
+  const bool any = reader.ValidValueRange(low, high);
+  Check(any == (smallest <= largest), "reader and model disagree on whether a value is valid");
+  if (any) Check(low == smallest && high == largest, "value extremes differ from the model");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  // Below 16: the text starts 64 x that many bytes before the end of the
+  // first block; otherwise at the start of the file.
+  const std::string_view body(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::size_t shift =
+      data[0] < 16 ? kova::kGridReadBlockSize - 64 * static_cast<std::size_t>(data[0]) : 0;
+  std::string text(shift, '\n');
+  text.append(body);
+
+  static const std::string path = kova::fuzz::Scratch().File("grid.asc");
+  kova::fuzz::WriteBytes(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+
+  const Model model = ReadModel(body);  // the blank lines in front change nothing
+
+  static kova::GridValues values;
+  kova::GridReader reader;
+  kova::GridHeader header;
+  bool read = false;
+  try {
+    reader.ReadGridHeader(path, header);
+    float value_min = 0.0f;
+    float value_max = 0.0f;
+    reader.ReadGridValues(header, values, value_min, value_max);
+    read = true;
+  } catch (const kova::KovaError&) {
+    // Expected for most inputs; the model says whether it should have been.
+  }
+  Check(read == model.sound, read ? "reader accepted a grid the model refuses"
+                                  : "reader refused a grid the model accepts");
+  if (read) CompareWithModel(model, header, values, reader);
+  return 0;
+}
