@@ -1,0 +1,22 @@
+// Pieces every input reader shares: the size a Kova image can hold, the
+// rounding of a value or coordinate into a 4-byte float, the grid arrays.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/grid_data.h"
+
+namespace kova::inputs {
+
+// Columns and rows of a Kova image are 16-bit signed numbers.
+inline constexpr std::int64_t kMaxGridSide = 32767;
+
+// Raises ConversionError naming `path` unless 1 <= cols, rows <= 32767.
+void CheckGridSize(std::int64_t cols, std::int64_t rows, const std::string& path);
+
+// Rounds an extended value to a 4-byte float; FloatOverflowError (naming
+// `path`) when it lies beyond the float range.
+float ToGridFloat(long double value, const std::string& path);
+
+}  // namespace kova::inputs

@@ -1,0 +1,87 @@
+#include "app/inputs/input_source.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>   // std::fopen of the first bytes
+#include <cstring>  // std::memcmp
+
+#include "app/inputs/geotiff_reader.h"
+#include "app/inputs/netcdf_reader.h"
+#include "app/platform/errors.h"
+#include "app/platform/paths.h"
+
+namespace kova::inputs {
+namespace {
+
+struct Signature {
+  const char* bytes;
+  std::size_t length;
+  InputKind kind;
+};
+
+constexpr Signature kSignatures[] = {
+    {"II*\0", 4, InputKind::kTiff},   {"MM\0*", 4, InputKind::kTiff},
+    {"II+\0", 4, InputKind::kTiff},   {"MM\0+", 4, InputKind::kTiff},
+    {"CDF\1", 4, InputKind::kNetCdf}, {"CDF\2", 4, InputKind::kNetCdf},
+    {"CDF\5", 4, InputKind::kNetCdf}, {"\x89HDF\r\n\x1a\n", 8, InputKind::kNetCdf},
+};
+
+// A Tarvo grid: one grid, read by the conversion's own reader.
+class TarvoGridSource final : public InputSource {
+ public:
+  TarvoGridSource(std::string path, TarvoGridReader read) : path_(std::move(path)), read_(read) {}
+  InputKind Kind() const override { return InputKind::kTarvoGrid; }
+  std::size_t GridCount() const override { return 1; }
+  std::string NameSuffix(std::size_t) const override { return {}; }
+  GridData ReadGrid(std::size_t) override { return read_(path_); }
+
+ private:
+  std::string path_;
+  TarvoGridReader read_;
+};
+
+}  // namespace
+
+InputKind InputKindOfBytes(const unsigned char* bytes, std::size_t length) {
+  for (const Signature& signature : kSignatures) {
+    if (length >= signature.length && std::memcmp(bytes, signature.bytes, signature.length) == 0) {
+      return signature.kind;
+    }
+  }
+  return InputKind::kTarvoGrid;
+}
+
+InputKind DetectInputKind(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) ThrowFileErrorFromErrno(errno, path);
+  std::array<unsigned char, 8> bytes{};
+  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  const bool failed = std::ferror(file) != 0;
+  const int read_errno = errno;
+  std::fclose(file);
+  if (failed) ThrowFileErrorFromErrno(read_errno, path);
+  return InputKindOfBytes(bytes.data(), got);
+}
+
+std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options,
+                                       TarvoGridReader read_tarvo_grid) {
+  switch (DetectInputKind(path)) {
+    case InputKind::kTiff:
+      return OpenGeoTiff(path, options);
+    case InputKind::kNetCdf:
+      return OpenNetCdf(path, options);
+    case InputKind::kTarvoGrid:
+      break;
+  }
+  return std::make_unique<TarvoGridSource>(path, read_tarvo_grid);
+}
+
+std::string OutputNameFor(const std::string& input, const std::string& folder,
+                          const std::string& suffix) {
+  const std::string name = ChangeFileExt(FileNameOf(input), "") + suffix + ".img";
+  if (!folder.empty()) return JoinPath(folder, name);
+  const std::string directory = input.substr(0, input.size() - FileNameOf(input).size());
+  return directory + name;
+}
+
+}  // namespace kova::inputs

@@ -1,0 +1,85 @@
+// Input files of `kova convert` of every kind: a Tarvo ASCII grid, a GeoTIFF
+// (classic or BigTIFF) or a NetCDF file (classic or NetCDF-4). The kind is
+// told by the first bytes of the file, never by its name. Each kind has one
+// reader behind the small interface below, which yields the grids of a file
+// as GridData, so the conversion never asks which kind it got.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/grid_data.h"
+
+namespace kova::inputs {
+
+enum class InputKind { kTarvoGrid, kTiff, kNetCdf };
+
+// The kind of file at `path` from its first bytes: "II*\0" / "MM\0*" (TIFF),
+// "II+\0" / "MM\0+" (BigTIFF), "CDF\1" / "CDF\2" / "CDF\5" (NetCDF classic),
+// the HDF5 signature (NetCDF-4); anything else is a Tarvo grid. Raises the
+// FileError of a file that cannot be opened.
+InputKind DetectInputKind(const std::string& path);
+
+// The bytes that tell the kind, for a file already at hand.
+InputKind InputKindOfBytes(const unsigned char* bytes, std::size_t length);
+
+struct InputOptions {
+  int Band = 1;          // the GeoTIFF band, counted from 1
+  std::string Variable;  // the NetCDF variable; empty: the only candidate
+  // NetCDF dimensions beside latitude, longitude and time, each fixed at an
+  // index counted from 0 ("--index level=3"). A time dimension named here is
+  // fixed too, giving one image instead of one per step.
+  std::map<std::string, std::size_t> Index;
+};
+
+// The map projection of a projected input, in the terms of a Kova header.
+struct InputProjection {
+  std::string Name;              // "Albers equal-area conic", as the file says
+  std::uint8_t KovaType = 0;     // the ProjectionType that matches; 0: none
+  double OriginLatitude = 0.0;   // degrees
+  double OriginLongitude = 0.0;  // degrees
+  double StdParallel1 = 0.0;     // degrees, conic projections only
+  double StdParallel2 = 0.0;
+};
+
+// The grids of one input file. A NetCDF variable with a time dimension holds
+// one grid per time step; every other input holds one.
+class InputSource {
+ public:
+  virtual ~InputSource() = default;
+
+  virtual InputKind Kind() const = 0;
+  virtual std::size_t GridCount() const = 0;
+  // What the output name of grid `i` carries behind the input's name part:
+  // empty for a single grid, "_20240131", "_20240131T0600" or "_007" for a
+  // time step.
+  virtual std::string NameSuffix(std::size_t i) const = 0;
+  // Reads grid `i`: values, no-data flags, edges, cell sizes, source name.
+  // Raises ConversionError naming the file for what cannot be converted.
+  virtual GridData ReadGrid(std::size_t i) = 0;
+  // The projection of an input with projected coordinates; none otherwise.
+  virtual std::optional<InputProjection> Projection() const { return std::nullopt; }
+};
+
+// Opens `path` as the kind its first bytes tell. Reading a Tarvo grid goes
+// through `read_tarvo_grid`, the conversion's own grid reader.
+using TarvoGridReader = GridData (*)(const std::string& path);
+std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options,
+                                       TarvoGridReader read_tarvo_grid);
+
+// The output file of grid `i` of `source`: `output` for a single grid read
+// from a single input; otherwise the input's name without extension plus the
+// grid's suffix plus ".img", in `folder` (empty: beside the input).
+std::string OutputNameFor(const std::string& input, const std::string& folder,
+                          const std::string& suffix);
+
+// Allocates the value and no-data arrays of a grid of cols x rows cells.
+// Raises ConversionError "The grid of FILE (C x R cells) does not fit in
+// memory" when they cannot be had.
+void AllocateGrid(GridData& grid, std::int32_t cols, std::int32_t rows, const std::string& path);
+
+}  // namespace kova::inputs

@@ -1,0 +1,460 @@
+#include "app/inputs/netcdf_reader.h"
+
+#include <netcdf.h>
+
+#include <algorithm>
+#include <cfloat>  // FLT_EPSILON, DBL_EPSILON of the coordinate tolerance
+#include <cmath>
+#include <cstdio>  // std::snprintf of coordinate values
+#include <mutex>   // the library is not safe for concurrent use
+#include <set>
+#include <vector>
+
+#include "app/inputs/cf_time.h"
+#include "app/inputs/input_common.h"
+#include "app/platform/errors.h"
+#include "app/platform/paths.h"
+
+namespace kova::inputs {
+namespace {
+
+// libnetcdf (and the HDF5 library beneath it) must not be entered from two
+// threads at once; every call into it holds this lock.
+std::mutex netcdf_lock;
+
+// Values read per call while a grid is read: bounds the buffer to 8 MB.
+constexpr std::size_t kReadBlockValues = std::size_t{1} << 20;
+
+[[noreturn]] void Refuse(const std::string& message, const std::string& path) {
+  ConversionError error(message);
+  error.AddContext(path);
+  throw error;
+}
+
+void Check(int status, const std::string& what, const std::string& path) {
+  if (status == NC_NOERR) return;
+  Refuse("The NetCDF file cannot be read (" + what + ": " + nc_strerror(status) + ")", path);
+}
+
+std::string TextAttribute(int ncid, int varid, const char* name) {
+  nc_type type = NC_NAT;
+  std::size_t length = 0;
+  if (nc_inq_att(ncid, varid, name, &type, &length) != NC_NOERR || type != NC_CHAR) return {};
+  std::string text(length, '\0');
+  if (length > 0 && nc_get_att_text(ncid, varid, name, text.data()) != NC_NOERR) return {};
+  while (!text.empty() && (text.back() == '\0' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::vector<double> NumberAttribute(int ncid, int varid, const char* name) {
+  nc_type type = NC_NAT;
+  std::size_t length = 0;
+  if (nc_inq_att(ncid, varid, name, &type, &length) != NC_NOERR || type == NC_CHAR ||
+      type == NC_STRING || length == 0) {
+    return {};
+  }
+  std::vector<double> values(length);
+  if (nc_get_att_double(ncid, varid, name, values.data()) != NC_NOERR) return {};
+  return values;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+enum class AxisKind { kOther, kLatitude, kLongitude, kTime };
+
+// What a coordinate variable stands for, from its CF attributes (units,
+// standard_name, axis), never from its name.
+AxisKind AxisOf(int ncid, int varid) {
+  const std::string units = Lower(TextAttribute(ncid, varid, "units"));
+  const std::string standard_name = Lower(TextAttribute(ncid, varid, "standard_name"));
+  const std::string axis = Lower(TextAttribute(ncid, varid, "axis"));
+  static const std::set<std::string> kNorth = {"degrees_north", "degree_north", "degree_n",
+                                               "degrees_n",     "degreen",      "degreesn"};
+  static const std::set<std::string> kEast = {"degrees_east", "degree_east", "degree_e",
+                                              "degrees_e",    "degreee",     "degreese"};
+  const bool degrees = units.rfind("degree", 0) == 0;
+  if (standard_name == "latitude" || kNorth.count(units) || (axis == "y" && degrees)) {
+    return AxisKind::kLatitude;
+  }
+  if (standard_name == "longitude" || kEast.count(units) || (axis == "x" && degrees)) {
+    return AxisKind::kLongitude;
+  }
+  if (standard_name == "time" || axis == "t" || units.find(" since ") != std::string::npos) {
+    return AxisKind::kTime;
+  }
+  return AxisKind::kOther;
+}
+
+// A regular coordinate axis: values first + i * step.
+struct RegularAxis {
+  std::size_t Length = 0;
+  long double First = 0;
+  long double Step = 0;
+};
+
+std::string Number(long double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.9Lg", value);
+  return text;
+}
+
+RegularAxis ReadRegularAxis(int ncid, int varid, std::size_t length, const char* what,
+                            const std::string& name, const std::string& path) {
+  std::vector<double> values(length);
+  Check(nc_get_var_double(ncid, varid, values.data()), "coordinate " + name, path);
+  RegularAxis axis;
+  axis.Length = length;
+  axis.First = values.front();
+  if (length == 1) return axis;
+  axis.Step = (static_cast<long double>(values.back()) - values.front()) / (length - 1);
+  nc_type type = NC_NAT;
+  nc_inq_vartype(ncid, varid, &type);
+  long double largest_value = 0;
+  for (double v : values) largest_value = std::max<long double>(largest_value, std::fabs(v));
+  // Half a per cent of a cell, or the rounding of the stored coordinates.
+  const long double allowed =
+      std::max(std::fabs(axis.Step) / 200,
+               4 * largest_value * (type == NC_FLOAT ? FLT_EPSILON : DBL_EPSILON));
+  long double worst = -1;
+  std::size_t worst_at = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const long double deviation = std::fabs(values[i] - (axis.First + i * axis.Step));
+    if (!(deviation <= worst)) {
+      worst = deviation;
+      worst_at = i;
+    }
+  }
+  if (!(worst <= allowed) || axis.Step == 0) {
+    Refuse(std::string("The ") + what + " coordinate '" + name +
+               "' is not regular: its largest deviation from an even spacing of " +
+               Number(axis.Step) + " is " + Number(worst) + " at index " +
+               std::to_string(worst_at) + " (value " + Number(values[worst_at]) + ")",
+           path);
+  }
+  return axis;
+}
+
+// An open NetCDF file, closed when it goes (also when opening it went
+// wrong half way).
+struct NetCdfFile {
+  int id = -1;
+  NetCdfFile() = default;
+  NetCdfFile(const NetCdfFile&) = delete;
+  NetCdfFile& operator=(const NetCdfFile&) = delete;
+  ~NetCdfFile() {
+    std::lock_guard lock(netcdf_lock);
+    if (id >= 0) nc_close(id);
+  }
+};
+
+class NetCdfSource final : public InputSource {
+ public:
+  NetCdfSource(const std::string& path, const InputOptions& options);
+
+  InputKind Kind() const override { return InputKind::kNetCdf; }
+  std::size_t GridCount() const override { return steps_.size(); }
+  std::string NameSuffix(std::size_t i) const override {
+    return stamps_.empty() ? std::string() : "_" + stamps_[i];
+  }
+  GridData ReadGrid(std::size_t i) override;
+
+ private:
+  void ChooseVariable(const std::string& wanted);
+  void ReadAttributes();
+  int CoordinateVariable(int dimid) const;
+
+  std::string path_;
+  NetCdfFile file_;
+  int& ncid_ = file_.id;
+  int varid_ = -1;
+  std::string var_name_;
+  std::vector<int> dims_;           // of the variable, in its order
+  std::vector<std::size_t> start_;  // fixed index of every dimension
+  std::size_t lat_pos_ = 0, lon_pos_ = 0;
+  std::optional<std::size_t> time_pos_;
+  RegularAxis lat_, lon_;
+  std::vector<std::size_t> steps_;   // time indices, or the one grid
+  std::vector<std::string> stamps_;  // empty without time steps
+  std::vector<double> missing_;      // raw values that mean no data
+  double scale_ = 1.0, offset_ = 0.0;
+  bool packed_ = false;
+};
+
+int NetCdfSource::CoordinateVariable(int dimid) const {
+  char name[NC_MAX_NAME + 1] = {};
+  if (nc_inq_dimname(ncid_, dimid, name) != NC_NOERR) return -1;
+  int varid = -1;
+  if (nc_inq_varid(ncid_, name, &varid) != NC_NOERR) return -1;
+  int ndims = 0;
+  int dim = -1;
+  if (nc_inq_varndims(ncid_, varid, &ndims) != NC_NOERR || ndims != 1) return -1;
+  if (nc_inq_vardimid(ncid_, varid, &dim) != NC_NOERR || dim != dimid) return -1;
+  return varid;
+}
+
+NetCdfSource::NetCdfSource(const std::string& path, const InputOptions& options) : path_(path) {
+  std::lock_guard lock(netcdf_lock);
+  Check(nc_open(path.c_str(), NC_NOWRITE, &ncid_), "open", path_);
+  ChooseVariable(options.Variable);
+
+  // Every dimension but latitude and longitude is fixed by --index, is the
+  // time (one grid per step), or has a single index.
+  start_.assign(dims_.size(), 0);
+  std::set<std::string> used;
+  std::size_t time_length = 1;
+  bool time_fixed = false;
+  for (std::size_t k = 0; k < dims_.size(); ++k) {
+    if (k == lat_pos_ || k == lon_pos_) continue;
+    char name[NC_MAX_NAME + 1] = {};
+    std::size_t length = 0;
+    Check(nc_inq_dim(ncid_, dims_[k], name, &length), "dimension", path_);
+    const int coordinate = CoordinateVariable(dims_[k]);
+    const bool is_time = coordinate >= 0 && AxisOf(ncid_, coordinate) == AxisKind::kTime;
+    const auto index = options.Index.find(name);
+    if (index != options.Index.end()) {
+      used.insert(name);
+      if (index->second >= length) {
+        Refuse("--index " + std::string(name) + "=" + std::to_string(index->second) +
+                   " lies beyond the dimension's " + std::to_string(length) + " indices (0 to " +
+                   std::to_string(length - 1) + ")",
+               path_);
+      }
+      start_[k] = index->second;
+    } else if (!is_time && length != 1) {
+      Refuse("The variable '" + var_name_ + "' has the dimension '" + name + "' (" +
+                 std::to_string(length) +
+                 " indices) beside latitude, longitude and time; "
+                 "choose one with --index " +
+                 name + "=N",
+             path_);
+    }
+    if (is_time && !time_pos_) {
+      time_pos_ = k;
+      time_length = length;
+      time_fixed = index != options.Index.end();
+    }
+  }
+  for (const auto& [name, index] : options.Index) {
+    if (!used.count(name)) {
+      Refuse("The variable '" + var_name_ + "' has no dimension '" + name + "' (--index)", path_);
+    }
+  }
+
+  if (time_pos_) {
+    const std::size_t k = *time_pos_;
+    if (time_fixed) {
+      steps_ = {start_[k]};
+    } else {
+      for (std::size_t t = 0; t < time_length; ++t) steps_.push_back(t);
+    }
+    const int coordinate = CoordinateVariable(dims_[k]);
+    std::vector<double> all(time_length);
+    Check(nc_get_var_double(ncid_, coordinate, all.data()), "time coordinate", path_);
+    std::vector<double> times;
+    for (std::size_t t : steps_) times.push_back(all[t]);
+    try {
+      stamps_ = CfTimeStamps(times, ParseCfTimeUnits(TextAttribute(ncid_, coordinate, "units"),
+                                                     TextAttribute(ncid_, coordinate, "calendar")));
+    } catch (KovaError& error) {
+      error.AddContext(path_);
+      throw;
+    }
+    if (time_fixed && !ParseCfTimeUnits(TextAttribute(ncid_, coordinate, "units"), "")) {
+      char number[32];
+      std::snprintf(number, sizeof number, "%03zu", start_[k] + 1);
+      stamps_ = {number};
+    }
+  } else {
+    steps_ = {0};
+  }
+
+  // Latitude and longitude: regular, cell sizes from the spacing.
+  std::size_t lat_length = 0, lon_length = 0;
+  Check(nc_inq_dimlen(ncid_, dims_[lat_pos_], &lat_length), "latitude", path_);
+  Check(nc_inq_dimlen(ncid_, dims_[lon_pos_], &lon_length), "longitude", path_);
+  CheckGridSize(static_cast<std::int64_t>(lon_length), static_cast<std::int64_t>(lat_length),
+                path_);
+  char lat_name[NC_MAX_NAME + 1] = {}, lon_name[NC_MAX_NAME + 1] = {};
+  nc_inq_dimname(ncid_, dims_[lat_pos_], lat_name);
+  nc_inq_dimname(ncid_, dims_[lon_pos_], lon_name);
+  lat_ = ReadRegularAxis(ncid_, CoordinateVariable(dims_[lat_pos_]), lat_length, "latitude",
+                         lat_name, path_);
+  lon_ = ReadRegularAxis(ncid_, CoordinateVariable(dims_[lon_pos_]), lon_length, "longitude",
+                         lon_name, path_);
+  // One cell along an axis: its size is that of the other axis.
+  if (lat_.Length == 1) lat_.Step = std::fabs(lon_.Step);
+  if (lon_.Length == 1) lon_.Step = std::fabs(lat_.Step);
+  if (lat_.Step == 0 || lon_.Step == 0) {
+    Refuse("The grid of '" + var_name_ + "' is a single cell; its cell size is unknown", path_);
+  }
+  ReadAttributes();
+}
+
+void NetCdfSource::ChooseVariable(const std::string& wanted) {
+  int nvars = 0;
+  Check(nc_inq_nvars(ncid_, &nvars), "variables", path_);
+  std::vector<std::string> candidates;
+  for (int varid = 0; varid < nvars; ++varid) {
+    char name[NC_MAX_NAME + 1] = {};
+    int ndims = 0;
+    Check(nc_inq_varname(ncid_, varid, name), "variable", path_);
+    Check(nc_inq_varndims(ncid_, varid, &ndims), "variable", path_);
+    std::vector<int> dims(static_cast<std::size_t>(ndims));
+    if (ndims > 0) Check(nc_inq_vardimid(ncid_, varid, dims.data()), "variable", path_);
+    std::optional<std::size_t> lat, lon;
+    for (std::size_t k = 0; k < dims.size(); ++k) {
+      const int coordinate = CoordinateVariable(dims[k]);
+      if (coordinate < 0 || coordinate == varid) continue;
+      const AxisKind kind = AxisOf(ncid_, coordinate);
+      if (kind == AxisKind::kLatitude && !lat) lat = k;
+      if (kind == AxisKind::kLongitude && !lon) lon = k;
+    }
+    const bool gridded = lat && lon;
+    if (!wanted.empty() ? wanted == name : gridded) {
+      if (!wanted.empty() && !gridded) {
+        Refuse("The variable '" + wanted + "' has no latitude and longitude dimensions", path_);
+      }
+      candidates.emplace_back(name);
+      varid_ = varid;
+      var_name_ = name;
+      dims_ = dims;
+      lat_pos_ = *lat;
+      lon_pos_ = *lon;
+    }
+  }
+  if (!wanted.empty() && candidates.empty()) {
+    Refuse("The NetCDF file has no variable '" + wanted + "'", path_);
+  }
+  if (candidates.empty()) {
+    Refuse("The NetCDF file has no variable with latitude and longitude dimensions", path_);
+  }
+  if (candidates.size() > 1) {
+    std::string names;
+    for (const std::string& name : candidates) names += (names.empty() ? "" : ", ") + name;
+    Refuse("The NetCDF file has several variables with latitude and longitude dimensions (" +
+               names + "); choose one with --variable",
+           path_);
+  }
+}
+
+void NetCdfSource::ReadAttributes() {
+  missing_ = NumberAttribute(ncid_, varid_, "missing_value");
+  const std::vector<double> fill = NumberAttribute(ncid_, varid_, "_FillValue");
+  if (!fill.empty()) {
+    missing_.push_back(fill.front());
+  } else {
+    // Cells never written hold the library's default fill value (CF: not
+    // for bytes, whose every value may be data).
+    nc_type type = NC_NAT;
+    Check(nc_inq_vartype(ncid_, varid_, &type), "variable type", path_);
+    switch (type) {
+      case NC_SHORT:
+        missing_.push_back(NC_FILL_SHORT);
+        break;
+      case NC_USHORT:
+        missing_.push_back(NC_FILL_USHORT);
+        break;
+      case NC_INT:
+        missing_.push_back(NC_FILL_INT);
+        break;
+      case NC_UINT:
+        missing_.push_back(NC_FILL_UINT);
+        break;
+      case NC_INT64:
+        missing_.push_back(static_cast<double>(NC_FILL_INT64));
+        break;
+      case NC_UINT64:
+        missing_.push_back(static_cast<double>(NC_FILL_UINT64));
+        break;
+      case NC_FLOAT:
+        missing_.push_back(static_cast<double>(NC_FILL_FLOAT));
+        break;
+      case NC_DOUBLE:
+        missing_.push_back(NC_FILL_DOUBLE);
+        break;
+      default:
+        break;
+    }
+  }
+  const std::vector<double> scale = NumberAttribute(ncid_, varid_, "scale_factor");
+  const std::vector<double> offset = NumberAttribute(ncid_, varid_, "add_offset");
+  if (!scale.empty()) scale_ = scale.front();
+  if (!offset.empty()) offset_ = offset.front();
+  packed_ = !scale.empty() || !offset.empty();
+}
+
+GridData NetCdfSource::ReadGrid(std::size_t i) {
+  std::lock_guard lock(netcdf_lock);
+  GridData grid;
+  grid.Cols = static_cast<std::int32_t>(lon_.Length);
+  grid.Rows = static_cast<std::int32_t>(lat_.Length);
+  grid.Coordinates = GridCoordinates::kGeographic;
+  const long double cell_width = std::fabs(lon_.Step);
+  const long double cell_height = std::fabs(lat_.Step);
+  grid.CellWidth = ToGridFloat(cell_width, path_);
+  grid.CellHeight = ToGridFloat(cell_height, path_);
+  // Coordinates are cell centres; the edges lie half a cell out.
+  const long double west = lon_.Step > 0 ? lon_.First : lon_.First + (lon_.Length - 1) * lon_.Step;
+  const long double south = lat_.Step > 0 ? lat_.First : lat_.First + (lat_.Length - 1) * lat_.Step;
+  grid.Left = ToGridFloat(west - cell_width / 2, path_);
+  grid.Bottom = ToGridFloat(south - cell_height / 2, path_);
+  grid.SourceName = FileNameOf(path_) + (stamps_.empty() ? "" : " " + stamps_[i]);
+  AllocateGrid(grid, grid.Cols, grid.Rows, path_);
+
+  std::vector<std::size_t> start = start_;
+  std::vector<std::size_t> count(dims_.size(), 1);
+  if (time_pos_) start[*time_pos_] = steps_[i];
+  const std::size_t cols = lon_.Length;
+  const std::size_t rows_per_block = std::max<std::size_t>(1, kReadBlockValues / cols);
+  std::vector<double> block(std::min(rows_per_block, lat_.Length) * cols);
+  const bool lat_first = lat_pos_ < lon_pos_;
+  // Row 0 of the image is the northern row; columns run west to east.
+  const bool flip_rows = lat_.Step > 0;
+  const bool flip_cols = lon_.Step < 0;
+  for (std::size_t first = 0; first < lat_.Length; first += rows_per_block) {
+    const std::size_t rows = std::min(rows_per_block, lat_.Length - first);
+    start[lat_pos_] = first;
+    count[lat_pos_] = rows;
+    start[lon_pos_] = 0;
+    count[lon_pos_] = cols;
+    Check(nc_get_vara_double(ncid_, varid_, start.data(), count.data(), block.data()),
+          "values of " + var_name_, path_);
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::size_t source_row = first + r;
+      const std::size_t row = flip_rows ? lat_.Length - 1 - source_row : source_row;
+      float* values = grid.Values.data() + row * cols;
+      std::uint8_t* flags = grid.NoData.data() + row * cols;
+      for (std::size_t c = 0; c < cols; ++c) {
+        const double raw = lat_first ? block[r * cols + c] : block[c * rows + r];
+        const std::size_t col = flip_cols ? cols - 1 - c : c;
+        bool missing = std::isnan(raw);
+        for (double m : missing_) missing = missing || raw == m;
+        if (missing) {
+          flags[col] = 1;
+          continue;
+        }
+        const double value = packed_ ? raw * scale_ + offset_ : raw;
+        const auto stored = static_cast<float>(value);
+        if (std::isinf(stored)) {
+          FloatOverflowError error;
+          error.AddContext(path_ + ", variable " + var_name_ + ", latitude index " +
+                           std::to_string(source_row) + ", longitude index " + std::to_string(c));
+          throw error;
+        }
+        values[col] = stored;
+      }
+    }
+  }
+  return grid;
+}
+
+}  // namespace
+
+std::unique_ptr<InputSource> OpenNetCdf(const std::string& path, const InputOptions& options) {
+  return std::make_unique<NetCdfSource>(path, options);
+}
+
+}  // namespace kova::inputs

@@ -1,0 +1,14 @@
+// NetCDF input (classic and NetCDF-4) after the CF conventions: one variable
+// on a regular latitude/longitude grid, one grid per time step.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/inputs/input_source.h"
+
+namespace kova::inputs {
+
+std::unique_ptr<InputSource> OpenNetCdf(const std::string& path, const InputOptions& options);
+
+}  // namespace kova::inputs
