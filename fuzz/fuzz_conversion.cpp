@@ -2,13 +2,16 @@
 // into the scratch folder. Input: the template's length (2 bytes, little
 // endian, cut to what follows), the template's bytes, then the grid's bytes.
 //
-// Whatever happens, the grid and the template keep their bytes. A run that
-// reports success leaves an output that attaches as a valid image of the
-// grid's size, whose file holds exactly its header and raster, and whose
+// Whatever happens, the grid and the template keep their bytes, and no
+// temporary file is left behind. A run that fails leaves no output. A run
+// that reports success leaves an output that attaches as a valid image of
+// the grid's size, whose file holds exactly its header and raster, and whose
 // title names the grid.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>  // remove
+#include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -40,6 +43,15 @@ void CheckOutput(const std::string& grid_path, const std::string& output_path) {
   Check(bytes.size() == kova::kHeaderSize + static_cast<std::size_t>(image.Rows()) *
                                                 static_cast<std::size_t>(image.Columns()),
         "a converted image is not exactly its header and raster");
+}
+
+// The names of the files in the scratch folder.
+std::set<std::string> FilesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
 }
 
 }  // namespace
@@ -83,6 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(kova::fuzz::ReadBytes(template_path, after) && after == template_bytes,
         "the run changed the template");
   Check(kova::fuzz::ReadBytes(grid_path, after) && after == grid_bytes, "the run changed the grid");
+  std::set<std::string> expected{"template.img", "grid.asc"};
+  if (converted) expected.insert("grid.img");
+  Check(FilesIn(dir.Path()) == expected,
+        converted ? "a run left a file other than its output" : "a failed run left a file behind");
   if (converted) CheckOutput(grid_path, output_path);
   return 0;
 }
