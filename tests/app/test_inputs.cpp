@@ -62,6 +62,9 @@ struct TiffCase {
   TiffLayout layout;
   GridCoordinates coordinates = GridCoordinates::kGeographic;
 };
+void PrintTo(const TiffCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class GeoTiffLayouts : public ::testing::TestWithParam<TiffCase> {};
 
@@ -137,6 +140,9 @@ struct NetCdfCase {
   InputOptions options;
   std::vector<std::string> suffixes;  // one per grid
 };
+void PrintTo(const NetCdfCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class NetCdfLayouts : public ::testing::TestWithParam<NetCdfCase> {};
 
@@ -242,6 +248,9 @@ struct Refusal {
   InputOptions options;
   const char* message;  // the start of what the error says
 };
+void PrintTo(const Refusal& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class InputRefusals : public ::testing::TestWithParam<Refusal> {};
 
@@ -354,6 +363,9 @@ struct TemplateCase {
   bool named;
   const char* message;  // empty: fits
 };
+void PrintTo(const TemplateCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class TemplateFit : public ::testing::TestWithParam<TemplateCase> {};
 
