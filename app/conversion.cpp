@@ -1,12 +1,13 @@
 #include "app/conversion.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "app/grid_reader.h"
 #include "app/platform/errors.h"
@@ -54,10 +55,15 @@ double CodeQuotient(long double v, long double offset, long double factor) {
   return static_cast<double>((v - offset) / factor);
 }
 
-std::int16_t ToInt16(std::int32_t value) {
+// A grid size as the image header's 16-bit field holds it; `what` says
+// which size it is ("columns", "rows").
+std::int16_t ToInt16(std::int32_t value, const char* what) {
   if (value < std::numeric_limits<std::int16_t>::min() ||
       value > std::numeric_limits<std::int16_t>::max()) {
-    throw RangeError();
+    RangeError error;
+    error.AddContext("grid of " + std::to_string(value) + " " + what + "; an image has at most " +
+                     std::to_string(std::numeric_limits<std::int16_t>::max()));
+    throw error;
   }
   return static_cast<std::int16_t>(value);
 }
@@ -152,20 +158,28 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
   return names;
 }
 
-SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& buffers,
-                           const std::string& template_path, const std::string& input,
-                           const std::string& output) {
-  RefuseOverwriting(output, input, "input");
-  RefuseOverwriting(output, template_path, "template");
-  GridHeader& header = buffers.header;
-  GridReader reader;  // closes the grid file whichever way this ends
+bool ValidValueRange(const GridData& grid, float& smallest, float& largest) {
+  float low = std::numeric_limits<float>::infinity();
+  float high = -std::numeric_limits<float>::infinity();
+  const std::size_t cells = grid.Values.size();
+  for (std::size_t i = 0; i < cells; ++i) {
+    // A no-data cell leaves both as they are, without a branch.
+    const float v = grid.Values[i];
+    const bool valid = grid.NoData[i] == 0;
+    low = std::min(low, valid ? v : low);
+    high = std::max(high, valid ? v : high);
+  }
+  smallest = low;
+  largest = high;
+  return low <= high;
+}
 
-  // C.1 - C.2: the grid header and the grid's right and top edges.
-  reader.ReadGridHeader(input, header);
+void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid) {
+  // C.2: the grid's right and top edges.
   const float grid_right =
-      ToFloat(static_cast<long double>(header.GridCols) * header.CellSize + header.GridLeft);
+      ToFloat(static_cast<long double>(grid.Cols) * grid.CellWidth + grid.Left);
   const float grid_top =
-      ToFloat(static_cast<long double>(header.GridRows) * header.CellSize + header.GridBottom);
+      ToFloat(static_cast<long double>(grid.Rows) * grid.CellHeight + grid.Bottom);
 
   // C.3: the template, attached afresh. Its header copy becomes the output's
   // header; the template file itself is never written.
@@ -176,29 +190,29 @@ SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& buffers,
   image.SuspendWriteThrough();
 
   // C.4: size, centre and cell size.
-  image.SetColumns(ToInt16(header.GridCols));
-  image.SetRows(ToInt16(header.GridRows));
+  image.SetColumns(ToInt16(grid.Cols, "columns"));
+  image.SetRows(ToInt16(grid.Rows, "rows"));
   image.SetOriginLongitude(
-      static_cast<double>((static_cast<long double>(header.GridLeft) + grid_right) / 2));
+      static_cast<double>((static_cast<long double>(grid.Left) + grid_right) / 2));
   image.SetOriginLatitude(
-      static_cast<double>((static_cast<long double>(header.GridBottom) + grid_top) / 2));
-  image.SetOriginColumn(static_cast<double>(static_cast<long double>(header.GridCols) / 2 - 1));
-  image.SetOriginRow(static_cast<double>(static_cast<long double>(header.GridRows) / 2 - 1));
-  image.SetPixelWidth(header.CellSize);
-  image.SetPixelHeight(header.CellSize);
+      static_cast<double>((static_cast<long double>(grid.Bottom) + grid_top) / 2));
+  image.SetOriginColumn(static_cast<double>(static_cast<long double>(grid.Cols) / 2 - 1));
+  image.SetOriginRow(static_cast<double>(static_cast<long double>(grid.Rows) / 2 - 1));
+  image.SetPixelWidth(grid.CellWidth);
+  image.SetPixelHeight(grid.CellHeight);
+}
 
-  // C.5: the values; the grid file is done with.
-  float reader_min = 0.0f;
-  float reader_max = 0.0f;
-  reader.ReadGridValues(header, buffers.values, reader_min, reader_max);
-  reader.Close();
-  if (header.GridCols > kMaxGridCols || header.GridRows > kMaxGridRows) throw RangeError();
+namespace {
 
-  // C.6: type and scaling, from the true extremes of the valid values, also
-  // where they lie beyond the reader's start values.
-  float value_min = 0.0f;
-  float value_max = 0.0f;
-  reader.ValidValueRange(value_min, value_max);
+SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const std::string& output,
+                                 float value_min, float value_max) {
+  const std::size_t cols = static_cast<std::size_t>(std::max(grid.Cols, 0));
+  if (grid.Values.size() != cols * static_cast<std::size_t>(std::max(grid.Rows, 0)) ||
+      grid.NoData.size() != grid.Values.size()) {
+    throw RangeError();
+  }
+
+  // C.6: type and scaling, from the true extremes of the valid values.
   const ValueScaling scaling = ChooseValueScaling(value_min, value_max);
   image.SetImageType(kOutputImageType);
   image.SetScaleFactor(scaling.ScaleFactor);
@@ -213,21 +227,72 @@ SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& buffers,
 
   // C.9 - C.12: title and raster. No-data cells go over as NaN, which codes
   // to NoDataCode whatever the valid values are.
-  image.SetTitle(ImageTitleFor(input));
+  image.SetTitle(ImageTitleFor(grid.SourceName));
   RasterGuard raster_guard(image);
   image.OpenRaster();
   const double no_data = std::numeric_limits<double>::quiet_NaN();
-  for (int r = 1; r <= header.GridRows; ++r) {
-    const float* cells = buffers.values.row(r);
-    const bool* missing = buffers.values.no_data_row(r);
-    for (int c = 0; c < header.GridCols; ++c) {
-      const double value = cells[c];
-      buffers.row[c] = missing[c] ? no_data : value;
-    }
-    image.WriteRow(std::span<const double>(buffers.row), static_cast<double>(r - 1));
+  std::vector<double> row(cols);
+  for (std::int32_t r = 0; r < grid.Rows; ++r) {
+    const float* cells = grid.Values.data() + static_cast<std::size_t>(r) * cols;
+    const std::uint8_t* missing = grid.NoData.data() + static_cast<std::size_t>(r) * cols;
+    for (std::size_t c = 0; c < cols; ++c) row[c] = missing[c] ? no_data : cells[c];
+    image.WriteRow(std::span<const double>(row), static_cast<double>(r));
   }
   image.CloseRaster();
   return pending;
+}
+
+}  // namespace
+
+SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::string& output) {
+  float value_min = 0.0f;
+  float value_max = 0.0f;
+  ValidValueRange(grid, value_min, value_max);
+  return WriteGridImageInRange(image, grid, output, value_min, value_max);
+}
+
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
+                       const std::string& output) {
+  RefuseOverwriting(output, template_path, "template");
+  if (!(grid.CellWidth > 0.0f) || !(grid.CellHeight > 0.0f)) {
+    throw ConversionError("The grid " + grid.SourceName +
+                          " has no positive cell size; it cannot be placed on a map");
+  }
+  PrepareImageHeader(image, template_path, grid);
+  return WriteGridImage(image, grid, output);
+}
+
+SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
+                           const std::string& template_path, const std::string& input,
+                           const std::string& output, GridLimits limits) {
+  RefuseOverwriting(output, input, "input");
+  RefuseOverwriting(output, template_path, "template");
+  GridReader reader;  // closes the grid file whichever way this ends
+  GridHeader& header = workspace.header;
+  GridData& grid = workspace.grid;
+
+  // C.1: the grid header.
+  reader.ReadGridHeader(input, header);
+  grid.Cols = header.GridCols;
+  grid.Rows = header.GridRows;
+  grid.Left = header.GridLeft;
+  grid.Bottom = header.GridBottom;
+  grid.CellWidth = header.CellSize;
+  grid.CellHeight = header.CellSize;
+  grid.SourceName = FileNameOf(input);
+
+  // C.2 - C.4: the template and the output's header.
+  PrepareImageHeader(image, template_path, grid);
+
+  // C.5: the values; the grid file is done with.
+  reader.ReadGridValues(header, grid, limits);
+  reader.Close();
+  float value_min = 0.0f;
+  float value_max = 0.0f;
+  reader.ValidValueRange(value_min, value_max);
+
+  // C.6 - C.12: the image.
+  return WriteGridImageInRange(image, grid, output, value_min, value_max);
 }
 
 void Converter::Run(const std::string& input_text, const std::string& output_text) {
@@ -248,7 +313,7 @@ void Converter::Run(const std::string& input_text, const std::string& output_tex
     auto workspace = std::make_unique<ConversionWorkspace>();
     for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
       ConvertGridFile(image_, *workspace, settings_.template_path, names.InputNames[i],
-                      names.OutputNames[i])
+                      names.OutputNames[i], settings_.grid_limits)
           .Commit();
     }
 

@@ -3,11 +3,11 @@
 // a Kova image built on the template, and reports the result.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/grid_data.h"
 #include "app/grid_reader.h"
 #include "app/platform/safe_output.h"
 #include "image/kova_img.h"
@@ -20,6 +20,9 @@ struct ConversionSettings {
   // Where the two boxes are saved (section "files", keys "edit1" and
   // "edit2") at the start of every run; no value: not saved.
   std::optional<std::string> settings_path;
+  // The largest grid the run converts: the window's 800 x 300, or up to the
+  // image format's limit for kova convert.
+  GridLimits grid_limits = kWindowGridLimits;
 };
 
 struct ExpandedNames {
@@ -46,25 +49,49 @@ std::string ImageTitleFor(const std::string& input_name);
 // The input text names several files when it holds "*" or "?".
 bool IsInputPattern(const std::string& input_text);
 
-// The grid and the row buffer of a conversion, set up once per run (or once
-// per thread) and reused for every file.
+// The smallest and largest valid value of a grid; false when it has none.
+bool ValidValueRange(const GridData& grid, float& smallest, float& largest);
+
+// The output's header prepared in `image` from the template and the grid's
+// size, corners and cell sizes: the template attached afresh (never written),
+// then Columns, Rows, OriginLongitude, OriginLatitude, OriginColumn,
+// OriginRow, PixelWidth and PixelHeight in this order. Raises
+// ConversionError for a template that is not a valid image.
+void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid);
+
+// The image of the grid's values, built on the header that
+// PrepareImageHeader left in `image`: image type and scaling from the valid
+// values, the output created as its temporary file and attached there, its
+// title naming grid.SourceName, the rows coded and written. The image is
+// handed back not yet in place: Commit() on the result moves it onto
+// `output` (an existing file there keeps its old bytes until then); dropping
+// the result leaves no trace of it. `image` is left attached to the
+// temporary file.
+SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::string& output);
+
+// A grid of any input kind into one image: both steps above, after refusing
+// an output that is the template (the caller refuses one that is its input
+// before reading it) and a grid without a positive cell size.
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
+                       const std::string& output);
+
+// The grid of a conversion, set up once per run (or once per thread) and
+// reused for every file, so that its memory is taken only once.
 struct ConversionWorkspace {
   GridHeader header;
-  GridValues values;
-  std::array<double, kMaxGridCols> row{};
+  GridData grid;
 };
 
-// Converts the grid file `input` into a complete image for `output`, built on
-// the template, and hands it back not yet in place: Commit() on the result
-// moves it onto `output` (an existing file there keeps its old bytes until
-// then); dropping the result leaves no trace of it. An output that is the same
-// file as the input or the template is refused before anything is read or
-// written. Only `image` and `workspace` are touched, so that several files
-// may be converted at once, each with its own image and workspace; `image`
-// is left attached to the output's temporary file.
+// Converts the Tarvo grid file `input` into a complete image for `output`,
+// built on the template, in the order in which its errors show: the grid's
+// header, the template, the grid's values, the image. The result is handed
+// back as WriteGridImage does. An output that is the same file as the input
+// or the template is refused before anything is read or written. Only
+// `image` and `workspace` are touched, so that several files may be
+// converted at once, each with its own image and workspace.
 SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
                            const std::string& template_path, const std::string& input,
-                           const std::string& output);
+                           const std::string& output, GridLimits limits = kWindowGridLimits);
 
 class Converter {
  public:

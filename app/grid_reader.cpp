@@ -3,9 +3,11 @@
 #include <locale.h>  // newlocale, strtold_l
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>  // file_size: the most values a file can hold
 #include <limits>
 #include <new>
 
@@ -277,12 +279,25 @@ std::int32_t ParseGridInteger(const std::string& token) {
                   : static_cast<std::int32_t>(magnitude);
 }
 
-void GridValues::Clear() {
-  for (int r = 0; r < kMaxGridRows; ++r) {
-    cells_[r].fill(0.0f);
-    no_data_[r].fill(false);
-  }
+namespace {
+
+// What each of the six header lines gives, by its place.
+constexpr const char* kHeaderFields[6] = {"the number of columns",  "the number of rows",
+                                          "the x of the left edge", "the y of the bottom edge",
+                                          "the cell size",          "the no-data text"};
+
+bool LooksLikeKeyword(std::string_view token) {
+  if (token.empty()) return false;
+  const auto ch = static_cast<unsigned char>(token.front() | 0x20);
+  return ch >= 'a' && ch <= 'z';
 }
+
+bool IsNumber(std::string_view token) {
+  float value = 0.0f;
+  return grid_detail::ConvertGridFloat(token, value) != FloatStatus::kInvalid;
+}
+
+}  // namespace
 
 // The open grid file and its token reader. Tokens end at a space or a line
 // feed; every other character, carriage return and tab included, belongs to
@@ -297,23 +312,41 @@ struct GridReader::Impl {
   std::size_t end = 0;
   bool no_more_input = false;  // the physical end or a code 26 was met
   bool header_read = false;
+  // Where buffer[0] lies in the file, and how much of the file was read.
+  std::uint64_t buffer_offset = 0;
+  std::uint64_t bytes_read = 0;
   float smallest_valid = std::numeric_limits<float>::infinity();
   float largest_valid = -std::numeric_limits<float>::infinity();
+  // The twelve header tokens and where they start, for the messages that
+  // say which header line is wrong.
+  std::array<std::string, 12> header_tokens;
+  std::array<std::uint64_t, 12> header_offsets{};
+  int header_count = 0;
 
   void Reset() {
     pos = 0;
     end = 0;
     no_more_input = false;
     header_read = false;
+    buffer_offset = 0;
+    bytes_read = 0;
+    header_count = 0;
   }
 
   // Reads the next block into the buffer from `keep` on; false at the end.
   bool ReadBlock(std::size_t keep) {
     if (no_more_input) return false;
+    buffer_offset = bytes_read - keep;
     std::size_t n = file.Read(buffer.get() + keep, kGridReadBlockSize);
+    bytes_read += n;
     if (n < kGridReadBlockSize) no_more_input = true;
     end = keep + n;
     return n != 0;
+  }
+
+  // The file offset of a character in the buffer.
+  std::uint64_t OffsetOf(const char* p) const {
+    return buffer_offset + static_cast<std::uint64_t>(p - buffer.get());
   }
 
   [[noreturn]] void ThrowTokenTooLong() const {
@@ -388,6 +421,60 @@ struct GridReader::Impl {
     token = TakeToken();
     return true;
   }
+
+  // "line L, column C" of a file offset, counted from 1. The file is read
+  // again from its start: only an error pays for it.
+  std::string LineColumnAt(std::uint64_t offset) {
+    std::uint64_t line = 1;
+    std::uint64_t line_start = 0;
+    try {
+      file.Seek(0);
+      std::uint64_t at = 0;
+      while (at < offset) {
+        std::size_t n = file.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                    kGridReadBlockSize, offset - at)));
+        if (n == 0) break;
+        for (std::size_t i = 0; i < n; ++i) {
+          if (buffer[i] == '\n') {
+            ++line;
+            line_start = at + i + 1;
+          }
+        }
+        at += n;
+      }
+    } catch (const KovaError&) {
+      // The file was read once already; should it fail now, the error being
+      // reported is still the one the user needs, only without its place.
+      return {};
+    }
+    pos = end = 0;  // the buffer no longer holds what it held
+    no_more_input = true;
+    return "line " + std::to_string(line) + ", column " + std::to_string(offset - line_start + 1);
+  }
+
+  // The line of a file offset, as a number (0 when it cannot be told).
+  std::uint64_t LineAt(std::uint64_t offset) {
+    std::string where = LineColumnAt(offset);
+    if (where.empty()) return 0;
+    return std::stoull(where.substr(5));
+  }
+
+  // Says which header line seems to be missing, or nothing.
+  std::string HeaderShapeHint() {
+    // A keyword that is a number means that a line of the header is missing,
+    // so that the values moved up into it.
+    for (int number = 1; number <= header_count; number += 2) {
+      const std::string& token = header_tokens[number - 1];
+      if (IsNumber(token)) {
+        const int line = (number + 1) / 2;
+        return "line " + std::to_string(LineAt(header_offsets[number - 1])) + ": header line " +
+               std::to_string(line) + " should begin with the keyword of " +
+               kHeaderFields[line - 1] + ", not the number '" + token +
+               "'; is a header line missing?";
+      }
+    }
+    return {};
+  }
 };
 
 GridReader::GridReader() : impl_(std::make_unique<Impl>()) {}
@@ -397,6 +484,28 @@ void GridReader::Close() {
   impl_->Reset();
   impl_->file.Close();
 }
+
+namespace {
+
+// Adds where a bad header token stands and what was expected there: token
+// `number` (counted from 1) is the value of header line (number + 1) / 2.
+void AddHeaderContext(KovaError& error, const std::string& where, int number,
+                      std::string_view token) {
+  std::string context = where;
+  if (dynamic_cast<ConvertError*>(&error) == nullptr) {
+    error.AddContext(context);  // a number, only out of range
+    return;
+  }
+  const int line = (number + 1) / 2;
+  context += std::string(context.empty() ? "" : "; ") + "expected " + kHeaderFields[line - 1] +
+             " as the value of header line " + std::to_string(line);
+  if (LooksLikeKeyword(token)) {
+    context += "; '" + std::string(token) + "' looks like a keyword: is a header line missing?";
+  }
+  error.AddContext(context);
+}
+
+}  // namespace
 
 void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
   Impl& in = *impl_;
@@ -408,33 +517,50 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
     if (!in.NextToken(token)) {
       throw ConversionError("Grid file " + path + " ends before its header is complete");
     }
-    switch (number) {
-      case 2:
-        header.GridCols = ParseGridInteger(std::string(token));
-        break;
-      case 4:
-        header.GridRows = ParseGridInteger(std::string(token));
-        break;
-      case 6:
-        header.GridLeft = ConvertFloatOrThrow(token);
-        break;
-      case 8:
-        header.GridBottom = ConvertFloatOrThrow(token);
-        break;
-      case 10:
-        header.CellSize = ConvertFloatOrThrow(token);
-        break;
-      case 12:
-        header.NoDataText = std::string(token);
-        break;
-      default:
-        break;  // keywords
+    in.header_tokens[number - 1] = std::string(token);
+    in.header_offsets[number - 1] = in.OffsetOf(token.data());
+    in.header_count = number;
+    try {
+      switch (number) {
+        case 2:
+          header.GridCols = ParseGridInteger(std::string(token));
+          break;
+        case 4:
+          header.GridRows = ParseGridInteger(std::string(token));
+          break;
+        case 6:
+          header.GridLeft = ConvertFloatOrThrow(token);
+          break;
+        case 8:
+          header.GridBottom = ConvertFloatOrThrow(token);
+          break;
+        case 10:
+          header.CellSize = ConvertFloatOrThrow(token);
+          break;
+        case 12:
+          header.NoDataText = std::string(token);
+          break;
+        default:
+          break;  // keywords
+      }
+    } catch (KovaError& error) {
+      const std::string saved(token);
+      AddHeaderContext(error, in.LineColumnAt(in.header_offsets[number - 1]), number, saved);
+      throw;
     }
   }
   if (header.GridCols < 1 || header.GridRows < 1) {
-    throw ConversionError("Grid file " + path + " gives a grid of " +
+    ConversionError error("Grid file " + path + " gives a grid of " +
                           std::to_string(header.GridCols) + " columns and " +
                           std::to_string(header.GridRows) + " rows; both must be at least 1");
+    error.AddContext(in.HeaderShapeHint());
+    throw error;
+  }
+  if (!(header.CellSize > 0.0f)) {
+    ConversionError error("Grid file " + path + " gives a cell size of " + in.header_tokens[9] +
+                          "; it must be above 0");
+    error.AddContext(in.HeaderShapeHint());
+    throw error;
   }
   in.header_read = true;
 }
@@ -449,80 +575,153 @@ std::string GridSizeText(const GridHeader& header) {
          " rows";
 }
 
+// The limit that a grid exceeds, for the context of its "Range check error".
+std::string GridLimitText(const GridHeader& header, GridLimits limits) {
+  std::string text;
+  if (header.GridCols > limits.MaxCols) {
+    text = "grid of " + std::to_string(header.GridCols) + " columns";
+  } else if (header.GridRows > limits.MaxRows) {
+    text = "grid of " + std::to_string(header.GridRows) + " rows";
+  } else {
+    text = "values beyond row " + std::to_string(limits.MaxRows);
+  }
+  text += "; at most " + std::to_string(limits.MaxCols) + " columns and " +
+          std::to_string(limits.MaxRows) + " rows can be converted";
+  if (limits.MaxCols < kImageGridLimits.MaxCols || limits.MaxRows < kImageGridLimits.MaxRows) {
+    text += " (kova convert takes grids up to " + std::to_string(kImageGridLimits.MaxCols) + " x " +
+            std::to_string(kImageGridLimits.MaxRows) + ")";
+  }
+  return text;
+}
+
 }  // namespace
 
-void GridReader::ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
-                                float& value_max) {
+void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLimits limits) {
   Impl& in = *impl_;
   if (!in.file.IsOpen() || !in.header_read) throw FileError(103);
-  const std::int32_t cols = header.GridCols;
   const std::int64_t expected = std::int64_t{header.GridCols} * header.GridRows;
+  // The value after the last one that fits the limits: the first beyond
+  // the last column that fits in row 1, or the first of the first row
+  // beyond the last that fits.
+  const std::int64_t beyond_limits =
+      header.GridCols > limits.MaxCols
+          ? std::int64_t{limits.MaxCols}
+          : std::int64_t{header.GridCols} * std::min(header.GridRows, limits.MaxRows);
+  const std::int64_t capacity = std::min(expected, beyond_limits);
+  const std::int64_t stop_at = header.GridRows > limits.MaxRows || header.GridCols > limits.MaxCols
+                                   ? beyond_limits
+                                   : expected;
+  // Room for the values is taken up front, but never more than the file can
+  // hold (a value takes at least two characters), so that a small file whose
+  // header claims a huge grid fails on its values, not on memory.
+  std::error_code size_error;
+  const std::uintmax_t file_size = std::filesystem::file_size(in.path, size_error);
+  const std::int64_t fits_in_file =
+      size_error
+          ? capacity
+          : static_cast<std::int64_t>(std::min<std::uintmax_t>(file_size / 2 + 1, INT64_MAX));
+  const auto cells = static_cast<std::size_t>(std::min(capacity, fits_in_file));
+  auto throw_out_of_memory = [&] {
+    grid.Values = {};
+    grid.NoData = {};
+    throw ConversionError("Grid file " + in.path + " of " + std::to_string(header.GridCols) +
+                          " columns and " + std::to_string(header.GridRows) + " rows needs " +
+                          std::to_string((capacity * 5 + (1 << 20) - 1) >> 20) +
+                          " MB of memory, more than is available");
+  };
+  try {
+    grid.Values.clear();
+    grid.NoData.clear();
+    grid.Values.reserve(cells);
+    grid.NoData.reserve(cells);
+  } catch (const std::bad_alloc&) {
+    throw_out_of_memory();
+  }
   const std::string_view no_data = header.NoDataText;
-  value_min = kValueMinStart;
-  value_max = kValueMaxStart;
   float smallest = std::numeric_limits<float>::infinity();
   float largest = -std::numeric_limits<float>::infinity();
   in.smallest_valid = smallest;
   in.largest_valid = largest;
-  std::int32_t r = 1;
-  std::int32_t c = 1;
   std::int64_t count = 0;
-  while (in.SkipToToken()) {
-    float value = 0.0f;
-    bool valid_value = true;
-    // Most tokens are a number followed directly by a space or a line feed:
-    // read the number straight from the buffer. Anything else takes the
-    // general way through the trimmed token.
-    const char* begin = in.buffer.get() + in.pos;
-    const char* limit = in.buffer.get() + in.end;
-    Decimal d;
-    const char* stop = ScanDecimal(begin, limit, d);
-    if (d.valid && stop != limit && (*stop == ' ' || *stop == '\n')) {
-      std::string_view token(begin, static_cast<std::size_t>(stop - begin));
-      if (token.size() > kMaxGridTokenLength) in.ThrowTokenTooLong();
-      in.pos += token.size() + 1;
-      if (token == no_data) {
-        valid_value = false;
+  const char* token_start = nullptr;
+  std::string_view token;
+  try {
+    while (in.SkipToToken()) {
+      token_start = nullptr;
+      float value = kNoDataMarker;
+      std::uint8_t missing = 1;
+      // Most tokens are a number followed directly by a space or a line
+      // feed: read the number straight from the buffer. Anything else takes
+      // the general way through the trimmed token.
+      const char* begin = in.buffer.get() + in.pos;
+      const char* limit = in.buffer.get() + in.end;
+      token_start = begin;
+      Decimal d;
+      const char* stop = ScanDecimal(begin, limit, d);
+      if (d.valid && stop != limit && (*stop == ' ' || *stop == '\n')) {
+        token = std::string_view(begin, static_cast<std::size_t>(stop - begin));
+        if (token.size() > kMaxGridTokenLength) in.ThrowTokenTooLong();
+        in.pos += token.size() + 1;
+        if (token != no_data) {
+          FloatStatus status = DecimalToFloat(d, begin, stop, value, true, nullptr);
+          value = FloatOrThrow(status, value, token);
+          missing = 0;
+        }
       } else {
-        FloatStatus status = DecimalToFloat(d, begin, stop, value, true, nullptr);
-        value = FloatOrThrow(status, value, token);
+        token = in.TakeToken();
+        token_start = token.data();
+        if (token != no_data) {
+          value = ConvertFloatOrThrow(token);
+          missing = 0;
+        }
       }
-    } else {
-      std::string_view token = in.TakeToken();
-      if (token == no_data) {
-        valid_value = false;
-      } else {
-        value = ConvertFloatOrThrow(token);
+      if (count == stop_at) {
+        // As in a fixed array of the limits' size: a value beyond it is a
+        // range error, even where it is a surplus value.
+        if (count != expected || header.GridRows >= limits.MaxRows) {
+          RangeError error;
+          error.AddContext(GridLimitText(header, limits));
+          throw error;
+        }
+        throw ConversionError("Grid file " + in.path + " holds more than the " +
+                              GridSizeText(header));
       }
+      if (!missing) {
+        largest = std::max(largest, value);
+        smallest = std::min(smallest, value);
+      }
+      grid.Values.push_back(value);
+      grid.NoData.push_back(missing);
+      ++count;
     }
-    if (valid_value) {
-      largest = std::max(largest, value);
-      smallest = std::min(smallest, value);
+  } catch (const std::bad_alloc&) {
+    throw_out_of_memory();  // only should the file have grown while being read
+  } catch (const ConversionError&) {
+    throw;  // names the file and says what is wrong with it as a whole
+  } catch (const RangeError&) {
+    throw;  // says the limit
+  } catch (const FileError&) {
+    throw;  // the file itself failed, not a token
+  } catch (KovaError& error) {
+    const std::string saved(token_start ? std::string(token) : std::string());
+    const std::uint64_t offset = token_start ? in.OffsetOf(token_start) : 0;
+    std::string where = token_start ? in.LineColumnAt(offset) : std::string();
+    if (count == 0 && LooksLikeKeyword(saved)) {
+      where += std::string(where.empty() ? "" : "; ") + "expected the first grid value; '" + saved +
+               "' looks like the keyword of a seventh header line (the header has six: "
+               "columns, rows, left edge, bottom edge, cell size, no-data text; '" +
+               in.header_tokens[10] + " " + in.header_tokens[11] +
+               "' was read as the no-data line)";
     }
-    if (c > kMaxGridCols || r > kMaxGridRows) throw RangeError();
-    if (count == expected) {
-      throw ConversionError("Grid file " + in.path + " holds more than the " +
-                            GridSizeText(header));
-    }
-    if (valid_value) {
-      values.Store(r, c, value);
-    } else {
-      values.StoreNoData(r, c);
-    }
-    ++count;
-    if (++c > cols) {
-      ++r;
-      c = 1;
-    }
+    error.AddContext(where);
+    throw;
   }
   if (count < expected) {
-    throw ConversionError("Grid file " + in.path + " holds only " + std::to_string(count) +
+    ConversionError error("Grid file " + in.path + " holds only " + std::to_string(count) +
                           " of the " + GridSizeText(header));
+    error.AddContext(in.HeaderShapeHint());
+    throw error;
   }
-  // A value beyond a start value replaces it: the start values bound the
-  // true extremes from outside.
-  value_min = std::min(kValueMinStart, smallest);
-  value_max = std::max(kValueMaxStart, largest);
   in.smallest_valid = smallest;
   in.largest_valid = largest;
 }

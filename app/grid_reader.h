@@ -3,20 +3,19 @@
 // counts tokens and never looks at the keywords.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "app/grid_data.h"
+
 namespace kova {
 
 inline constexpr int kMaxGridRows = 300;
 inline constexpr int kMaxGridCols = 800;
 inline constexpr float kNoDataMarker = -10000000.0f;
-inline constexpr float kValueMinStart = 99999997952.0f;  // nearest float to 1e11
-inline constexpr float kValueMaxStart = -1000000000.0f;
 
 // The file is read in blocks of this size; memory does not grow with it.
 inline constexpr std::size_t kGridReadBlockSize = 64 * 1024;
@@ -33,39 +32,15 @@ struct GridHeader {
   std::string NoDataText;
 };
 
-// The fixed 300 x 800 grid of a conversion run, rows and columns from 1.
-// A no-data cell holds kNoDataMarker and is also flagged as such, so that a
-// valid value equal to the marker is never taken for a missing one.
-class GridValues {
- public:
-  GridValues()
-      : cells_(std::make_unique<Row[]>(kMaxGridRows)),
-        no_data_(std::make_unique<FlagRow[]>(kMaxGridRows)) {
-    Clear();
-  }
-  void Clear();  // all cells 0 and valid
-  float& at(int row, int col) { return cells_[row - 1][col - 1]; }
-  float at(int row, int col) const { return cells_[row - 1][col - 1]; }
-  const float* row(int r) const { return cells_[r - 1].data(); }
-
-  // Stores a cell: a value, or no data (the marker, flagged).
-  void Store(int row, int col, float value) {
-    cells_[row - 1][col - 1] = value;
-    no_data_[row - 1][col - 1] = false;
-  }
-  void StoreNoData(int row, int col) {
-    cells_[row - 1][col - 1] = kNoDataMarker;
-    no_data_[row - 1][col - 1] = true;
-  }
-  bool IsNoData(int row, int col) const { return no_data_[row - 1][col - 1]; }
-  const bool* no_data_row(int r) const { return no_data_[r - 1].data(); }
-
- private:
-  using Row = std::array<float, kMaxGridCols>;
-  using FlagRow = std::array<bool, kMaxGridCols>;
-  std::unique_ptr<Row[]> cells_;
-  std::unique_ptr<FlagRow[]> no_data_;
+// The largest grid a run converts: the window's run holds at most 800
+// columns and 300 rows; kova convert takes grids up to the image format's
+// 32767 columns and rows.
+struct GridLimits {
+  std::int32_t MaxCols = kMaxGridCols;
+  std::int32_t MaxRows = kMaxGridRows;
 };
+inline constexpr GridLimits kWindowGridLimits{kMaxGridCols, kMaxGridRows};
+inline constexpr GridLimits kImageGridLimits{32767, 32767};
 
 class GridReader {
  public:
@@ -81,19 +56,21 @@ class GridReader {
   // kMaxGridTokenLength.
   void ReadGridHeader(const std::string& path, GridHeader& header);
 
-  // Reads the rest of the file into `values` and finds the smallest and
-  // largest valid value (the start values when there is none). Raises
-  // ConvertError for a value that is not a number, RangeError for a value
-  // beyond column 800 or row 300, FloatOverflowError for one beyond the float
-  // range, and ConversionError (naming the file) for fewer or more values
-  // than GridCols x GridRows or for an overlong token. The file stays open.
-  void ReadGridValues(const GridHeader& header, GridValues& values, float& value_min,
-                      float& value_max);
+  // Reads the rest of the file into grid.Values and grid.NoData (GridCols x
+  // GridRows cells, the top row first; a no-data cell holds kNoDataMarker
+  // and is flagged) and notes the smallest and largest valid value. The
+  // other members of `grid` are left as they are. Raises ConvertError for a
+  // value that is not a number, RangeError (saying the limit) for a value
+  // that would land beyond limits.MaxCols or limits.MaxRows,
+  // FloatOverflowError for one beyond the float range, and ConversionError
+  // (naming the file) for fewer or more values than GridCols x GridRows, for
+  // an overlong token or for a grid that does not fit in memory. Errors of a
+  // token say its line and column. The file stays open.
+  void ReadGridValues(const GridHeader& header, GridData& grid,
+                      GridLimits limits = kWindowGridLimits);
 
-  // The smallest and largest valid value that the last ReadGridValues met,
-  // whatever their magnitude (the start values of value_min and value_max
-  // cap the extremes of grids whose values all lie beyond them); false when
-  // the grid held no valid value.
+  // The smallest and largest valid value that the last ReadGridValues met;
+  // false when the grid held no valid value.
   bool ValidValueRange(float& smallest, float& largest) const;
 
   void Close();  // closes the file; also done by the destructor

@@ -17,17 +17,14 @@ using kova::bench::TheGridFile;
 // Header and values of the file, as a run reads them.
 void BM_ReadMaximumGrid(benchmark::State& state) {
   const GridFile& file = TheGridFile();
-  kova::GridValues values;
+  kova::GridData grid;
   kova::GridHeader header;
-  float lo = 0;
-  float hi = 0;
   for (auto _ : state) {
     kova::GridReader reader;
     reader.ReadGridHeader(file.path(), header);
-    reader.ReadGridValues(header, values, lo, hi);
+    reader.ReadGridValues(header, grid);
     reader.Close();
-    benchmark::DoNotOptimize(lo);
-    benchmark::DoNotOptimize(hi);
+    benchmark::DoNotOptimize(grid.Values.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(file.text().size()));

@@ -41,6 +41,7 @@ int RunConvert(const ConvertOptions& options) {
   kova::ConversionSettings settings;
   settings.template_path = options.template_path.empty() ? kova::ProgramDirectory() + "template.img"
                                                          : options.template_path;
+  settings.grid_limits = kova::kImageGridLimits;  // not the window's 800 x 300
   kova::TKovaImg image;
   kova::Converter converter(image, settings, kova::CurrentDirectory());
   converter.Run(options.input, options.output);

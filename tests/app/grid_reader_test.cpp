@@ -257,18 +257,19 @@ struct GridRead {
   float max = 0;
 };
 
-GridRead ReadGridFile(const std::string& path) {
+GridRead ReadGridFile(const std::string& path, GridLimits limits = kWindowGridLimits) {
   GridReader reader;
   GridRead out;
-  GridValues values;
+  GridData grid;
   reader.ReadGridHeader(path, out.header);
-  reader.ReadGridValues(out.header, values, out.min, out.max);
+  reader.ReadGridValues(out.header, grid, limits);
   reader.Close();
-  for (int r = 1; r <= std::min(out.header.GridRows, kMaxGridRows); ++r) {
-    for (int c = 1; c <= std::min(out.header.GridCols, kMaxGridCols); ++c) {
-      out.cells.push_back(values.at(r, c));
-    }
+  out.cells = grid.Values;
+  EXPECT_EQ(grid.NoData.size(), grid.Values.size());
+  for (std::size_t i = 0; i < grid.Values.size(); ++i) {
+    EXPECT_EQ(grid.NoData[i] != 0, grid.Values[i] == kNoDataMarker) << "cell " << i;
   }
+  reader.ValidValueRange(out.min, out.max);
   return out;
 }
 
@@ -279,6 +280,8 @@ GridRead ReadGridText(const std::string& text) {
 }
 
 constexpr float M = kNoDataMarker;
+// The smallest valid value of a grid without any.
+constexpr float kNone = std::numeric_limits<float>::infinity();
 
 struct GoodGrid {
   const char* name;
@@ -384,14 +387,14 @@ INSTANTIATE_TEST_SUITE_P(
                  -9999,
                  5},
         GoodGrid{"FirstValueSetsBothExtremes", Header(1, 1) + "7\n", 1, 1, "-9999", {7}, 7, 7},
-        GoodGrid{"NoValidValueKeepsStartValues",
+        GoodGrid{"NoValidValueGivesNoRange",
                  Header(2, 1) + "-9999 -9999\n",
                  2,
                  1,
                  "-9999",
                  {M, M},
-                 kValueMinStart,
-                 kValueMaxStart},
+                 kNone,
+                 -kNone},
         GoodGrid{"KeywordsAreIgnored",
                  "a 2\nb 1\nleftcentre 0\nbottomcentre 0\nsize 1\nmissing NA\n1 NA\n",
                  2,
@@ -496,27 +499,43 @@ INSTANTIATE_TEST_SUITE_P(
     Table, BadGrids,
     ::testing::Values(
         BadGrid{"TabJoinsTwoNumbers", Header(2, 1) + "1\t2 3\n", Kind::kConvert,
-                "'1\t2' is not a valid floating point value"},
+                "'1\t2' is not a valid floating point value: line 7, column 1"},
         BadGrid{"ExtraHeaderLine", "title my grid\n" + Header(1, 1) + "1\n", Kind::kConvert,
-                "'my' is not a valid integer value"},
-        BadGrid{"ExtraKeywordBecomesValue", Header(1, 1) + "flags 1\n", Kind::kConvert,
-                "'flags' is not a valid floating point value"},
+                "'my' is not a valid integer value: line 1, column 7; expected the number of "
+                "columns as "
+                "the value of header line 1; 'my' looks like a keyword: is a header line missing?"},
+        BadGrid{
+            "ExtraKeywordBecomesValue", Header(1, 1) + "flags 1\n", Kind::kConvert,
+            "'flags' is not a valid floating point value: line 7, column 1; expected the first "
+            "grid "
+            "value; 'flags' looks like the keyword of a seventh header line (the header has six: "
+            "columns, rows, left edge, bottom edge, cell size, no-data text; 'nodata -9999' was "
+            "read as the no-data line)"},
         BadGrid{"IntegerWithDecimals", "columns 2.0\nrows 1\n", Kind::kConvert,
-                "'2.0' is not a valid integer value"},
+                "'2.0' is not a valid integer value: line 1, column 9; expected the number of "
+                "columns as "
+                "the value of header line 1"},
         BadGrid{"CommaInHeader", "columns 1\nrows 1\nleft 1,5\n", Kind::kConvert,
-                "'1,5' is not a valid floating point value"},
+                "'1,5' is not a valid floating point value: line 3, column 6; expected the x of "
+                "the left "
+                "edge as the value of header line 3"},
         BadGrid{"TrailingCarriageReturnInsideToken", Header(2, 1) + "1\r\r2 3\n", Kind::kConvert,
-                "'1\r\r2' is not a valid floating point value"},
+                "'1\r\r2' is not a valid floating point value: line 7, column 1"},
         BadGrid{"ValueOverflow", Header(2, 1) + "1 1e39\n", Kind::kOverflow,
-                "Floating point overflow"},
+                "Floating point overflow: line 7, column 3"},
         BadGrid{"HeaderOverflow", "columns 1\nrows 1\nx 0\ny 0\ncell 1e39\n", Kind::kOverflow,
-                "Floating point overflow"},
-        BadGrid{"ColumnBeyond800", Header(801, 1) + Values(801), Kind::kRange, "Range check error"},
-        BadGrid{"RowBeyond300", Header(1, 301) + Values(301), Kind::kRange, "Range check error"},
+                "Floating point overflow: line 5, column 6"},
+        BadGrid{"ColumnBeyond800", Header(801, 1) + Values(801), Kind::kRange,
+                "Range check error: grid of 801 columns; at most 800 columns and 300 rows can be "
+                "converted (kova convert takes grids up to 32767 x 32767)"},
+        BadGrid{"RowBeyond300", Header(1, 301) + Values(301), Kind::kRange,
+                "Range check error: grid of 301 rows; at most 800 columns and 300 rows can be "
+                "converted (kova convert takes grids up to 32767 x 32767)"},
         BadGrid{"SurplusBeyondRow300", Header(1, 300) + Values(301), Kind::kRange,
-                "Range check error"},
+                "Range check error: values beyond row 300; at most 800 columns and 300 rows can be "
+                "converted (kova convert takes grids up to 32767 x 32767)"},
         BadGrid{"BadValueBeforeRangeCheck", Header(1, 300) + Values(300) + "x\n", Kind::kConvert,
-                "'x' is not a valid floating point value"},
+                "'x' is not a valid floating point value: line 37, column 1"},
         BadGrid{"EmptyFile", "", Kind::kConversion,
                 "Grid file {path} ends before its header is complete"},
         BadGrid{"HeaderEndsAtToken11", "columns 1\nrows 1\nx 0\ny 0\ncell 1\nnodata\n",
@@ -537,9 +556,98 @@ INSTANTIATE_TEST_SUITE_P(
                 "Grid file {path} holds only 1 of the 801 values of its 801 columns and 1 rows"},
         BadGrid{"MoreValues", Header(2, 2) + "1 2 3 4 5\n", Kind::kConversion,
                 "Grid file {path} holds more than the 4 values of its 2 columns and 2 rows"},
+        BadGrid{"ExtraHeaderLineAfterCellSize",
+                "columns 2\nrows 1\nleft 0\nbottom 0\ndx 1\ndy 1\nnodata -9999\n1 2\n",
+                Kind::kConvert,
+                "'nodata' is not a valid floating point value: line 7, column 1; expected the "
+                "first grid value; 'nodata' looks like the keyword of a seventh header line (the "
+                "header has six: columns, rows, left edge, bottom edge, cell size, no-data text; "
+                "'dy 1' was read as the no-data line)"},
+        BadGrid{"MissingLineMovesTheOthersUp",
+                "columns 2\nrows 1\nleft 0\ncell 1\nnodata -9999\n1 2\n", Kind::kConversion,
+                "Grid file {path} gives a cell size of -9999; it must be above 0: line 6: header "
+                "line 6 should begin with the keyword of the no-data text, not the number '1'; is "
+                "a header line missing?"},
+        BadGrid{"MissingNoDataLine", "columns 2\nrows 2\nleft 0\nbottom 0\ncell 1\n1 2\n3 4\n",
+                Kind::kConversion,
+                "Grid file {path} holds only 2 of the 4 values of its 2 columns and 2 rows: line "
+                "6: header line 6 should begin with the keyword of the no-data text, not the "
+                "number '1'; is a header line missing?"},
+        BadGrid{"KeywordRunIntoItsNumber", "columns2\nrows 1\nleft 0\n", Kind::kConvert,
+                "'rows' is not a valid integer value: line 2, column 1; expected the number of "
+                "columns as the value of header line 1; 'rows' looks like a keyword: is a header "
+                "line missing?"},
+        BadGrid{"ZeroCellSize", Header(2, 1).replace(Header(2, 1).find("cell 0.5"), 8, "cell 0"),
+                Kind::kConversion, "Grid file {path} gives a cell size of 0; it must be above 0"},
+        BadGrid{"NegativeCellSize",
+                Header(2, 1).replace(Header(2, 1).find("cell 0.5"), 8, "cell -.5") + "1 2\n",
+                Kind::kConversion, "Grid file {path} gives a cell size of -.5; it must be above 0"},
+        BadGrid{"BadValueDeepInTheFile", Header(3, 20) + Values(45) + "  4x\n", Kind::kConvert,
+                "'4x' is not a valid floating point value: line 11, column 18"},
         BadGrid{"MoreValuesNoData", Header(2, 1) + "1 2 -9999\n", Kind::kConversion,
                 "Grid file {path} holds more than the 2 values of its 2 columns and 1 rows"}),
     BadGridName);
+
+// Grids at and beyond the limits of a run: the window's, kova convert's, and
+// a small one that shows where the stop comes.
+struct LimitCase {
+  const char* label;
+  int cols, rows;
+  GridLimits limits;
+  const char* context;  // empty: the grid is read whole
+};
+
+class LimitCases : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(LimitCases, ReadOrStopAtTheLimit) {
+  const LimitCase& c = GetParam();
+  TempDir dir;
+  const std::string path = dir.file("l.asc");
+  WriteText(path, Header(c.cols, c.rows) + Values(c.cols * c.rows));
+  if (std::string(c.context).empty()) {
+    GridRead got = ReadGridFile(path, c.limits);
+    ASSERT_EQ(got.cells.size(), static_cast<std::size_t>(c.cols) * c.rows);
+    EXPECT_EQ(got.cells.back(), static_cast<float>(c.cols * c.rows));
+    return;
+  }
+  try {
+    ReadGridFile(path, c.limits);
+    ADD_FAILURE() << "read without error";
+  } catch (const RangeError& error) {
+    EXPECT_EQ(error.Message(), "Range check error");
+    EXPECT_EQ(error.Context(), c.context);
+  }
+}
+
+std::string LimitCaseName(const ::testing::TestParamInfo<LimitCase>& info) {
+  return info.param.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LimitCases,
+    ::testing::Values(
+        LimitCase{"WideGridInKovaConvert", 1200, 2, kImageGridLimits, ""},
+        LimitCase{"TallGridInKovaConvert", 2, 1200, kImageGridLimits, ""},
+        LimitCase{"AtTheSmallLimits", 4, 3, GridLimits{4, 3}, ""},
+        LimitCase{"OneColumnTooMany", 5, 3, GridLimits{4, 3},
+                  "grid of 5 columns; at most 4 columns and 3 rows can be converted (kova "
+                  "convert takes grids up to 32767 x 32767)"},
+        LimitCase{"OneRowTooMany", 4, 4, GridLimits{4, 3},
+                  "grid of 4 rows; at most 4 columns and 3 rows can be converted (kova convert "
+                  "takes grids up to 32767 x 32767)"},
+        LimitCase{"BeyondTheWindow", 801, 1, kWindowGridLimits,
+                  "grid of 801 columns; at most 800 columns and 300 rows can be converted (kova "
+                  "convert takes grids up to 32767 x 32767)"}),
+    LimitCaseName);
+
+TEST(GridLimits, HugeHeaderOfASmallFileFailsOnItsValuesNotOnMemory) {
+  TempDir dir;
+  const std::string path = dir.file("huge.asc");
+  WriteText(path, Header(32767, 32767) + "1 2 3\n");
+  EXPECT_EQ(ErrorText<ConversionError>([&] { ReadGridFile(path, kImageGridLimits); }),
+            "Grid file " + path +
+                " holds only 3 of the 1073676289 values of its 32767 columns and 32767 rows");
+}
 
 TEST(GridLimits, LargestGridFillsEveryCell) {
   std::string text = Header(kMaxGridCols, kMaxGridRows);
@@ -572,16 +680,17 @@ TEST(GridFile, NoDataCellsAreFlaggedApartFromTheirValue) {
   WriteText(dir.file("m.asc"), Header(3, 1, "-9999") + "-10000000 -9999 -10000000.0\n");
   GridReader reader;
   GridHeader header;
-  GridValues values;
+  GridData grid;
+  reader.ReadGridHeader(dir.file("m.asc"), header);
+  reader.ReadGridValues(header, grid);
+  EXPECT_FALSE(grid.NoData[0]) << "a value equal to the marker is data";
+  EXPECT_TRUE(grid.NoData[1]);
+  EXPECT_FALSE(grid.NoData[2]);
+  EXPECT_EQ(grid.Values[0], kNoDataMarker);
+  EXPECT_EQ(grid.Values[1], kNoDataMarker);
   float lo = 0;
   float hi = 0;
-  reader.ReadGridHeader(dir.file("m.asc"), header);
-  reader.ReadGridValues(header, values, lo, hi);
-  EXPECT_FALSE(values.IsNoData(1, 1)) << "a value equal to the marker is data";
-  EXPECT_TRUE(values.IsNoData(1, 2));
-  EXPECT_FALSE(values.IsNoData(1, 3));
-  EXPECT_EQ(values.at(1, 1), kNoDataMarker);
-  EXPECT_EQ(values.at(1, 2), kNoDataMarker);
+  EXPECT_TRUE(reader.ValidValueRange(lo, hi));
   EXPECT_EQ(lo, -10000000.0f);
 }
 
@@ -602,11 +711,9 @@ TEST(GridFile, ValidValueRangeIsTrueAlsoBeyondTheStartValues) {
     WriteText(dir.file("r.asc"), Header(3, 1) + c.values + "\n");
     GridReader reader;
     GridHeader header;
-    GridValues values;
-    float lo = 0;
-    float hi = 0;
+    GridData grid;
     reader.ReadGridHeader(dir.file("r.asc"), header);
-    reader.ReadGridValues(header, values, lo, hi);
+    reader.ReadGridValues(header, grid);
     float smallest = 0;
     float largest = 0;
     ASSERT_EQ(reader.ValidValueRange(smallest, largest), c.any) << c.values;
@@ -623,16 +730,17 @@ TEST(GridFile, OneReaderReadsTwoFilesInTurn) {
   WriteText(dir.file("b.asc"), Header(1, 2, "x") + "x 9\n");
   GridReader reader;
   GridHeader header;
-  GridValues values;
-  float lo = 0;
-  float hi = 0;
+  GridData grid;
   reader.ReadGridHeader(dir.file("a.asc"), header);
   reader.ReadGridHeader(dir.file("b.asc"), header);  // a.asc is left behind unread
-  reader.ReadGridValues(header, values, lo, hi);
+  reader.ReadGridValues(header, grid);
   EXPECT_EQ(header.GridCols, 1);
   EXPECT_EQ(header.NoDataText, "x");
-  EXPECT_EQ(values.at(1, 1), kNoDataMarker);
-  EXPECT_EQ(values.at(2, 1), 9.0f);
+  EXPECT_EQ(grid.Values, (std::vector<float>{kNoDataMarker, 9.0f}));
+  EXPECT_EQ(grid.NoData, (std::vector<std::uint8_t>{1, 0}));
+  float lo = 0;
+  float hi = 0;
+  EXPECT_TRUE(reader.ValidValueRange(lo, hi));
   EXPECT_EQ(lo, 9.0f);
   EXPECT_EQ(hi, 9.0f);
 }
@@ -678,8 +786,8 @@ void ExpectBigGrid(const BigGrid& g) {
   for (std::size_t i = 0; i < g.cells.size(); ++i) {
     ASSERT_EQ(got.cells[i], g.cells[i]) << "value " << i;
   }
-  float lo = kValueMinStart;
-  float hi = kValueMaxStart;
+  float lo = kNone;
+  float hi = -kNone;
   for (float v : g.cells) {
     if (v == kNoDataMarker) continue;
     lo = std::min(lo, v);

@@ -440,12 +440,15 @@ void TestUnit1::errorInRun_data() {
   QTest::addColumn<QString>("text");  // %1: the settings file
   QTest::newRow("input missing") << QByteArray() << false << false << "File not found.";
   QTest::newRow("header not a number") << QByteArray("columns x4\nrows 3\n") << false << false
-                                       << "'x4' is not a valid integer value.";
+                                       << "'x4' is not a valid integer value: line 1, column 9; "
+                                          "expected the number of columns as the value of header "
+                                          "line 1; 'x4' looks like a keyword: is a header line "
+                                          "missing?.";
   QTest::newRow("value with comma")
       << QByteArray(
              "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\nnodata -9\n"
              "1,5 2\n")
-      << false << false << "'1,5' is not a valid floating point value.";
+      << false << false << "'1,5' is not a valid floating point value: line 7, column 1.";
   QTest::newRow("template missing") << QByteArray(kGrid) << true << false << "File not found.";
   QTest::newRow("settings unwritable")
       << QByteArray(kGrid) << false << true << "Unable to write to %1.";

@@ -1,0 +1,166 @@
+// A grid in memory into an image: the same bytes as the Tarvo file it came
+// from, grids beyond the window's 800 x 300 for kova convert, and the limits.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/conversion.h"
+#include "app/grid_data.h"
+#include "app/grid_reader.h"
+#include "app/platform/errors.h"
+#include "conversion_test_util.h"
+#include "image/kova_img.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+
+namespace kova {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::GridText;
+using testing::RawImage;
+using testing::ReadAllBytes;
+using testing::ReadRawImage;
+using testing::RecordingUi;
+using testing::TempDir;
+using testing::WriteTemplate;
+using testing::WriteText;
+
+// Values with three decimals, every seventh cell no data (NaN).
+std::vector<double> SampleValues(int cols, int rows) {
+  std::vector<double> values;
+  for (int i = 0; i < cols * rows; ++i) {
+    values.push_back(i % 7 == 3 ? std::nan("") : (i * 37 % 1000) / 8.0 - 20.125);
+  }
+  return values;
+}
+
+GridData SampleGrid(int cols, int rows, const std::string& name) {
+  GridData grid;
+  grid.Cols = cols;
+  grid.Rows = rows;
+  grid.Left = -12.5f;
+  grid.Bottom = 30.25f;
+  grid.CellWidth = 0.25f;
+  grid.CellHeight = 0.25f;
+  grid.SourceName = name;
+  for (double v : SampleValues(cols, rows)) {
+    grid.Values.push_back(std::isnan(v) ? kNoDataMarker : static_cast<float>(v));
+    grid.NoData.push_back(std::isnan(v) ? 1 : 0);
+  }
+  return grid;
+}
+
+class GridConversion : public ::testing::Test {
+ protected:
+  GridConversion() { WriteTemplate(template_path_); }
+
+  RecordingUi ui_;
+  TempDir dir_;
+  std::string template_path_ = dir_.file("template.img");
+  TKovaImg image_;
+};
+
+// Grid sizes around the window's limits and beyond them.
+class SameBytesBothWays : public GridConversion,
+                          public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(SameBytesBothWays, FromTheFileAndFromMemory) {
+  const auto [cols, rows] = GetParam();
+  const std::string input = dir_.file("g.asc");
+  WriteText(input, GridText(cols, rows, -12.5, 30.25, 0.25, SampleValues(cols, rows)));
+  ConvertGridFile(image_, template_path_, input, dir_.file("file.img"), kImageGridLimits);
+  ConvertGrid(image_, template_path_, SampleGrid(cols, rows, "g.asc"), dir_.file("memory.img"));
+
+  const RawImage image = ReadRawImage(dir_.file("file.img"));
+  ASSERT_EQ(image.bytes.size(), 512u + static_cast<std::size_t>(cols) * rows);
+  EXPECT_EQ(image.Columns(), cols);
+  EXPECT_EQ(image.Rows(), rows);
+  if (cols * rows > 3) {
+    EXPECT_EQ(image.bytes[512 + 3], 254);  // a no-data cell
+  }
+  EXPECT_EQ(image.bytes, ReadAllBytes(dir_.file("memory.img")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SameBytesBothWays,
+                         ::testing::Values(std::pair{1, 1}, std::pair{7, 3}, std::pair{800, 300},
+                                           std::pair{801, 2}, std::pair{3, 301},
+                                           std::pair{1500, 700}));
+
+TEST_F(GridConversion, TheWindowsRunStopsAtItsLimitsKovaConvertDoesNot) {
+  const std::string input = dir_.file("wide.asc");
+  WriteText(input, GridText(900, 2, 0, 0, 1, SampleValues(900, 2)));
+  for (const bool window : {true, false}) {
+    ConversionSettings settings{template_path_, std::nullopt};
+    if (!window) settings.grid_limits = kImageGridLimits;
+    Converter converter(image_, settings, dir_.path());
+    if (window) {
+      EXPECT_THROW(converter.Run(input, dir_.file("wide.img")), RangeError);
+      EXPECT_FALSE(fs::exists(dir_.file("wide.img")));
+    } else {
+      converter.Run(input, dir_.file("wide.img"));
+      EXPECT_EQ(ReadRawImage(dir_.file("wide.img")).Columns(), 900);
+    }
+  }
+}
+
+struct BadMemoryGrid {
+  const char* label;
+  int cols, rows;
+  std::size_t values, no_data;
+  float cell_width, cell_height;
+  bool range_error;  // else ConversionError
+};
+
+class BadGridsInMemory : public GridConversion,
+                         public ::testing::WithParamInterface<BadMemoryGrid> {};
+
+TEST_P(BadGridsInMemory, AreRefusedBeforeAnyOutput) {
+  const BadMemoryGrid& c = GetParam();
+  GridData grid = SampleGrid(2, 2, "bad.asc");
+  grid.Cols = c.cols;
+  grid.Rows = c.rows;
+  grid.Values.resize(c.values);
+  grid.NoData.resize(c.no_data);
+  grid.CellWidth = c.cell_width;
+  grid.CellHeight = c.cell_height;
+  const std::string output = dir_.file("bad.img");
+  if (c.range_error) {
+    EXPECT_THROW(ConvertGrid(image_, template_path_, grid, output), RangeError);
+  } else {
+    EXPECT_THROW(ConvertGrid(image_, template_path_, grid, output), ConversionError);
+  }
+  EXPECT_FALSE(fs::exists(output));
+}
+
+std::string BadMemoryGridName(const ::testing::TestParamInfo<BadMemoryGrid>& info) {
+  return info.param.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadGridsInMemory,
+    ::testing::Values(BadMemoryGrid{"TooFewValues", 2, 2, 3, 3, 1, 1, true},
+                      BadMemoryGrid{"FlagsMissing", 2, 2, 4, 3, 1, 1, true},
+                      BadMemoryGrid{"ColumnsBeyond16Bits", 40000, 1, 40000, 40000, 1, 1, true},
+                      BadMemoryGrid{"ZeroCellWidth", 2, 2, 4, 4, 0, 1, false},
+                      BadMemoryGrid{"NegativeCellHeight", 2, 2, 4, 4, 1, -1, false}),
+    BadMemoryGridName);
+
+TEST_F(GridConversion, NonSquareCellsSetWidthAndHeightEachFromItsOwnSize) {
+  GridData grid = SampleGrid(4, 2, "ns.asc");
+  grid.CellWidth = 0.5f;
+  grid.CellHeight = 0.25f;
+  ConvertGrid(image_, template_path_, grid, dir_.file("ns.img"));
+  const RawImage image = ReadRawImage(dir_.file("ns.img"));
+  EXPECT_EQ(image.PixelWidth(), 0.5);
+  EXPECT_EQ(image.PixelHeight(), 0.25);
+  EXPECT_EQ(image.OriginLongitude(), -11.5);  // -12.5 + 4 * 0.5 / 2
+  EXPECT_EQ(image.OriginLatitude(), 30.5);    // 30.25 + 2 * 0.25 / 2
+  EXPECT_EQ(image.Title().rfind("Created from Tarvo ns.asc by Tarvo2Kova; ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kova
