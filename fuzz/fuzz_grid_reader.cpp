@@ -94,6 +94,7 @@ Model ReadModel(std::string_view text) {
   }
   h.NoDataText = std::string(m.tokens[11].text);
   if (h.GridCols < 1 || h.GridRows < 1) return m;
+  if (!(h.CellSize > 0.0f)) return m;
   if (h.GridCols > kova::kMaxGridCols || h.GridRows > kova::kMaxGridRows) return m;
   const std::size_t expected = static_cast<std::size_t>(h.GridCols) * h.GridRows;
   if (m.tokens.size() - 12 != expected) return m;
@@ -108,7 +109,7 @@ Model ReadModel(std::string_view text) {
   return m;
 }
 
-void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::GridValues& values,
+void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::GridData& values,
                       const kova::GridReader& reader) {
   Check(h.GridCols == m.header.GridCols && h.GridRows == m.header.GridRows,
         "grid size differs from the model");
@@ -124,8 +125,8 @@ void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::Gri
   float smallest = std::numeric_limits<float>::infinity();
   float largest = -smallest;
   std::size_t k = 12;
-  for (int r = 1; r <= h.GridRows; ++r) {
-    for (int c = 1; c <= h.GridCols; ++c, ++k) {
+  for (int r = 0; r < h.GridRows; ++r) {
+    for (int c = 0; c < h.GridCols; ++c, ++k) {
       const std::string_view token = m.tokens[k].text;
       if (token == h.NoDataText) {
         Check(values.IsNoData(r, c), "a no-data token gave a value");
@@ -164,15 +165,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Model model = ReadModel(body);  // the blank lines in front change nothing
 
-  static kova::GridValues values;
+  static kova::GridData values;
   kova::GridReader reader;
   kova::GridHeader header;
   bool read = false;
   try {
     reader.ReadGridHeader(path, header);
-    float value_min = 0.0f;
-    float value_max = 0.0f;
-    reader.ReadGridValues(header, values, value_min, value_max);
+    reader.ReadGridValues(header, values);
     read = true;
   } catch (const kova::KovaError&) {
     // Expected for most inputs; the model says whether it should have been.

@@ -72,8 +72,11 @@ TEST_P(SameBytesBothWays, FromTheFileAndFromMemory) {
   const auto [cols, rows] = GetParam();
   const std::string input = dir_.file("g.asc");
   WriteText(input, GridText(cols, rows, -12.5, 30.25, 0.25, SampleValues(cols, rows)));
-  ConvertGridFile(image_, template_path_, input, dir_.file("file.img"), kImageGridLimits);
-  ConvertGrid(image_, template_path_, SampleGrid(cols, rows, "g.asc"), dir_.file("memory.img"));
+  ConversionWorkspace workspace;
+  ConvertGridFile(image_, workspace, template_path_, input, dir_.file("file.img"), kImageGridLimits)
+      .Commit();
+  ConvertGrid(image_, template_path_, SampleGrid(cols, rows, "g.asc"), dir_.file("memory.img"))
+      .Commit();
 
   const RawImage image = ReadRawImage(dir_.file("file.img"));
   ASSERT_EQ(image.bytes.size(), 512u + static_cast<std::size_t>(cols) * rows);
@@ -129,9 +132,9 @@ TEST_P(BadGridsInMemory, AreRefusedBeforeAnyOutput) {
   grid.CellHeight = c.cell_height;
   const std::string output = dir_.file("bad.img");
   if (c.range_error) {
-    EXPECT_THROW(ConvertGrid(image_, template_path_, grid, output), RangeError);
+    EXPECT_THROW(ConvertGrid(image_, template_path_, grid, output).Commit(), RangeError);
   } else {
-    EXPECT_THROW(ConvertGrid(image_, template_path_, grid, output), ConversionError);
+    EXPECT_THROW(ConvertGrid(image_, template_path_, grid, output).Commit(), ConversionError);
   }
   EXPECT_FALSE(fs::exists(output));
 }
@@ -153,7 +156,7 @@ TEST_F(GridConversion, NonSquareCellsSetWidthAndHeightEachFromItsOwnSize) {
   GridData grid = SampleGrid(4, 2, "ns.asc");
   grid.CellWidth = 0.5f;
   grid.CellHeight = 0.25f;
-  ConvertGrid(image_, template_path_, grid, dir_.file("ns.img"));
+  ConvertGrid(image_, template_path_, grid, dir_.file("ns.img")).Commit();
   const RawImage image = ReadRawImage(dir_.file("ns.img"));
   EXPECT_EQ(image.PixelWidth(), 0.5);
   EXPECT_EQ(image.PixelHeight(), 0.25);
