@@ -1,6 +1,7 @@
 #include "app/platform/safe_output.h"
 
-#include <fcntl.h>     // open
+#include <fcntl.h>     // open, linkat
+#include <sys/file.h>  // flock
 #include <sys/stat.h>  // stat, lstat, fchmod
 #include <unistd.h>    // readlink, write, fdatasync, close, unlink, rename
 
@@ -59,6 +60,21 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// Removes `path`, a temporary file of an earlier run, unless a live run
+// holds its lock.
+void RemoveIfAbandoned(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat held {};
+  struct stat named {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+      ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+      held.st_ino == named.st_ino) {
+    ::unlink(path.c_str());
+  }
+  ::close(fd);
+}
+
 [[noreturn]] void ThrowNotRegular(const std::string& path) {
   RefusedFileError error("Not a regular file");
   error.AddContext(path);
@@ -79,17 +95,15 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
   if (exists && !S_ISREG(existing.st_mode)) ThrowNotRegular(path);
 
   // A hidden name, so that a pattern run in the same folder never lists it.
-  const std::string stem = DirectoryPartOf(target_) + "." + name.substr(0, kNameKept) + ".";
-  for (int attempt = 0; fd_ < 0; ++attempt) {
-    temporary_ = stem + RandomSuffix() + ".tmp";
-    // Created exclusively, so that no other file is ever opened through this
-    // name; 0666 lets the umask decide the mode of a new output.
-    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && (errno != EEXIST || attempt + 1 == kCreateAttempts)) {
-      const int error = errno;
-      temporary_.clear();
-      ThrowFileErrorFromErrno(error, target_);
-    }
+  stem_ = DirectoryPartOf(target_) + "." + name.substr(0, kNameKept) + ".";
+  CreateUnnamed();
+  if (fd_ < 0) CreateNamed();
+  // Locked while this run owns it, so that no other run takes it for the
+  // leftover of a killed one.
+  if (::flock(fd_, LOCK_EX) != 0) {
+    const int error = errno;
+    Discard();
+    ThrowFileErrorFromErrno(error, target_);
   }
   if (exists) {
     // The replacement keeps the mode of the output it replaces and, where the
@@ -108,15 +122,50 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
   }
 }
 
-SafeOutput::~SafeOutput() {
-  Discard();
+void SafeOutput::CreateUnnamed() {
+  // A file without a name in the output's folder: if the process dies before
+  // Commit(), the system removes it with the last handle, so not even a
+  // killed run leaves a temporary file behind. Writers reach it by name
+  // through the handle's entry in /proc.
+  const std::string folder = DirectoryPartOf(target_).empty() ? "." : DirectoryPartOf(target_);
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    // File systems without unnamed files take a named one instead.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return;
+    ThrowFileErrorFromErrno(errno, target_);
+  }
+  std::string by_name = "/proc/self/fd/" + std::to_string(fd);
+  struct stat st {};
+  if (::stat(by_name.c_str(), &st) != 0) {  // no /proc here
+    ::close(fd);
+    return;
+  }
+  fd_ = fd;
+  temporary_ = std::move(by_name);
+  unnamed_ = true;
+}
+
+void SafeOutput::CreateNamed() {
+  for (int attempt = 0; fd_ < 0; ++attempt) {
+    temporary_ = stem_ + RandomSuffix() + ".tmp";
+    // Created exclusively, so that no other file is ever opened through this
+    // name; 0666 lets the umask decide the mode of a new output.
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && (errno != EEXIST || attempt + 1 == kCreateAttempts)) {
+      const int error = errno;
+      temporary_.clear();
+      ThrowFileErrorFromErrno(error, target_);
+    }
+  }
 }
 
 SafeOutput::SafeOutput(SafeOutput&& other) noexcept
     : path_(std::move(other.path_)),
       target_(std::move(other.target_)),
+      stem_(std::move(other.stem_)),
       temporary_(std::exchange(other.temporary_, std::string())),
       fd_(std::exchange(other.fd_, -1)),
+      unnamed_(other.unnamed_),
       committed_(other.committed_) {}
 
 SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
@@ -124,8 +173,10 @@ SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
     Discard();
     path_ = std::move(other.path_);
     target_ = std::move(other.target_);
+    stem_ = std::move(other.stem_);
     temporary_ = std::exchange(other.temporary_, std::string());
     fd_ = std::exchange(other.fd_, -1);
+    unnamed_ = other.unnamed_;
     committed_ = other.committed_;
   }
   return *this;
@@ -154,15 +205,45 @@ void SafeOutput::Commit() {
   // empty on file systems that delay allocation. The folder itself is not
   // flushed; after such a crash the output may still be the old file, whole.
   if (::fdatasync(fd_) != 0) ThrowFileErrorFromErrno(errno, target_);
-  const int fd = std::exchange(fd_, -1);
-  if (::close(fd) != 0) ThrowFileErrorFromErrno(errno, target_);
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) ThrowFileErrorFromErrno(errno, target_);
+  const std::string named = unnamed_ ? LinkUnnamed() : temporary_;
+  if (::rename(named.c_str(), target_.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(named.c_str());
+    Discard();
+    ThrowFileErrorFromErrno(error, target_);
+  }
   committed_ = true;
+  // Closed only now: the lock on the file lasts until it has its final name.
+  // Its data are on disk already, so a failure here loses nothing, but it is
+  // reported all the same.
+  if (::close(std::exchange(fd_, -1)) != 0) ThrowFileErrorFromErrno(errno, target_);
+}
+
+std::string SafeOutput::LinkUnnamed() {
+  // The unnamed file needs a name for the rename that puts it in place. A run
+  // killed between the two system calls leaves it under this name, one per
+  // output, where the next run that completes the same output finds it
+  // unlocked and removes it; a name in use by a live run is locked, and this
+  // run then takes a name of its own.
+  const std::string fixed = stem_ + "kova-partial.tmp";
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    const std::string named = attempt < 2 ? fixed : stem_ + RandomSuffix() + ".tmp";
+    if (::linkat(AT_FDCWD, temporary_.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return named;
+    }
+    if (errno != EEXIST) ThrowFileErrorFromErrno(errno, target_);
+    if (attempt == 0) RemoveIfAbandoned(fixed);
+  }
+  ThrowFileErrorFromErrno(EEXIST, target_);
+}
+
+SafeOutput::~SafeOutput() {
+  Discard();
 }
 
 void SafeOutput::Discard() noexcept {
   if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-  if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+  if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
   if (!committed_) temporary_.clear();
 }
 

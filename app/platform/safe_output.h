@@ -33,7 +33,10 @@ class SafeOutput {
   const std::string& Path() const noexcept { return path_; }
   // The file that Commit() replaces: Path() with its links resolved.
   const std::string& TargetPath() const noexcept { return target_; }
-  // The temporary file; writers that open files by name write here.
+  // The name of the temporary file, through which writers that open files by
+  // name reach it while this object lives. Where the file system allows it
+  // the file has no name in the folder until Commit() (the name is then its
+  // handle's entry in /proc), so that a killed process leaves nothing behind.
   const std::string& TemporaryPath() const noexcept { return temporary_; }
   bool Committed() const noexcept { return committed_; }
 
@@ -50,10 +53,17 @@ class SafeOutput {
   void Discard() noexcept;
 
  private:
+  void CreateUnnamed();
+  void CreateNamed();
+  // Gives the unnamed file the hidden name it is renamed from; returns it.
+  std::string LinkUnnamed();
+
   std::string path_;
   std::string target_;
+  std::string stem_;  // folder and hidden name of the temporary file, without suffix
   std::string temporary_;
   int fd_ = -1;
+  bool unnamed_ = false;
   bool committed_ = false;
 };
 
