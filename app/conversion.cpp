@@ -123,6 +123,20 @@ std::string ImageTitleFor(const std::string& input_name) {
   return "Created from Tarvo " + FileNameOf(input_name) + " by Tarvo2Kova; " + KOVA_CONTACT_EMAIL;
 }
 
+bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept {
+  switch (projection_type) {
+    case 2:  // Hammer
+    case 4:  // Lambert conformal conic
+    case 5:  // geostationary
+    case 6:  // Lambert azimuthal equal-area
+    case 8:  // Albers equal-area conic
+    case 9:  // Goode homolosine
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsInputPattern(const std::string& input_text) {
   return input_text.find_first_of("*?") != std::string::npos;
 }
@@ -192,12 +206,23 @@ void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const
   // C.4: size, centre and cell size.
   image.SetColumns(ToInt16(grid.Cols, "columns"));
   image.SetRows(ToInt16(grid.Rows, "rows"));
-  image.SetOriginLongitude(
-      static_cast<double>((static_cast<long double>(grid.Left) + grid_right) / 2));
-  image.SetOriginLatitude(
-      static_cast<double>((static_cast<long double>(grid.Bottom) + grid_top) / 2));
-  image.SetOriginColumn(static_cast<double>(static_cast<long double>(grid.Cols) / 2 - 1));
-  image.SetOriginRow(static_cast<double>(static_cast<long double>(grid.Rows) / 2 - 1));
+  if (KeepsProjectionOrigin(image.ProjectionType())) {
+    // The grid is in the projection's map units: the pixel of map 0/0 is
+    // placed so that each pixel position lies where the latitude/longitude
+    // branch below puts it, x = left + (column + 1) x width and
+    // y = bottom + (rows - 1 - row) x height.
+    image.SetOriginColumn(
+        static_cast<double>(-(grid.Left / static_cast<long double>(grid.CellWidth)) - 1.0L));
+    image.SetOriginRow(static_cast<double>(grid.Bottom / static_cast<long double>(grid.CellHeight) +
+                                           (grid.Rows - 1)));
+  } else {
+    image.SetOriginLongitude(
+        static_cast<double>((static_cast<long double>(grid.Left) + grid_right) / 2));
+    image.SetOriginLatitude(
+        static_cast<double>((static_cast<long double>(grid.Bottom) + grid_top) / 2));
+    image.SetOriginColumn(static_cast<double>(static_cast<long double>(grid.Cols) / 2 - 1));
+    image.SetOriginRow(static_cast<double>(static_cast<long double>(grid.Rows) / 2 - 1));
+  }
   image.SetPixelWidth(grid.CellWidth);
   image.SetPixelHeight(grid.CellHeight);
 }
@@ -297,6 +322,7 @@ SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
 
 void Converter::Run(const std::string& input_text, const std::string& output_text) {
   std::string message;
+  created_images_.clear();
   {
     BusyCursor busy;
 
@@ -315,6 +341,7 @@ void Converter::Run(const std::string& input_text, const std::string& output_tex
       ConvertGridFile(image_, *workspace, settings_.template_path, names.InputNames[i],
                       names.OutputNames[i], settings_.grid_limits)
           .Commit();
+      created_images_.push_back(names.OutputNames[i]);
     }
 
     if (names.InputNames.size() == 1) {

@@ -3,6 +3,7 @@
 // a Kova image built on the template, and reports the result.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,13 @@ ValueScaling ChooseValueScaling(float value_min, float value_max);
 
 // The text of the Title of an image made from `input_name`.
 std::string ImageTitleFor(const std::string& input_name);
+
+// Whether a grid converted with a template of this projection keeps the
+// template's OriginLatitude and OriginLongitude (the projection's own origin,
+// map x and y 0) and is placed through OriginColumn and OriginRow. For a
+// latitude/longitude template (type 3), and one whose projection has no
+// inverse, the origin fields take the centre of the grid instead.
+bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept;
 
 // The input text names several files when it holds "*" or "?".
 bool IsInputPattern(const std::string& input_text);
@@ -110,11 +118,14 @@ class Converter {
 
   const std::string& ListDirectory() const noexcept { return list_directory_; }
   const ConversionSettings& Settings() const noexcept { return settings_; }
+  // The images the last run created, in order (also when it failed later).
+  const std::vector<std::string>& CreatedImages() const noexcept { return created_images_; }
 
  private:
   TKovaImg& image_;
   ConversionSettings settings_;
   std::string list_directory_;
+  std::vector<std::string> created_images_;
 };
 
 }  // namespace kova

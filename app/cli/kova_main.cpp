@@ -8,6 +8,7 @@
 #include <exception>
 #include <string>
 
+#include "app/cli/feature_commands.h"
 #include "app/cli/info_command.h"
 #include "app/conversion.h"
 #include "app/platform/errors.h"
@@ -61,6 +62,12 @@ int main(int argc, char** argv) {
   kova::cli::AddInfoCommand(app, info_options);
   kova::cli::LocateOptions locate_options;
   kova::cli::AddLocateCommand(app, locate_options);
+  kova::cli::PreviewOptions preview_options;
+  kova::cli::AddPreviewCommand(app, preview_options);
+  kova::cli::TemplateOptions template_options;
+  kova::cli::AddTemplateCommand(app, template_options);
+  kova::cli::ExportOptions export_options;
+  kova::cli::AddExportCommand(app, export_options);
 
   CLI11_PARSE(app, argc, argv);
 
@@ -68,6 +75,9 @@ int main(int argc, char** argv) {
     if (app.got_subcommand("convert")) return RunConvert(convert_options);
     if (app.got_subcommand("info")) return kova::cli::RunInfo(info_options);
     if (app.got_subcommand("locate")) return kova::cli::RunLocate(locate_options);
+    if (app.got_subcommand("preview")) return kova::cli::RunPreview(preview_options);
+    if (app.got_subcommand("template")) return kova::cli::RunTemplate(template_options);
+    if (app.got_subcommand("export")) return kova::cli::RunExport(export_options);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", kova::ErrorBoxText(error.what()).c_str());
     return 1;

@@ -1,0 +1,56 @@
+// Template images for every projection the image component can geolocate:
+// the header a conversion starts from, with the fields the projection reads
+// (origin, standard parallels), image type 200 and a title that says what it
+// is. Parameters that would keep the pixels of a typical image from being
+// placed on the globe are refused.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/platform/errors.h"
+#include "image/format.h"
+
+namespace kova {
+
+struct TemplateProjection {
+  const char* name;           // as given on the command line
+  std::uint8_t code;          // ProjectionType
+  const char* description;    // the projection, for the title
+  const char* map_units;      // the unit of a grid's coordinates and cell size
+  bool origin_latitude;       // reads OriginLatitude
+  bool origin_longitude;      // reads OriginLongitude
+  bool parallels;             // reads StdParallel1 and StdParallel2
+  long double typical_pixel;  // map units per pixel of a typical image
+};
+
+// hammer, latlon, lambert-conic, geostationary, lambert-azimuthal, albers,
+// goode, in the order of their projection codes.
+std::span<const TemplateProjection> TemplateProjections() noexcept;
+const TemplateProjection* FindTemplateProjection(const std::string& name) noexcept;
+
+struct TemplateParameters {
+  std::string projection;
+  std::optional<double> origin_latitude;   // degrees; 0 when not given
+  std::optional<double> origin_longitude;  // degrees; 0 when not given
+  std::optional<double> parallel1;         // degrees; conic projections only
+  std::optional<double> parallel2;
+};
+
+// Parameters that cannot make a template: an unknown projection, a field
+// the projection does not read, a missing or impossible parallel, angles out
+// of range, or a georeference under which a typical image cannot be placed.
+class TemplateError : public KovaError {
+ public:
+  using KovaError::KovaError;
+};
+
+// The header of the template; raises TemplateError.
+KovaHeader MakeTemplateHeader(const TemplateParameters& parameters);
+
+// "Tarvo2Kova template: " and the projection's description and map units.
+std::string TemplateTitle(const TemplateProjection& projection);
+
+}  // namespace kova
