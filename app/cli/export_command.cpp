@@ -6,9 +6,9 @@
 
 #include "app/cli/feature_commands.h"
 #include "app/features/grid_export.h"
-#include "app/features/output_file.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
+#include "app/platform/safe_output.h"
 
 namespace kova::cli {
 
@@ -33,7 +33,8 @@ int RunExport(const ExportOptions& options) {
   const ImageRaster image = ReadImageRaster(options.image);
   const std::string output =
       options.output.empty() ? ChangeFileExt(options.image, ".asc") : options.output;
-  WriteWholeFile(output, ExportGridText(image, no_data), {options.image});
+  RefuseOverwriting(output, options.image, "image");
+  WriteFileWhole(output, ExportGridText(image, no_data));
   std::printf("%s\n", output.c_str());
   return 0;
 }

@@ -4,10 +4,10 @@
 #include <cstdio>
 
 #include "app/cli/feature_commands.h"
-#include "app/features/output_file.h"
 #include "app/features/png_file.h"
 #include "app/features/preview.h"
 #include "app/platform/paths.h"
+#include "app/platform/safe_output.h"
 
 namespace kova::cli {
 
@@ -32,7 +32,8 @@ int RunPreview(const PreviewOptions& options) {
   preview.legend = options.legend;
   const std::string output =
       options.output.empty() ? ChangeFileExt(options.image, ".png") : options.output;
-  WriteWholeFile(output, EncodePng(RenderPreview(image, preview)), {options.image});
+  RefuseOverwriting(output, options.image, "image");
+  WriteFileWhole(output, EncodePng(RenderPreview(image, preview)));
   std::printf("%s\n", output.c_str());
   return 0;
 }

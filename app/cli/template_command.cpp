@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/cli/feature_commands.h"
-#include "app/features/output_file.h"
 #include "app/features/template_maker.h"
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
+#include "app/platform/safe_output.h"
 
 namespace kova::cli {
 
@@ -45,7 +45,8 @@ int RunTemplate(const TemplateOptions& options) {
   const HeaderBytes bytes = EncodeHeader(header);
   std::string file(bytes.begin(), bytes.end());
   file.push_back(static_cast<char>(header.NoDataCode));  // the one pixel
-  WriteWholeFile(options.output, file, {shipped});
+  RefuseOverwriting(options.output, shipped, "template");
+  WriteFileWhole(options.output, file);
   std::printf("%s\n", options.output.c_str());
   return 0;
 }
