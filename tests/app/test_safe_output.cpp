@@ -109,6 +109,10 @@ struct RefusedOutputCase {
   std::string message;
 };
 
+void PrintTo(const RefusedOutputCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class RefusedOutputTest : public ::testing::TestWithParam<RefusedOutputCase> {};
 
 TEST_P(RefusedOutputTest, GivesItsErrorAndCreatesNothing) {
@@ -156,6 +160,10 @@ struct IdentityCase {
   std::string b;
   bool same;
 };
+
+void PrintTo(const IdentityCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class IdentityTest : public ::testing::TestWithParam<IdentityCase> {
  protected:
@@ -206,6 +214,10 @@ struct ReadCase {
   std::function<std::string(const TempDir&)> setup;
   std::string message;  // empty: accepted
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RegularFileTest : public ::testing::TestWithParam<ReadCase> {};
 
