@@ -41,13 +41,9 @@ const LargeFiles& Files() {
   return files;
 }
 
-kova::GridData NoTarvoGrid(const std::string&) {
-  return {};
-}
-
 void ReadInput(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
-    auto source = kova::inputs::OpenInput(path, {}, NoTarvoGrid);
+    auto source = kova::inputs::OpenInput(path, {});
     kova::GridData grid = source->ReadGrid(0);
     benchmark::DoNotOptimize(grid.Values.data());
   }

@@ -5,6 +5,7 @@
 #include <cstdio>   // std::fopen of the first bytes
 #include <cstring>  // std::memcmp
 
+#include "app/grid_reader.h"
 #include "app/inputs/geotiff_reader.h"
 #include "app/inputs/netcdf_reader.h"
 #include "app/platform/errors.h"
@@ -29,15 +30,28 @@ constexpr Signature kSignatures[] = {
 // A Tarvo grid: one grid, read by the conversion's own reader.
 class TarvoGridSource final : public InputSource {
  public:
-  TarvoGridSource(std::string path, TarvoGridReader read) : path_(std::move(path)), read_(read) {}
+  explicit TarvoGridSource(std::string path) : path_(std::move(path)) {}
   InputKind Kind() const override { return InputKind::kTarvoGrid; }
   std::size_t GridCount() const override { return 1; }
   std::string NameSuffix(std::size_t) const override { return {}; }
-  GridData ReadGrid(std::size_t) override { return read_(path_); }
+  GridData ReadGrid(std::size_t) override {
+    GridReader reader;
+    GridHeader header;
+    GridData grid;
+    reader.ReadGridHeader(path_, header);
+    grid.Cols = header.GridCols;
+    grid.Rows = header.GridRows;
+    grid.Left = header.GridLeft;
+    grid.Bottom = header.GridBottom;
+    grid.CellWidth = header.CellSize;
+    grid.CellHeight = header.CellSize;
+    grid.SourceName = FileNameOf(path_);
+    reader.ReadGridValues(header, grid, kImageGridLimits);
+    return grid;
+  }
 
  private:
   std::string path_;
-  TarvoGridReader read_;
 };
 
 }  // namespace
@@ -63,8 +77,7 @@ InputKind DetectInputKind(const std::string& path) {
   return InputKindOfBytes(bytes.data(), got);
 }
 
-std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options,
-                                       TarvoGridReader read_tarvo_grid) {
+std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options) {
   switch (DetectInputKind(path)) {
     case InputKind::kTiff:
       return OpenGeoTiff(path, options);
@@ -73,7 +86,7 @@ std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptio
     case InputKind::kTarvoGrid:
       break;
   }
-  return std::make_unique<TarvoGridSource>(path, read_tarvo_grid);
+  return std::make_unique<TarvoGridSource>(path);
 }
 
 std::string OutputNameFor(const std::string& input, const std::string& folder,

@@ -65,11 +65,9 @@ class InputSource {
   virtual std::optional<InputProjection> Projection() const { return std::nullopt; }
 };
 
-// Opens `path` as the kind its first bytes tell. Reading a Tarvo grid goes
-// through `read_tarvo_grid`, the conversion's own grid reader.
-using TarvoGridReader = GridData (*)(const std::string& path);
-std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options,
-                                       TarvoGridReader read_tarvo_grid);
+// Opens `path` as the kind its first bytes tell; a Tarvo grid is read by the
+// conversion's own grid reader, up to 32767 columns and rows.
+std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options);
 
 // The output file of grid `i` of `source`: `output` for a single grid read
 // from a single input; otherwise the input's name without extension plus the

@@ -22,12 +22,8 @@ using kova::testing::Sample;
 using kova::testing::TempDir;
 using kova::testing::TiffLayout;
 
-GridData NoTarvoReader(const std::string&) {
-  throw std::logic_error("not a Tarvo grid");
-}
-
 std::unique_ptr<InputSource> Open(const std::string& path, const InputOptions& options = {}) {
-  return OpenInput(path, options, NoTarvoReader);
+  return OpenInput(path, options);
 }
 
 // The grid must be the field, cell for cell, with the field's edges and
