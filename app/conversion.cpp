@@ -75,26 +75,6 @@ float ToFloat(long double value) {
   return rounded;
 }
 
-// Closes the raster of the image when an error leaves the rows half written.
-class RasterGuard {
- public:
-  explicit RasterGuard(TKovaImg& image) : image_(image) {}
-  ~RasterGuard() {
-    if (!image_.RasterOpen()) return;
-    try {
-      image_.CloseRaster();
-    } catch (const KovaError&) {
-      // Only reached while another error is already on its way out; that
-      // first error is the one the user sees.
-    }
-  }
-  RasterGuard(const RasterGuard&) = delete;
-  RasterGuard& operator=(const RasterGuard&) = delete;
-
- private:
-  TKovaImg& image_;
-};
-
 }  // namespace
 
 ValueScaling ChooseValueScaling(float value_min, float value_max) {
@@ -243,27 +223,17 @@ SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const st
   image.SetScaleFactor(scaling.ScaleFactor);
   image.SetScaleOffset(scaling.ScaleOffset);
 
-  // C.7 - C.8: the new image, created as the output's temporary file and
-  // attached there; it takes the output's name only once it is complete.
+  // C.7 - C.12: the new image, created as the output's temporary file,
+  // attached there, titled and its rows coded; it takes the output's name
+  // only once it is complete. The component builds it in memory and writes
+  // it whole (in 1 MB pieces beyond that size), instead of a pre-filled file
+  // that the title and every row then write over. No-data cells code to
+  // NoDataCode whatever the valid values are.
   SafeOutput pending(output);
-  image.CreateImage(pending.TemporaryPath(), false);
-  image.SetFileName(pending.TemporaryPath());
+  image.CreateImageWithRaster(
+      pending.TemporaryPath(), ImageTitleFor(grid.SourceName), grid.Values, grid.NoData,
+      [&pending](const void* data, std::size_t count) { pending.Write(data, count); });
   if (image.Status() != 1) throw ConversionError("The image " + output + " could not be created");
-
-  // C.9 - C.12: title and raster. No-data cells go over as NaN, which codes
-  // to NoDataCode whatever the valid values are.
-  image.SetTitle(ImageTitleFor(grid.SourceName));
-  RasterGuard raster_guard(image);
-  image.OpenRaster();
-  const double no_data = std::numeric_limits<double>::quiet_NaN();
-  std::vector<double> row(cols);
-  for (std::int32_t r = 0; r < grid.Rows; ++r) {
-    const float* cells = grid.Values.data() + static_cast<std::size_t>(r) * cols;
-    const std::uint8_t* missing = grid.NoData.data() + static_cast<std::size_t>(r) * cols;
-    for (std::size_t c = 0; c < cols; ++c) row[c] = missing[c] ? no_data : cells[c];
-    image.WriteRow(std::span<const double>(row), static_cast<double>(r));
-  }
-  image.CloseRaster();
   return pending;
 }
 

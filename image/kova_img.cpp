@@ -15,20 +15,29 @@ void TKovaImg::SetFileName(const std::string& name) {
     raster_.Close();
     raster_open_ = false;
   }
-  file_name_ = name;
+  file_name_ = name;  // also when the file then cannot be opened
   write_through_ = true;
-
   HeaderBytes bytes{};
   std::size_t read = 0;
   {
     BinaryFile file(name, FileAccess::ReadOnly);
     read = file.Read(bytes.data(), bytes.size());
-    header_ = DecodeHeader(bytes);
-    status_ = (read == kHeaderSize && IsValidHeader(bytes)) ? 1 : 2;
-    if (status_ == 1) ApplyTypeDefaults(header_);
     file.Close();
   }
+  AttachHeader(name, bytes, read);
+}
+
+void TKovaImg::AttachHeader(const std::string& name, const HeaderBytes& bytes, std::size_t read) {
+  if (raster_open_) {
+    raster_.Close();
+    raster_open_ = false;
+  }
+  file_name_ = name;
+  write_through_ = true;
+  header_ = DecodeHeader(bytes);
+  status_ = (read == kHeaderSize && IsValidHeader(bytes)) ? 1 : 2;
   if (status_ != 1) return;  // the property copies keep the previous image's values
+  ApplyTypeDefaults(header_);
   props_ = header_;
   ComputeGeolocationSummary();
 }

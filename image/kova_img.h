@@ -4,7 +4,9 @@
 // writes raster rows, and turns pixel positions into geographic coordinates.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -18,6 +20,9 @@ std::string PadRight(const std::string& text, int n);
 
 // "Vek/Brakkedal 1994-" followed by the current year.
 std::string CreatorText();
+
+// The largest piece in which CreateImageWithRaster hands over an image.
+inline constexpr std::size_t kImageWriteChunk = std::size_t{1} << 20;
 
 class TKovaImg {
  public:
@@ -101,6 +106,22 @@ class TKovaImg {
   void WriteRow(std::span<const double> values, double row);
   void CloseRaster();
 
+  // Receives the bytes of a new image file, in order.
+  using ByteSink = std::function<void(const void* data, std::size_t count)>;
+
+  // The whole image of a grid in one pass. Gives what CreateImage(file_name,
+  // false), SetFileName(file_name), SetTitle(title), OpenRaster, WriteRow of
+  // every row r (the values of row r, NaN where no_data is set) and
+  // CloseRaster give, byte for byte, with the same refusals, errors and
+  // cursor changes; but the image is built in memory and handed to `write`
+  // in as few pieces as memory allows (up to kImageWriteChunk bytes each,
+  // so a grid of 800 x 300 goes in one piece), never pre-filled, written
+  // twice or read back. `file_name` is the file that `write` fills; it must
+  // exist. `values` and `no_data` hold Rows x Columns cells, row by row.
+  void CreateImageWithRaster(const std::string& file_name, const std::string& title,
+                             std::span<const float> values, std::span<const std::uint8_t> no_data,
+                             const ByteSink& write);
+
   // --- Geolocation ----------------------------------------------------------
   // Longitude and latitude in degrees of a pixel position; -1, -1 for a
   // negative or NaN position.
@@ -115,6 +136,8 @@ class TKovaImg {
  private:
   void SetReal(Real48 KovaHeader::*field, int field_number, double value);
   bool CanEdit() const;
+  // Attaching from the `read` header bytes that the file `name` holds.
+  void AttachHeader(const std::string& name, const HeaderBytes& bytes, std::size_t read);
   // Last step of a successful attach: extent and pixel size of the image.
   void ComputeGeolocationSummary();
 

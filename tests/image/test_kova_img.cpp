@@ -535,3 +535,126 @@ TEST_F(KovaImgTest, ZeroColumnsFaultsTheAttachAfterTheCopiesAreFilled) {
 
 }  // namespace
 }  // namespace kova
+
+namespace kova {
+namespace {
+
+// The one-pass image of a grid against the component's step-by-step way:
+// CreateImage, attach, SetTitle, OpenRaster, WriteRow per row, CloseRaster.
+struct OnePassCase {
+  const char* label;
+  std::int16_t rows, columns;
+  std::string title;
+  double factor, offset;
+};
+
+void PrintTo(const OnePassCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class OnePass : public KovaImgTest, public ::testing::WithParamInterface<OnePassCase> {};
+
+TEST_P(OnePass, GivesTheBytesAndStateOfTheStepByStepWay) {
+  const OnePassCase& c = GetParam();
+  const std::size_t cells = static_cast<std::size_t>(c.rows) * static_cast<std::size_t>(c.columns);
+  std::vector<float> values(cells);
+  std::vector<std::uint8_t> no_data(cells);
+  std::mt19937_64 rng(static_cast<std::uint64_t>(cells));
+  std::uniform_real_distribution<double> codes(-3, 256);
+  for (std::size_t i = 0; i < cells; ++i) {
+    values[i] = static_cast<float>(c.offset + std::round(codes(rng) * 2) / 2 * c.factor);
+    no_data[i] = i % 10 == 3;
+  }
+  // Both ways start from the same template, prepared alike.
+  const std::string template_path = Image(1, 1, "template.img");
+  auto prepare = [&] {
+    img.SetFileName(template_path);
+    img.SuspendWriteThrough();
+    img.SetRows(c.rows);
+    img.SetColumns(c.columns);
+    img.SetScaleFactor(c.factor);
+    img.SetScaleOffset(c.offset);
+  };
+
+  prepare();
+  const std::string slow = dir.file("slow.img");
+  img.CreateImage(slow, false);
+  img.SetFileName(slow);
+  img.SetTitle(c.title);
+  img.OpenRaster();
+  std::vector<double> row(static_cast<std::size_t>(c.columns));
+  for (int r = 0; r < c.rows; ++r) {
+    for (std::size_t k = 0; k < row.size(); ++k) {
+      const std::size_t i = static_cast<std::size_t>(r) * row.size() + k;
+      row[k] = no_data[i] ? std::nan("") : values[i];
+    }
+    img.WriteRow(row, r);
+  }
+  img.CloseRaster();
+  const KovaHeader slow_header = img.Header();
+  const std::vector<CursorKind> slow_cursors = ui.cursors;
+  ui.cursors.clear();
+
+  prepare();
+  const std::string fast = dir.file("fast.img");
+  WriteAllBytes(fast, {});
+  std::vector<std::uint8_t> written;
+  int pieces = 0;
+  img.CreateImageWithRaster(fast, c.title, values, no_data,
+                            [&](const void* data, std::size_t count) {
+                              const auto* bytes = static_cast<const std::uint8_t*>(data);
+                              written.insert(written.end(), bytes, bytes + count);
+                              ++pieces;
+                            });
+  EXPECT_EQ(written, ReadAllBytes(slow));
+  EXPECT_EQ(pieces, static_cast<int>((512 + cells + kImageWriteChunk - 1) / kImageWriteChunk));
+  EXPECT_EQ(img.Status(), 1);
+  EXPECT_EQ(img.FileName(), fast);
+  EXPECT_FALSE(img.RasterOpen());
+  EXPECT_TRUE(img.WriteThrough());
+  EXPECT_TRUE(img.Header() == slow_header);
+  EXPECT_EQ(ui.cursors, slow_cursors);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OnePass,
+    ::testing::Values(OnePassCase{"OneCell", 1, 1, "t", 0.5, 10},
+                      OnePassCase{"OddWidth", 3, 37, "Created from a grid", 0.1, -3.3},
+                      OnePassCase{"TitleOfEightyCharacters", 2, 5, std::string(80, 'x'), 2, 0},
+                      OnePassCase{"TitleCut", 2, 5, std::string(95, 'y'), 1e-6, 1e6},
+                      OnePassCase{"LargestWindowGrid", 300, 800, "w", 0.0123456789, -0.001},
+                      OnePassCase{"SeveralPieces", 1100, 1000, "p", 12345.678, 7}));
+
+TEST_F(KovaImgTest, OnePassOnAnInvalidImageRefusesAsCreateImageDoes) {
+  const std::string path = dir.file("bad.img");
+  WriteImage(path, MakeHeader(2, 2), 4);
+  img.SetFileName(path);
+  img.SetImageType(2);  // written through: the file is no longer a valid image
+  img.SetFileName(path);
+  ASSERT_EQ(img.Status(), 2);
+  const std::string out = dir.file("out.img");
+  WriteAllBytes(out, {});
+  int pieces = 0;
+  img.CreateImageWithRaster(out, "t", std::vector<float>(4), std::vector<std::uint8_t>(4),
+                            [&](const void*, std::size_t) { ++pieces; });
+  EXPECT_EQ(pieces, 0);
+  EXPECT_EQ(img.Status(), 2);  // the empty file attached
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "No valid image attached");
+  EXPECT_EQ(ui.cursors, (std::vector<CursorKind>{CursorKind::Busy, CursorKind::Default}));
+}
+
+TEST_F(KovaImgTest, OnePassWithTooFewValuesRaisesRangeError) {
+  img.SetFileName(Image(2, 3));
+  img.SuspendWriteThrough();
+  const std::string out = dir.file("out.img");
+  WriteAllBytes(out, {});
+  EXPECT_THROW(
+      img.CreateImageWithRaster(out, "t", std::vector<float>(5), std::vector<std::uint8_t>(6),
+                                [](const void*, std::size_t) {}),
+      RangeError);
+}
+
+}  // namespace
+}  // namespace kova
