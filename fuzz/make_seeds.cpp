@@ -197,6 +197,18 @@ void WriteAllSeeds(const fs::path& corpus, const fs::path& example) {
                 ConversionSeed(ImageBytes(HeaderOf(p, 1, 1)), Text(kSmallGrid)));
     }
   }
+  // Raster rows: the harness draws type, scaling and values from the bytes;
+  // a few fixed pseudo-random inputs start it off.
+  const fs::path rows = corpus / "raster_rows";
+  std::uint32_t state = 12345;
+  for (int seed = 0; seed < 4; ++seed) {
+    Bytes bytes;
+    for (int i = 0; i < 64 << seed; ++i) {
+      state = state * 1664525u + 1013904223u;  // a linear congruential sequence
+      bytes.push_back(static_cast<std::uint8_t>(state >> 24));
+    }
+    WriteSeed(rows, "rows" + std::to_string(seed), bytes);
+  }
   fs::remove_all(scratch);
 }
 
