@@ -1,6 +1,8 @@
 // The whole conversion run with an arbitrary grid and template, both written
-// into the scratch folder. Input: the template's length (2 bytes, little
-// endian, cut to what follows), the template's bytes, then the grid's bytes.
+// into the scratch folder. Input: the template's length (15 bits, little
+// endian, cut to what follows; the top bit of the second byte chooses the
+// grid limits of kova convert over the window's), the template's bytes, then
+// the grid's bytes.
 //
 // Whatever happens, the grid and the template keep their bytes, and no
 // temporary file is left behind. A run that fails leaves no output. A run
@@ -63,7 +65,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  std::size_t template_size = data[0] | static_cast<std::size_t>(data[1]) << 8;
+  const bool image_limits = (data[1] & 0x80) != 0;
+  std::size_t template_size = data[0] | static_cast<std::size_t>(data[1] & 0x7F) << 8;
   data += 2;
   size -= 2;
   if (template_size > size) template_size = size;
@@ -82,7 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kova::fuzz::SilentUi ui;
   kova::ScopedUi scoped(ui);
   kova::TKovaImg image;
-  kova::Converter converter(image, {template_path, std::nullopt}, dir.Path());
+  kova::ConversionSettings settings{template_path, std::nullopt};
+  if (image_limits) settings.grid_limits = kova::kImageGridLimits;
+  kova::Converter converter(image, settings, dir.Path());
   bool converted = false;
   try {
     converter.Run(grid_path, output_path);

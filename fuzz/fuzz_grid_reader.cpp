@@ -1,7 +1,9 @@
 // The grid reader on arbitrary bytes. The input, after its first byte, is
-// the grid file. A first byte below 16 moves the text towards the end of the
-// reader's first block (blank lines in front), so that tokens straddle the
-// block boundary without needing 64 KB inputs.
+// the grid file. The first byte's top bit chooses the grid limits of
+// `kova convert` (32767 x 32767) over the window's (800 x 300); its other
+// bits, when below 16, move the text towards the end of the reader's first
+// block (blank lines in front), so that tokens straddle the block boundary
+// without needing 64 KB inputs.
 //
 // Besides running the reader, the harness reads the same text with a plain
 // model of the format: split at spaces and line feeds, trim codes 0 to 32,
@@ -71,7 +73,7 @@ struct Model {
   std::vector<Token> tokens;
 };
 
-Model ReadModel(std::string_view text) {
+Model ReadModel(std::string_view text, kova::GridLimits limits) {
   Model m;
   m.tokens = SplitTokens(text);
   for (const Token& t : m.tokens) {
@@ -95,7 +97,7 @@ Model ReadModel(std::string_view text) {
   h.NoDataText = std::string(m.tokens[11].text);
   if (h.GridCols < 1 || h.GridRows < 1) return m;
   if (!(h.CellSize > 0.0f)) return m;
-  if (h.GridCols > kova::kMaxGridCols || h.GridRows > kova::kMaxGridRows) return m;
+  if (h.GridCols > limits.MaxCols || h.GridRows > limits.MaxRows) return m;
   const std::size_t expected = static_cast<std::size_t>(h.GridCols) * h.GridRows;
   if (m.tokens.size() - 12 != expected) return m;
   for (std::size_t k = 12; k < m.tokens.size(); ++k) {
@@ -109,7 +111,7 @@ Model ReadModel(std::string_view text) {
   return m;
 }
 
-void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::GridData& values,
+void CompareWithModel(const Model& m, const kova::GridHeader& h, kova::GridData& values,
                       const kova::GridReader& reader) {
   Check(h.GridCols == m.header.GridCols && h.GridRows == m.header.GridRows,
         "grid size differs from the model");
@@ -121,6 +123,11 @@ void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::Gri
               std::bit_cast<std::uint32_t>(m.header.CellSize),
       "grid corner or cell size differs from the model");
   Check(h.NoDataText == m.header.NoDataText, "no-data text differs from the model");
+  const std::size_t cells = static_cast<std::size_t>(h.GridCols) * h.GridRows;
+  Check(values.Values.size() == cells && values.NoData.size() == cells,
+        "the grid holds a number of cells other than its size");
+  values.Cols = h.GridCols;  // the reader fills the cells only
+  values.Rows = h.GridRows;
 
   float smallest = std::numeric_limits<float>::infinity();
   float largest = -smallest;
@@ -152,18 +159,20 @@ void CompareWithModel(const Model& m, const kova::GridHeader& h, const kova::Gri
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
+  const kova::GridLimits limits =
+      (data[0] & 0x80) != 0 ? kova::kImageGridLimits : kova::kWindowGridLimits;
   // Below 16: the text starts 64 x that many bytes before the end of the
   // first block; otherwise at the start of the file.
+  const std::size_t place = data[0] & 0x7F;
   const std::string_view body(reinterpret_cast<const char*>(data + 1), size - 1);
-  const std::size_t shift =
-      data[0] < 16 ? kova::kGridReadBlockSize - 64 * static_cast<std::size_t>(data[0]) : 0;
+  const std::size_t shift = place < 16 ? kova::kGridReadBlockSize - 64 * place : 0;
   std::string text(shift, '\n');
   text.append(body);
 
   static const std::string path = kova::fuzz::Scratch().File("grid.asc");
   kova::fuzz::WriteBytes(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 
-  const Model model = ReadModel(body);  // the blank lines in front change nothing
+  const Model model = ReadModel(body, limits);  // the blank lines in front change nothing
 
   static kova::GridData values;
   kova::GridReader reader;
@@ -171,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool read = false;
   try {
     reader.ReadGridHeader(path, header);
-    reader.ReadGridValues(header, values);
+    reader.ReadGridValues(header, values, limits);
     read = true;
   } catch (const kova::KovaError&) {
     // Expected for most inputs; the model says whether it should have been.

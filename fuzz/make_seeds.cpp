@@ -83,8 +83,9 @@ void WriteSeed(const fs::path& dir, const std::string& name, const Bytes& bytes)
   if (!out) throw kova::FileError(101);
 }
 
-// A grid file's seed for the grid harness: the block-shift byte (below 16:
-// towards the end of the first block), then the text.
+// A grid file's seed for the grid harness: the first byte (top bit: the
+// limits of kova convert; the rest below 16: the text towards the end of the
+// first block), then the text.
 Bytes GridSeed(std::uint8_t shift, const Bytes& text) {
   Bytes bytes{shift};
   bytes.insert(bytes.end(), text.begin(), text.end());
@@ -137,9 +138,9 @@ void WriteAllSeeds(const fs::path& corpus, const fs::path& example) {
   // Grid reader: the example, small grids of every number form, and the
   // small grid moved against the end of the first read block.
   const fs::path grids = corpus / "grid_reader";
-  WriteSeed(grids, "example.asc", GridSeed(0xFF, ReadFile(example)));
-  WriteSeed(grids, "small.asc", GridSeed(0xFF, Text(kSmallGrid)));
-  WriteSeed(grids, "small_at_block_end.asc", GridSeed(1, Text(kSmallGrid)));
+  WriteSeed(grids, "example.asc", GridSeed(0x7F, ReadFile(example)));
+  WriteSeed(grids, "small.asc", GridSeed(0x7F, Text(kSmallGrid)));
+  WriteSeed(grids, "small_at_block_end.asc", GridSeed(0x81, Text(kSmallGrid)));
   WriteSeed(grids, "odd.asc", GridSeed(0xFF, Text(kOddGrid)));
   WriteSeed(grids, "wide.asc", GridSeed(0xFF, Text(WideGrid())));
 
