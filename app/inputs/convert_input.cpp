@@ -15,58 +15,56 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, ec);
 }
 
-// The image of grid `i`: a single grid goes to `output` (or beside the
-// input), a time step into the folder `output` names (or beside the input).
+// The image of grid `i`: a single grid goes to `output` as typed (or beside
+// the input), a time step into the folder `output` names (or beside the
+// input).
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
                          const std::string& output) {
   const std::string suffix = source.NameSuffix(i);
+  if (output.empty()) return OutputNameFor(input, "", suffix);
+  if (suffix.empty()) return output;
   if (IsFolder(output)) return OutputNameFor(input, output, suffix);
-  if (source.GridCount() == 1 && !output.empty()) return output;
-  if (!output.empty()) {
-    ConversionError error("The " + std::to_string(source.GridCount()) +
-                          " time steps need a folder for their images; " + output + " is not one");
-    error.AddContext(input);
-    throw error;
-  }
-  return OutputNameFor(input, "", suffix);
+  ConversionError error("The time steps need a folder for their images; " + output + " is not one");
+  error.AddContext(input);
+  throw error;
 }
 
 }  // namespace
 
-SafeOutput ConvertSourceGrid(TKovaImg& image, const InputConversion& conversion,
-                             const InputSource& source, const GridData& grid,
-                             const std::string& output) {
+std::vector<InputImage> PlanInputImages(const std::string& input, const std::string& output,
+                                        const InputOptions& options) {
+  RequireRegularFile(input);
+  const std::unique_ptr<InputSource> source = OpenInput(input, options);
+  std::vector<InputImage> images;
+  for (std::size_t i = 0; i < source->GridCount(); ++i) {
+    images.push_back({i, ImageNameFor(*source, i, input, output)});
+    RefuseOverwriting(images.back().Output, input, "input");
+  }
+  return images;
+}
+
+SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
+                            const std::string& input, std::size_t grid_index,
+                            const std::string& output, GridData& grid) {
+  RefuseOverwriting(output, input, "input");
+  RequireRegularFile(input);
+  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+  grid = GridData();
+  try {
+    grid = source->ReadGrid(grid_index);
+  } catch (KovaError& error) {
+    if (source->GridCount() > 1) {
+      error.AddContext("time step " + source->NameSuffix(grid_index).substr(1));
+    }
+    throw;
+  }
   image.SetFileName(conversion.TemplatePath);
   if (image.Status() != 1) {
     throw ConversionError("The template " + conversion.TemplatePath + " is not a valid Kova image");
   }
-  CheckTemplateProjection(grid.Coordinates, source.Projection(), image.Header(),
+  CheckTemplateProjection(grid.Coordinates, source->Projection(), image.Header(),
                           conversion.TemplatePath, conversion.TemplateNamed);
   return ConvertGrid(image, conversion.TemplatePath, grid, output);
-}
-
-void ConvertInputFile(TKovaImg& image, const InputConversion& conversion, const std::string& input,
-                      const std::string& output,
-                      const std::function<void(SafeOutput&, const GridData&)>& deliver) {
-  RequireRegularFile(input);
-  std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
-  // Every name first, so that no image is written over its input and a
-  // series that cannot be named writes nothing.
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < source->GridCount(); ++i) {
-    names.push_back(ImageNameFor(*source, i, input, output));
-    RefuseOverwriting(names.back(), input, "input");
-  }
-  for (std::size_t i = 0; i < source->GridCount(); ++i) {
-    try {
-      const GridData grid = source->ReadGrid(i);
-      SafeOutput image_file = ConvertSourceGrid(image, conversion, *source, grid, names[i]);
-      deliver(image_file, grid);
-    } catch (KovaError& error) {
-      if (source->GridCount() > 1) error.AddContext("time step " + source->NameSuffix(i).substr(1));
-      throw;
-    }
-  }
 }
 
 }  // namespace kova::inputs

@@ -3,8 +3,8 @@
 // the conversion that Tarvo grids go through.
 #pragma once
 
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "app/conversion.h"
 #include "app/inputs/input_source.h"
@@ -18,18 +18,27 @@ struct InputConversion {
   InputOptions Options;
 };
 
-// Converts the grids of the GeoTIFF or NetCDF file `input`. A single grid
-// goes to `output`; the grids of a time series go beside the input, or into
-// the folder `output` names, each as NAME_STAMP.img. `deliver` receives each
-// complete image (to Commit it) with its grid. Raises the first error.
-void ConvertInputFile(TKovaImg& image, const InputConversion& conversion, const std::string& input,
-                      const std::string& output,
-                      const std::function<void(SafeOutput&, const GridData&)>& deliver);
+// One image of an input: which of its grids, and the image's name.
+struct InputImage {
+  std::size_t Grid = 0;
+  std::string Output;
+};
 
-// One grid of `source` into the image `output`: the template's projection
-// checked, then the conversion of an in-memory grid.
-SafeOutput ConvertSourceGrid(TKovaImg& image, const InputConversion& conversion,
-                             const InputSource& source, const GridData& grid,
-                             const std::string& output);
+// The images of the input file `input`. A single grid goes to `output` as
+// typed (empty: beside the input as NAME.img). The grids
+// of a time series go beside the input, or into the folder `output` names,
+// each as NAME_STAMP.img. Opens the file to count its grids; raises the
+// reader's errors, and ConversionError when a series' `output` is no folder
+// or an image would be written over its input.
+std::vector<InputImage> PlanInputImages(const std::string& input, const std::string& output,
+                                        const InputOptions& options);
+
+// Grid `grid_index` of the GeoTIFF, NetCDF or Tarvo file `input` read into
+// `grid` (memory it held is given back first), the template's projection
+// checked, and converted into the image `output`, handed back not yet in
+// place as ConvertGrid does.
+SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
+                            const std::string& input, std::size_t grid_index,
+                            const std::string& output, GridData& grid);
 
 }  // namespace kova::inputs

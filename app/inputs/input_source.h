@@ -69,9 +69,9 @@ class InputSource {
 // conversion's own grid reader, up to 32767 columns and rows.
 std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options);
 
-// The output file of grid `i` of `source`: `output` for a single grid read
-// from a single input; otherwise the input's name without extension plus the
-// grid's suffix plus ".img", in `folder` (empty: beside the input).
+// The image name of a grid of `input`: its name without extension, then
+// `suffix` (the grid's NameSuffix), then ".img", in `folder` (empty: beside
+// the input).
 std::string OutputNameFor(const std::string& input, const std::string& folder,
                           const std::string& suffix);
 

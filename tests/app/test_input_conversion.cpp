@@ -61,13 +61,13 @@ TEST_P(SameImage, AsTheTarvoGrid) {
   Field field = kova::testing::SmallField();
   const std::string input = dir_.file("field.input");
   GetParam().write(input, field);
-  InputConversion conversion{template_, false, GetParam().options};
-  int delivered = 0;
-  ConvertInputFile(image_, conversion, input, "", [&](SafeOutput& output, const GridData&) {
-    output.Commit();
-    ++delivered;
-  });
-  EXPECT_EQ(delivered, 1);
+  const auto images = PlanInputImages(input, "", GetParam().options);
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_EQ(images[0].Output, dir_.file(GetParam().image));
+  GridData read;
+  ConvertInputGrid(image_, {template_, false, GetParam().options}, input, images[0].Grid,
+                   images[0].Output, read)
+      .Commit();
 
   for (double& v : field.values) v += GetParam().step_offset;
   const std::string grid = dir_.file("field.asc");
@@ -166,23 +166,27 @@ TEST(InputSeries, OneImagePerTimeStepInTheFolderOutputNames) {
   NetCdfLayout layout;
   layout.times = {0, 0.25, 0.5};
   kova::testing::WriteNetCdf(dir.file("rain.nc"), kova::testing::SmallField(), layout);
+  const InputConversion conversion{dir.file("template.img"), false, {}};
   std::vector<std::string> names;
-  ConvertInputFile(image, {dir.file("template.img"), false, {}}, dir.file("rain.nc"),
-                   dir.file("out"), [&](SafeOutput& output, const GridData& grid) {
-                     output.Commit();
-                     names.push_back(FileNameOf(output.Path()) + " " + grid.SourceName);
-                   });
+  for (const InputImage& planned : PlanInputImages(dir.file("rain.nc"), dir.file("out"), {})) {
+    GridData grid;
+    ConvertInputGrid(image, conversion, dir.file("rain.nc"), planned.Grid, planned.Output, grid)
+        .Commit();
+    names.push_back(FileNameOf(planned.Output) + " " + grid.SourceName);
+  }
   EXPECT_EQ(names, (std::vector<std::string>{"rain_20240101T0000.img rain.nc 20240101T0000",
                                              "rain_20240101T0600.img rain.nc 20240101T0600",
                                              "rain_20240101T1200.img rain.nc 20240101T1200"}));
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/rain_20240101T1200.img")));
 
-  // Several steps and an output that is no folder: nothing is written.
-  EXPECT_THROW(ConvertInputFile(image, {dir.file("template.img"), false, {}}, dir.file("rain.nc"),
-                                dir.file("one.img"),
-                                [](SafeOutput& output, const GridData&) { output.Commit(); }),
-               ConversionError);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("one.img")));
+  // Time steps and an output that is no folder.
+  try {
+    PlanInputImages(dir.file("rain.nc"), dir.file("one.img"), {});
+    FAIL() << "no error";
+  } catch (const ConversionError& error) {
+    EXPECT_EQ(error.what(), "The time steps need a folder for their images; " +
+                                dir.file("one.img") + " is not one: " + dir.file("rain.nc"));
+  }
 }
 
 TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
@@ -206,11 +210,10 @@ TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
   layout.std_parallel1 = 29.5;
   layout.std_parallel2 = 45.5;
   kova::testing::WriteGeoTiff(dir.file("albers.tif"), field, layout);
-  const auto commit = [](SafeOutput& output, const GridData&) { output.Commit(); };
-
+  GridData grid;
   try {
-    ConvertInputFile(image, {dir.file("latlon.img"), false, {}}, dir.file("albers.tif"), "",
-                     commit);
+    ConvertInputGrid(image, {dir.file("latlon.img"), false, {}}, dir.file("albers.tif"), 0,
+                     dir.file("albers.img"), grid);
     FAIL() << "no error";
   } catch (const ConversionError& error) {
     EXPECT_EQ(error.Message(),
@@ -219,8 +222,9 @@ TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("albers.img")));
 
-  ConvertInputFile(image, {dir.file("albers_template.img"), true, {}}, dir.file("albers.tif"),
-                   dir.file("out.img"), commit);
+  ConvertInputGrid(image, {dir.file("albers_template.img"), true, {}}, dir.file("albers.tif"), 0,
+                   dir.file("out.img"), grid)
+      .Commit();
   image.SetFileName(dir.file("out.img"));
   EXPECT_EQ(image.ProjectionType(), 8);
   EXPECT_EQ(image.OriginLatitude(), 0.0);
