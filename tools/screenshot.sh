@@ -1,6 +1,7 @@
 #!/bin/sh
 # Renders the real main window into docs/window.png, and the window with the
-# message of a finished conversion into docs/window-converted.png.
+# message of a finished conversion into docs/window-converted.png, and the
+# window with the preview of the new image into docs/window-preview.png.
 #
 #   tools/screenshot.sh [BUILD_DIR] [--xvfb]
 #
@@ -27,4 +28,4 @@ if [ "$platform" = xcb ]; then
 else
   QT_QPA_PLATFORM=offscreen "$program" "$root/docs"
 fi
-echo "written: $root/docs/window.png $root/docs/window-converted.png"
+echo "written: $root/docs/window.png $root/docs/window-converted.png $root/docs/window-preview.png"

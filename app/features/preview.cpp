@@ -29,15 +29,6 @@ void SourceRange(int i, int n, int m, int& first, int& last) {
   last = std::max(first + 1, static_cast<int>(static_cast<long long>(i + 1) * n / m));
 }
 
-std::string FormatValue(long double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*Lf", decimals, value);
-  std::string text = buffer;
-  // A value that shows as zero shows without a sign.
-  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-  return text;
-}
-
 void DrawText(RgbaImage& canvas, std::string_view text, int left, int top, int scale) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const int x0 = left + static_cast<int>(i) * kGlyphAdvance * scale;
@@ -59,6 +50,27 @@ void DrawText(RgbaImage& canvas, std::string_view text, int left, int top, int s
 }
 
 }  // namespace
+
+std::string FormatDecodedValue(long double value, int decimals) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*Lf", decimals, value);
+  std::string text = buffer;
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+ValueRange ValueRangeOf(const ImageRaster& image) {
+  int low = 256;
+  int high = -1;
+  for (const std::uint8_t code : image.codes) {
+    if (!image.IsValue(code)) continue;
+    low = std::min<int>(low, code);
+    high = std::max<int>(high, code);
+  }
+  if (high < 0) return {};
+  return {true, FormatDecodedValue(image.Value(low), image.header.Decimals),
+          FormatDecodedValue(image.Value(high), image.header.Decimals)};
+}
 
 std::array<std::uint8_t, 4> RgbaImage::at(int x, int y) const {
   const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 4;
@@ -89,9 +101,9 @@ int ColourIndex(long double code, std::uint8_t min_code, std::uint8_t max_code) 
 LegendLabels LegendLabelsOf(const ImageRaster& image) {
   const KovaHeader& h = image.header;
   LegendLabels labels;
-  labels.low = FormatValue(image.Value(h.MinCode), h.Decimals);
-  labels.middle = FormatValue(image.Value((h.MinCode + h.MaxCode) / 2.0L), h.Decimals);
-  labels.high = FormatValue(image.Value(h.MaxCode), h.Decimals);
+  labels.low = FormatDecodedValue(image.Value(h.MinCode), h.Decimals);
+  labels.middle = FormatDecodedValue(image.Value((h.MinCode + h.MaxCode) / 2.0L), h.Decimals);
+  labels.high = FormatDecodedValue(image.Value(h.MaxCode), h.Decimals);
   std::string title(h.Title.begin(), h.Title.end());
   const std::size_t end = title.find_last_not_of(std::string(" \0", 2));
   labels.title = end == std::string::npos ? std::string() : title.substr(0, end + 1);

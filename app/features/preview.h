@@ -68,6 +68,19 @@ struct LegendLayout {
 };
 LegendLayout LegendLayoutOf(const ImageRaster& image, const PreviewSize& image_size);
 
+// The smallest and largest value the image's pixels hold, as texts with
+// the image's Decimals; `valid` false when no pixel holds a value.
+struct ValueRange {
+  bool valid = false;
+  std::string low;
+  std::string high;
+};
+ValueRange ValueRangeOf(const ImageRaster& image);
+
+// A decoded value with `decimals` places; a value that shows as zero shows
+// without a minus sign.
+std::string FormatDecodedValue(long double value, int decimals);
+
 RgbaImage RenderPreview(const ImageRaster& image, const PreviewOptions& options);
 
 }  // namespace kova

@@ -5,12 +5,15 @@
 //
 // writes OUTPUT_DIR/window.png (the window as it opens, with both boxes
 // filled) and OUTPUT_DIR/window-converted.png (the window after
-// "Make Kova image", with the closing message over it). The conversion uses
+// "Make Kova image", with the closing message over it) and
+// OUTPUT_DIR/window-preview.png (the window once the message is closed, with
+// the preview of the new image below the controls). The conversion uses
 // a small generated grid in a temporary folder and the template beside this
 // program.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -146,6 +149,13 @@ int main(int argc, char* argv[]) {
   QTest::mouseClick(window.Button1, Qt::LeftButton);
   if (!ui.saved()) {
     std::fprintf(stderr, "the conversion showed no message\n");
+    return 1;
+  }
+  QApplication::processEvents();
+  const QString preview = output.filePath(QStringLiteral("window-preview.png"));
+  if (window.ImagePreview->isHidden() ||
+      !Framed(window.grab().toImage(), window.windowTitle()).save(preview)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(preview));
     return 1;
   }
   return 0;

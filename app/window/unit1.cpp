@@ -1,20 +1,29 @@
 #include "app/window/unit1.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <exception>
 
+#include "app/features/image_raster.h"
+#include "app/features/preview.h"
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
@@ -36,6 +45,41 @@ bool DesktopServices::OpenUrl(const QUrl& url) {
 
 void DesktopServices::ShowErrorBox(QWidget* owner, const QString& caption, const QString& text) {
   ShowApplicationErrorBox(owner, caption, text);
+}
+
+namespace {
+
+// Local file paths of a drop, in the order given.
+QStringList LocalPaths(const QMimeData* data) {
+  QStringList paths;
+  if (data == nullptr || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths << QDir::cleanPath(url.toLocalFile());
+  }
+  return paths;
+}
+
+QString GridPattern(const QString& folder) {
+  return QDir(folder).filePath(QStringLiteral("*.asc"));
+}
+
+}  // namespace
+
+std::optional<QString> InputTextForDrop(const QStringList& paths) {
+  if (paths.isEmpty()) return std::nullopt;
+  const QFileInfo first(paths.first());
+  if (first.isDir()) return GridPattern(first.absoluteFilePath());
+  if (paths.size() == 1) return first.absoluteFilePath();
+  // Several files: the run takes the grid files of one folder as a pattern.
+  return GridPattern(first.absolutePath());
+}
+
+std::optional<QString> OutputTextForDrop(const QStringList& paths) {
+  for (const QString& path : paths) {
+    const QFileInfo file(path);
+    if (!file.isDir()) return file.absoluteFilePath();
+  }
+  return std::nullopt;
 }
 
 FormPaths FormPaths::FromProcess() {
@@ -168,7 +212,24 @@ void TForm1::CreateControls() {
   // Also serves the output box, so a name that does not exist yet is fine.
   OpenDialog1->setFileMode(QFileDialog::AnyFile);
 
+  // The preview panel, below everything else; it opens after a run.
+  ImagePreview = new QLabel(this);
+  ImagePreview->setObjectName(QStringLiteral("ImagePreview"));
+  ImagePreview->setGeometry(16, 184, kPreviewWidth, kPreviewHeight);
+  ImagePreview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ImagePreview->setVisible(false);
+  PreviewInfo = MakeLabel(this, "PreviewInfo", 16, 184, kPreviewWidth, 13, QString(), verdana);
+  PreviewInfo->setVisible(false);
+
   for (QPushButton* button : {Button1, Button2, Button3}) button->setAutoDefault(false);
+
+  // Files and folders dropped on the window fill the input box, or the
+  // output box when dropped onto it; Enter in either box starts the run.
+  setAcceptDrops(true);
+  for (QLineEdit* box : {Edit1, Edit2}) {
+    box->installEventFilter(this);
+    connect(box, &QLineEdit::returnPressed, this, [this] { Guarded([this] { Button1Click(); }); });
+  }
 
   setTabOrder(Button1, Edit1);
   setTabOrder(Edit1, Button2);
@@ -203,6 +264,62 @@ void TForm1::FormCreate() {
 
 void TForm1::Button1Click() {
   converter_.Run(Edit1->text().toStdString(), Edit2->text().toStdString());
+  if (!converter_.CreatedImages().empty()) {
+    ShowPreview(QString::fromStdString(converter_.CreatedImages().back()));
+  }
+}
+
+void TForm1::ShowPreview(const QString& image_path) {
+  const kova::ImageRaster image = kova::ReadImageRaster(image_path.toStdString());
+  // The largest size that fits the panel, at most four times the image.
+  const int longest = std::max(image.columns(), image.rows());
+  const double fit = std::min({static_cast<double>(kPreviewWidth) / image.columns(),
+                               static_cast<double>(kPreviewHeight) / image.rows(), 4.0});
+  kova::PreviewOptions options;
+  options.size = std::max(1, static_cast<int>(longest * fit));
+  const kova::RgbaImage picture = kova::RenderPreview(image, options);
+  const QImage shown(picture.pixels.data(), picture.width, picture.height, picture.width * 4,
+                     QImage::Format_RGBA8888);
+  ImagePreview->setPixmap(QPixmap::fromImage(shown.copy()));
+  ImagePreview->resize(picture.width, picture.height);
+
+  const kova::ValueRange range = kova::ValueRangeOf(image);
+  const QString values =
+      range.valid ? QStringLiteral("values %1 to %2")
+                        .arg(QString::fromStdString(range.low), QString::fromStdString(range.high))
+                  : QStringLiteral("no values");
+  PreviewInfo->setText(QStringLiteral("%1: %2 x %3 pixels, %4")
+                           .arg(QFileInfo(image_path).fileName())
+                           .arg(image.columns())
+                           .arg(image.rows())
+                           .arg(values));
+  PreviewInfo->move(16, ImagePreview->y() + picture.height + 6);
+  ImagePreview->setVisible(true);
+  PreviewInfo->setVisible(true);
+  const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  resize(width(), kOuterHeight - frame.top() - frame.bottom() + PanelHeight());
+}
+
+int TForm1::PanelHeight() const {
+  if (ImagePreview->isHidden()) return 0;
+  return PreviewInfo->y() + PreviewInfo->height() + 8 - kClassicClientHeight;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!kova::LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  if (DropFiles(Edit1, event->mimeData())) event->acceptProposedAction();
+}
+
+bool TForm1::DropFiles(QLineEdit* box, const QMimeData* data) {
+  const QStringList paths = kova::LocalPaths(data);
+  const auto text = box == Edit2 ? kova::OutputTextForDrop(paths) : kova::InputTextForDrop(paths);
+  if (!text) return false;
+  box->setText(*text);
+  box->setFocus();
+  return true;
 }
 
 void TForm1::Button2Click() {
@@ -237,6 +354,32 @@ std::optional<QString> TForm1::ChooseFile() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit1 || watched == Edit2) {
+    auto* box = static_cast<QLineEdit*>(watched);
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (kova::LocalPaths(drag->mimeData()).isEmpty()) break;
+        drag->acceptProposedAction();
+        return true;
+      }
+      case QEvent::Drop: {
+        // Local files never go into the box as addresses: a drop that
+        // gives no usable name is ignored.
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (kova::LocalPaths(drop->mimeData()).isEmpty()) break;
+        if (DropFiles(box, drop->mimeData())) {
+          drop->acceptProposedAction();
+        } else {
+          drop->ignore();
+        }
+        return true;
+      }
+      default:
+        break;
+    }
+  }
   if (watched == Label5) {
     switch (event->type()) {
       case QEvent::MouseMove:
@@ -271,7 +414,8 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FitAndCentre() {
   const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-  resize(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
+  resize(kOuterWidth - frame.left() - frame.right(),
+         kOuterHeight - frame.top() - frame.bottom() + PanelHeight());
   const QScreen* display = screen();
   if (display == nullptr) return;
   const QRect area = display->geometry();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -15,7 +16,10 @@
 
 class QFileDialog;
 class QLabel;
+class QDragEnterEvent;
+class QDropEvent;
 class QLineEdit;
+class QMimeData;
 class QListWidget;
 class QPushButton;
 class QUrl;
@@ -55,6 +59,15 @@ struct FormPaths {
   static FormPaths FromProcess();
 };
 
+// The input box text for local files and folders dropped on the window: one
+// file as it is; a folder as the pattern of its grid files (FOLDER/*.asc);
+// several files of one folder as that folder's pattern. Nothing when no
+// path is usable (files of several folders: the first file's folder).
+std::optional<QString> InputTextForDrop(const QStringList& paths);
+
+// The output box text for a drop: the first path that is not a folder.
+std::optional<QString> OutputTextForDrop(const QStringList& paths);
+
 }  // namespace kova
 
 class TForm1 : public QWidget {
@@ -86,6 +99,14 @@ class TForm1 : public QWidget {
   QLabel* Label14;
   QListWidget* FileListBox1;
   QFileDialog* OpenDialog1;
+  // The preview panel below the controls, opened after a run that created
+  // images: the last image and a line with its name, size and value range.
+  QLabel* ImagePreview;
+  QLabel* PreviewInfo;
+
+  // The room the preview picture may take in the panel.
+  static constexpr int kPreviewWidth = 590;
+  static constexpr int kPreviewHeight = 240;
 
   // Image components; the conversion works through KovaImg1 only.
   kova::TKovaImg KovaImg1;
@@ -102,10 +123,14 @@ class TForm1 : public QWidget {
   void Label5Click();
   void Label5MouseMove();
   void Label5MouseLeave();
+  // Shows the image in the preview panel, opening the panel.
+  void ShowPreview(const QString& image_path);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();
@@ -119,6 +144,10 @@ class TForm1 : public QWidget {
   // Sets the outer size to 630 x 207 on whatever frame the window got, and
   // centres the window on its screen.
   void FitAndCentre();
+  // The height the open preview panel adds below the controls (0: closed).
+  int PanelHeight() const;
+  // A drop of local files onto `box`; false when it carried none.
+  bool DropFiles(QLineEdit* box, const QMimeData* data);
 
   kova::FormPaths paths_;
   std::unique_ptr<kova::DesktopServices> own_services_;
