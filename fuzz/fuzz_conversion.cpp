@@ -7,11 +7,13 @@
 // Whatever happens, the grid and the template keep their bytes, and no
 // temporary file is left behind. A run that fails leaves no output. A run
 // that reports success leaves an output that attaches as a valid image of
-// the grid's size, whose file holds exactly its header and raster, and whose
-// title names the grid.
+// the grid's size, whose file holds exactly its header and raster, whose
+// title names the grid, and whose every pixel code is the one the exact
+// extended-precision rule gives for its cell.
+#include <cmath>  // isnan, nearbyint
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>  // remove
+#include <cstdio>  // remove, fprintf
 #include <filesystem>
 #include <set>
 #include <string>
@@ -28,10 +30,27 @@ namespace {
 
 using kova::fuzz::Check;
 
-void CheckOutput(const std::string& grid_path, const std::string& output_path) {
+// The code of a grid cell by the exact rule: q = (value - offset) / factor
+// in extended precision, rounded to a double; outside MinCode..MaxCode (or a
+// no-data cell) NoDataCode, otherwise q rounded half to even.
+std::uint8_t ExactCode(float value, bool no_data, const kova::KovaHeader& h) {
+  if (no_data) return h.NoDataCode;
+  const long double q = (static_cast<long double>(value) - kova::DecodeReal48(h.ScaleOffset)) /
+                        kova::DecodeReal48(h.ScaleFactor);
+  const double v = static_cast<double>(q);
+  if (std::isnan(v) || v > h.MaxCode || v < h.MinCode) return h.NoDataCode;
+  return static_cast<std::uint8_t>(std::nearbyint(v));
+}
+
+void CheckOutput(const std::string& grid_path, const std::string& output_path,
+                 kova::GridLimits limits) {
   kova::GridReader reader;
   kova::GridHeader grid;
+  kova::GridData cells;
   reader.ReadGridHeader(grid_path, grid);  // read once already by the run
+  reader.ReadGridValues(grid, cells, limits);
+  cells.Cols = grid.GridCols;
+  cells.Rows = grid.GridRows;
 
   kova::TKovaImg image;
   image.SetFileName(output_path);
@@ -45,6 +64,20 @@ void CheckOutput(const std::string& grid_path, const std::string& output_path) {
   Check(bytes.size() == kova::kHeaderSize + static_cast<std::size_t>(image.Rows()) *
                                                 static_cast<std::size_t>(image.Columns()),
         "a converted image is not exactly its header and raster");
+
+  const kova::KovaHeader& h = image.Header();
+  for (int r = 0; r < cells.Rows; ++r) {
+    for (int c = 0; c < cells.Cols; ++c) {
+      const auto code = static_cast<std::uint8_t>(
+          bytes[kova::kHeaderSize + static_cast<std::size_t>(r) * cells.Cols + c]);
+      const std::uint8_t exact = ExactCode(cells.at(r, c), cells.IsNoData(r, c), h);
+      if (code != exact) {
+        std::fprintf(stderr, "row %d column %d value %a: code %d, exact rule %d\n", r, c,
+                     static_cast<double>(cells.at(r, c)), code, exact);
+        kova::fuzz::Fail("a pixel code differs from the exact rule");
+      }
+    }
+  }
 }
 
 // The names of the files in the scratch folder.
@@ -104,6 +137,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (converted) expected.insert("grid.img");
   Check(FilesIn(dir.Path()) == expected,
         converted ? "a run left a file other than its output" : "a failed run left a file behind");
-  if (converted) CheckOutput(grid_path, output_path);
+  if (converted) CheckOutput(grid_path, output_path, settings.grid_limits);
   return 0;
 }
