@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,10 @@
 #include "app/grid_data.h"
 #include "app/grid_reader.h"
 #include "app/platform/errors.h"
+#include "bench/max_grid.h"
 #include "conversion_test_util.h"
 #include "image/kova_img.h"
+#include "image/template_image.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -164,6 +167,62 @@ TEST_F(GridConversion, NonSquareCellsSetWidthAndHeightEachFromItsOwnSize) {
   EXPECT_EQ(image.OriginLatitude(), 30.5);    // 30.25 + 2 * 0.25 / 2
   EXPECT_EQ(image.Title().rfind("Created from Tarvo ns.asc by Tarvo2Kova; ", 0), 0u);
 }
+
+}  // namespace
+}  // namespace kova
+
+namespace kova {
+namespace {
+
+// Images whose bytes must not change when the conversion is made faster:
+// checksums of the images that the conversion wrote before its one-pass
+// coding, for the example grids and the benchmark's maximum-size grid. The
+// title (bytes 38 to 117) is left out, as it carries the contact address of
+// the build.
+std::uint64_t ChecksumWithoutTitle(const std::vector<std::uint8_t>& bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325u;  // 64-bit FNV-1a
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i >= 38 && i < 118) continue;
+    hash = (hash ^ bytes[i]) * 0x100000001b3u;
+  }
+  return hash;
+}
+
+struct KnownImage {
+  const char* label;
+  std::string grid_text;  // empty: read from examples/<label>.asc
+  std::size_t size;
+  std::uint64_t checksum;
+};
+
+void PrintTo(const KnownImage& k, std::ostream* os) {
+  *os << k.label;
+}
+
+class KnownImages : public GridConversion, public ::testing::WithParamInterface<KnownImage> {};
+
+TEST_P(KnownImages, KeepTheirBytes) {
+  const KnownImage& k = GetParam();
+  const std::string input = dir_.file(std::string(k.label) + ".asc");
+  if (k.grid_text.empty()) {
+    fs::copy_file(fs::path(KOVA_SOURCE_DIR) / "examples" / (std::string(k.label) + ".asc"), input);
+  } else {
+    WriteText(input, k.grid_text);
+  }
+  WriteTemplateImage(template_path_);  // the shipped template
+  Converter converter(image_, {template_path_, std::nullopt}, dir_.path());
+  converter.Run(input, dir_.file("out.img"));
+  const std::vector<std::uint8_t> bytes = ReadAllBytes(dir_.file("out.img"));
+  EXPECT_EQ(bytes.size(), k.size);
+  EXPECT_EQ(ChecksumWithoutTitle(bytes), k.checksum) << std::hex << ChecksumWithoutTitle(bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Grids, KnownImages,
+                         ::testing::Values(KnownImage{"rain_dekad1", "", 2912, 0xc1424a9474dc6ff9u},
+                                           KnownImage{"rain_dekad2", "", 2912, 0x2f98adf2b9b23fbdu},
+                                           KnownImage{"rain_dekad3", "", 2912, 0xdaa7312747f363dbu},
+                                           KnownImage{"maximum", bench::MaximumGridText(), 240512,
+                                                      0xbf94eb4ec58046c3u}));
 
 }  // namespace
 }  // namespace kova
