@@ -75,6 +75,17 @@ float ToFloat(long double value) {
   return rounded;
 }
 
+// Runs `step`; an error that leaves it is told where it happened.
+template <typename Step>
+auto InPlace(const std::string& where, Step&& step) {
+  try {
+    return step();
+  } catch (KovaError& error) {
+    error.AddContext(where);
+    throw;
+  }
+}
+
 }  // namespace
 
 ValueScaling ChooseValueScaling(float value_min, float value_max) {
@@ -141,11 +152,13 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
   if (!directory_part.empty()) {
     const std::string target =
         directory_part.front() == '/' ? directory_part : JoinPath(list_directory_, directory_part);
-    SetCurrentDirectory(target);
+    InPlace("folder " + target, [&] { SetCurrentDirectory(target); });
     list_directory_ = CurrentDirectory();
   }
 
-  for (const std::string& name : FindFiles(list_directory_, masks)) {
+  const std::vector<std::string> found =
+      InPlace("folder " + list_directory_, [&] { return FindFiles(list_directory_, masks); });
+  for (const std::string& name : found) {
     names.InputNames.push_back(JoinPath(list_directory_, name));
     names.OutputNames.push_back(JoinPath(list_directory_, ChangeFileExt(name, ".img")));
   }
@@ -177,7 +190,7 @@ void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const
 
   // C.3: the template, attached afresh. Its header copy becomes the output's
   // header; the template file itself is never written.
-  image.SetFileName(template_path);
+  InPlace("template " + template_path, [&] { image.SetFileName(template_path); });
   if (image.Status() != 1) {
     throw ConversionError("The template " + template_path + " is not a valid Kova image");
   }
@@ -229,12 +242,16 @@ SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const st
   // it whole (in 1 MB pieces beyond that size), instead of a pre-filled file
   // that the title and every row then write over. No-data cells code to
   // NoDataCode whatever the valid values are.
-  SafeOutput pending(output);
-  image.CreateImageWithRaster(
-      pending.TemporaryPath(), ImageTitleFor(grid.SourceName), grid.Values, grid.NoData,
-      [&pending](const void* data, std::size_t count) { pending.Write(data, count); });
-  if (image.Status() != 1) throw ConversionError("The image " + output + " could not be created");
-  return pending;
+  return InPlace("output " + output, [&] {
+    SafeOutput pending(output);
+    image.CreateImageWithRaster(
+        pending.TemporaryPath(), ImageTitleFor(grid.SourceName), grid.Values, grid.NoData,
+        [&pending](const void* data, std::size_t count) { pending.Write(data, count); });
+    if (image.Status() != 1) {
+      throw ConversionError("The image " + output + " could not be created");
+    }
+    return pending;
+  });
 }
 
 }  // namespace
@@ -257,9 +274,11 @@ SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const 
   return WriteGridImage(image, grid, output);
 }
 
-SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
-                           const std::string& template_path, const std::string& input,
-                           const std::string& output, GridLimits limits) {
+namespace {
+
+SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
+                               const std::string& template_path, const std::string& input,
+                               const std::string& output, GridLimits limits) {
   RefuseOverwriting(output, input, "input");
   RefuseOverwriting(output, template_path, "template");
   GridReader reader;  // closes the grid file whichever way this ends
@@ -288,6 +307,16 @@ SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
 
   // C.6 - C.12: the image.
   return WriteGridImageInRange(image, grid, output, value_min, value_max);
+}
+
+}  // namespace
+
+SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
+                           const std::string& template_path, const std::string& input,
+                           const std::string& output, GridLimits limits) {
+  return InPlace(input, [&] {
+    return ConvertGridFileHere(image, workspace, template_path, input, output, limits);
+  });
 }
 
 void Converter::Run(const std::string& input_text, const std::string& output_text) {

@@ -116,10 +116,14 @@ std::string Json(const std::vector<InfoItem>& items) {
   return text;
 }
 
-// Writes all of the text: a title may hold NUL bytes.
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+// Attaches `path`; an error that leaves says which file.
+void Attach(TKovaImg& image, const std::string& path) {
+  try {
+    image.SetFileName(path);
+  } catch (KovaError& error) {
+    error.AddContext(path);
+    throw;
+  }
 }
 
 }  // namespace
@@ -185,41 +189,43 @@ std::string NotValidImageText(const std::string& file_name) {
   return "The file " + file_name + " is not a valid Kova image";
 }
 
-void AddInfoCommand(CLI::App& app, InfoOptions& options) {
+Subcommand AddInfoCommand(CLI::App& app, InfoOptions& options) {
   CLI::App* info =
       app.add_subcommand("info", "Show the header fields, pixel size and extent of a Kova image");
   info->add_option("IMAGE", options.image, "Kova image file (*.img)")->required();
   info->add_flag("--json", options.json, "Print one JSON object instead of Name: value lines");
+  return {info, [&options] { return RunInfo(options); }};
 }
 
-void AddLocateCommand(CLI::App& app, LocateOptions& options) {
+Subcommand AddLocateCommand(CLI::App& app, LocateOptions& options) {
   CLI::App* locate = app.add_subcommand(
       "locate", "Print the longitude and latitude of a pixel position of a Kova image");
   locate->add_option("IMAGE", options.image, "Kova image file (*.img)")->required();
   locate->add_option("COLUMN", options.column, "Column, 0 at the left edge; fractions allowed")
       ->required();
   locate->add_option("ROW", options.row, "Row, 0 at the top edge; fractions allowed")->required();
+  return {locate, [&options] { return RunLocate(options); }};
 }
 
 int RunInfo(const InfoOptions& options) {
   TKovaImg image;
-  image.SetFileName(options.image);
+  Attach(image, options.image);
   if (image.Status() != 1) {
-    Print(FormatInvalidInfo(image.Status(), options.json));
+    PrintAnswer(FormatInvalidInfo(image.Status(), options.json));
     throw KovaError(NotValidImageText(options.image));
   }
-  Print(options.json ? FormatInfoJson(image) : FormatInfoText(image));
+  PrintAnswer(options.json ? FormatInfoJson(image) : FormatInfoText(image));
   return 0;
 }
 
 int RunLocate(const LocateOptions& options) {
   TKovaImg image;
-  image.SetFileName(options.image);
+  Attach(image, options.image);
   if (image.Status() != 1) throw KovaError(NotValidImageText(options.image));
   double longitude = 0.0;
   double latitude = 0.0;
   image.PixelToLatLon(longitude, latitude, options.column, options.row);
-  Print(FormatLocation(longitude, latitude));
+  PrintAnswer(FormatLocation(longitude, latitude));
   return 0;
 }
 

@@ -7,11 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/cli/cli_support.h"
 #include "image/kova_img.h"
-
-namespace CLI {
-class App;
-}
 
 namespace kova::cli {
 
@@ -26,8 +23,8 @@ struct LocateOptions {
   double row = 0.0;     // 0 at the top edge, fractions allowed
 };
 
-void AddInfoCommand(CLI::App& app, InfoOptions& options);
-void AddLocateCommand(CLI::App& app, LocateOptions& options);
+Subcommand AddInfoCommand(CLI::App& app, InfoOptions& options);
+Subcommand AddLocateCommand(CLI::App& app, LocateOptions& options);
 
 // Both print their result on standard output and return the exit code. An
 // image that cannot be opened raises its FileError; one that is not a valid

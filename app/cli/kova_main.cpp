@@ -1,86 +1,149 @@
 // kova: the command-line face of Tarvo2Kova. One subcommand per task, each
-// with its own options struct and run function; `kova convert` performs the
-// same run as the window's "Make Kova image" button on two texts; `kova info`
-// and `kova locate` look inside an image (app/cli/info_command.h).
+// in its own file of app/cli/ with its own options struct and run function:
+// `kova convert` turns grids into images (convert_command.h), `kova info`
+// and `kova locate` look inside an image (info_command.h), `kova preview`,
+// `kova template` and `kova export` work over an image
+// (feature_commands.h).
+//
+// Standard output carries only the answer; diagnostics go to standard error
+// as "kova: <message>". Exit codes: 0 success, 1 failure, 2 usage error.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "app/cli/cli_support.h"
+#include "app/cli/convert_command.h"
 #include "app/cli/feature_commands.h"
 #include "app/cli/info_command.h"
-#include "app/conversion.h"
 #include "app/platform/errors.h"
-#include "app/platform/process.h"
-#include "image/kova_img.h"
+#include "app/platform/std_output.h"
 
 namespace {
 
-// --- kova convert ------------------------------------------------------------
+using kova::cli::kExitFailure;
+using kova::cli::kExitSuccess;
+using kova::cli::kExitUsage;
+using kova::cli::PrintAnswer;
+using kova::cli::PrintDiagnostic;
 
-struct ConvertOptions {
-  std::string input;          // a grid file, or a pattern with "*" and "?"
-  std::string output;         // the image of a single grid; unused for a pattern
-  std::string template_path;  // empty: template.img beside the program
+// `kova help [COMMAND]`: the program's help, or that of one subcommand.
+struct HelpOptions {
+  std::string command;
 };
 
-void AddConvertCommand(CLI::App& app, ConvertOptions& options) {
-  CLI::App* convert = app.add_subcommand(
-      "convert", "Convert Tarvo ASCII grid files (*.asc) into Kova images (*.img)");
-  convert
-      ->add_option("INPUT", options.input,
-                   "Grid file, or a pattern such as data/*.asc (several masks separated by ;)")
-      ->required();
-  convert->add_option("OUTPUT", options.output,
-                      "Image file of a single grid; a pattern writes NAME.img beside each grid");
-  convert->add_option("--template", options.template_path,
-                      "Template image (default: template.img beside the program)");
+kova::cli::Subcommand AddHelpCommand(CLI::App& app, HelpOptions& options) {
+  CLI::App* help = app.add_subcommand("help", "Show this help, or the help of one command");
+  help->add_option("COMMAND", options.command, "The command to explain");
+  return {help, [&app, &options] {
+            if (options.command.empty()) {
+              PrintAnswer(app.help());
+              return kExitSuccess;
+            }
+            for (CLI::App* sub : app.get_subcommands({})) {
+              if (sub->get_name() == options.command) {
+                PrintAnswer(sub->help());
+                return kExitSuccess;
+              }
+            }
+            throw kova::cli::UsageError("unknown command '" + options.command + "'");
+          }};
 }
 
-int RunConvert(const ConvertOptions& options) {
-  kova::ConversionSettings settings;
-  settings.template_path = options.template_path.empty() ? kova::ProgramDirectory() + "template.img"
-                                                         : options.template_path;
-  settings.grid_limits = kova::kImageGridLimits;  // not the window's 800 x 300
-  kova::TKovaImg image;
-  kova::Converter converter(image, settings, kova::CurrentDirectory());
-  converter.Run(options.input, options.output);
-  return 0;
+// The names of the subcommands, for the message about an unknown one.
+std::string CommandNames(CLI::App& app) {
+  std::string names;
+  for (CLI::App* sub : app.get_subcommands({})) {
+    if (!names.empty()) names += ", ";
+    names += sub->get_name();
+  }
+  return names;
+}
+
+bool IsCommandName(CLI::App& app, const std::string& word) {
+  for (CLI::App* sub : app.get_subcommands({})) {
+    if (sub->get_name() == word) return true;
+  }
+  return false;
+}
+
+int UsageFailure(const std::string& message) {
+  PrintDiagnostic(message);
+  PrintDiagnostic("run 'kova help' for the commands and options");
+  return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The core's own standard-output lines ("Error in lamaz_inverse") are
+  // diagnostics here; standard output is the answer alone.
+  kova::RedirectStandardOutput(stderr);
+  kova::cli::ConsoleUi console;
+  kova::ScopedUi ui(console);
+
   CLI::App app{"Tarvo2Kova: Tarvo ASCII grids into Kova images", "kova"};
   app.set_version_flag("--version", std::string("kova ") + KOVA_VERSION);
   app.require_subcommand(1);
+  app.footer(
+      "Examples:\n"
+      "  kova convert \"data/*.asc\"          every grid of data/, images beside them\n"
+      "  kova convert rain.asc -o rain.img\n"
+      "  kova info rain.img --json\n"
+      "  kova locate rain.img 400 150\n"
+      "Exit codes: 0 success, 1 failure, 2 usage error.");
 
-  ConvertOptions convert_options;
-  AddConvertCommand(app, convert_options);
+  kova::cli::ConvertOptions convert_options;
   kova::cli::InfoOptions info_options;
-  kova::cli::AddInfoCommand(app, info_options);
   kova::cli::LocateOptions locate_options;
-  kova::cli::AddLocateCommand(app, locate_options);
   kova::cli::PreviewOptions preview_options;
-  kova::cli::AddPreviewCommand(app, preview_options);
   kova::cli::TemplateOptions template_options;
-  kova::cli::AddTemplateCommand(app, template_options);
   kova::cli::ExportOptions export_options;
+  HelpOptions help_options;
+  std::vector<kova::cli::Subcommand> subcommands{
+      kova::cli::AddConvertCommand(app, convert_options),
+      kova::cli::AddInfoCommand(app, info_options),
+      kova::cli::AddLocateCommand(app, locate_options),
+  };
+  kova::cli::AddPreviewCommand(app, preview_options);
+  subcommands.push_back(
+      {app.get_subcommand("preview"), [&] { return kova::cli::RunPreview(preview_options); }});
+  kova::cli::AddTemplateCommand(app, template_options);
+  subcommands.push_back(
+      {app.get_subcommand("template"), [&] { return kova::cli::RunTemplate(template_options); }});
   kova::cli::AddExportCommand(app, export_options);
+  subcommands.push_back(
+      {app.get_subcommand("export"), [&] { return kova::cli::RunExport(export_options); }});
+  subcommands.push_back(AddHelpCommand(app, help_options));
 
-  CLI11_PARSE(app, argc, argv);
+  if (argc > 1 && argv[1][0] != '-' && !IsCommandName(app, argv[1])) {
+    return UsageFailure(std::string("unknown command '") + argv[1] + "'; the commands are " +
+                        CommandNames(app));
+  }
 
   try {
-    if (app.got_subcommand("convert")) return RunConvert(convert_options);
-    if (app.got_subcommand("info")) return kova::cli::RunInfo(info_options);
-    if (app.got_subcommand("locate")) return kova::cli::RunLocate(locate_options);
-    if (app.got_subcommand("preview")) return kova::cli::RunPreview(preview_options);
-    if (app.got_subcommand("template")) return kova::cli::RunTemplate(template_options);
-    if (app.got_subcommand("export")) return kova::cli::RunExport(export_options);
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s\n", kova::ErrorBoxText(error.what()).c_str());
-    return 1;
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return UsageFailure(e.what());
   }
-  return 0;
+
+  try {
+    for (const kova::cli::Subcommand& subcommand : subcommands) {
+      if (subcommand.parser->parsed()) return subcommand.run();
+    }
+  } catch (const kova::cli::UsageError& error) {
+    return UsageFailure(error.what());
+  } catch (const std::exception& error) {
+    PrintDiagnostic(error.what());
+    return kExitFailure;
+  }
+  return kExitUsage;
 }

@@ -4,6 +4,8 @@
 #include <filesystem>  // parent-directory test for ENOENT
 #include <system_error>
 
+#include "app/platform/printable.h"
+
 namespace kova {
 
 std::string FileErrorText(int code) {
@@ -74,6 +76,17 @@ void ThrowFileErrorFromErrno(int errnum, const std::string& path) {
 std::string ErrorBoxText(const std::string& message) {
   if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
   return message;
+}
+
+std::string ErrorBoxText(const std::exception& error) {
+  const auto* kova_error = dynamic_cast<const KovaError*>(&error);
+  if (kova_error == nullptr) return EscapeControlBytes(ErrorBoxText(std::string(error.what())));
+  std::string text = EscapeControlBytes(ErrorBoxText(kova_error->Message()));
+  if (!kova_error->Context().empty()) {
+    text += '\n';
+    text += EscapeControlBytes(kova_error->Context());
+  }
+  return text;
 }
 
 }  // namespace kova

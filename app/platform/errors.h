@@ -116,4 +116,9 @@ class ConversionError : public KovaError {
 // ".", "!", ")" and a space do not).
 std::string ErrorBoxText(const std::string& message);
 
+// The text of the error box for an error that left an event handler: the
+// message with its "." rule, and where it happened on a second line; control
+// bytes from files escaped.
+std::string ErrorBoxText(const std::exception& error);
+
 }  // namespace kova

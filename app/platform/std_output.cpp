@@ -1,6 +1,6 @@
 #include "app/platform/std_output.h"
 
-#include <cstdio>  // fwrite, fflush, clearerr on stdout
+#include <atomic>
 
 #include "app/platform/errors.h"
 
@@ -9,14 +9,35 @@ namespace {
 
 constexpr int kFileNotOpenForOutput = 105;
 
+std::atomic<std::FILE*> redirected_stream{nullptr};
+thread_local std::string* capture_buffer = nullptr;
+
 }  // namespace
 
 void WriteStandardOutput(const std::string& text) {
-  const std::size_t written = std::fwrite(text.data(), 1, text.size(), stdout);
-  if (written != text.size() || std::fflush(stdout) != 0) {
-    std::clearerr(stdout);
+  if (capture_buffer != nullptr) {
+    capture_buffer->append(text);
+    return;
+  }
+  std::FILE* stream = redirected_stream.load();
+  if (stream == nullptr) stream = stdout;
+  const std::size_t written = std::fwrite(text.data(), 1, text.size(), stream);
+  if (written != text.size() || std::fflush(stream) != 0) {
+    std::clearerr(stream);
     throw FileError(kFileNotOpenForOutput);
   }
+}
+
+void RedirectStandardOutput(std::FILE* stream) {
+  redirected_stream.store(stream);
+}
+
+StandardOutputCapture::StandardOutputCapture(std::string& buffer) : previous_(capture_buffer) {
+  capture_buffer = &buffer;
+}
+
+StandardOutputCapture::~StandardOutputCapture() {
+  capture_buffer = previous_;
 }
 
 }  // namespace kova

@@ -249,7 +249,7 @@ void TForm1::Guarded(Handler handler) {
     handler();
   } catch (const std::exception& error) {
     services_->ShowErrorBox(this, application_title_,
-                            QString::fromStdString(kova::ErrorBoxText(error.what())));
+                            QString::fromStdString(kova::ErrorBoxText(error)));
   }
 }
 

@@ -235,9 +235,11 @@ TEST_F(ConversionRun, ListDirectoryIsKeptFromRunToRunAndTheCurrentDirectoryFollo
 
 TEST_F(ConversionRun, AMissingPatternDirectoryStopsTheRun) {
   Converter converter = MakeConverter(dir_.path());
-  EXPECT_EQ(ErrorText<FileError>([&] { converter.Run("nosuch/*.asc", ""); }), "File not found");
+  const std::string base = dir_.path().string();
+  EXPECT_EQ(ErrorText<FileError>([&] { converter.Run("nosuch/*.asc", ""); }),
+            "File not found: folder " + base + "/nosuch/");
   EXPECT_EQ(ErrorText<FileError>([&] { converter.Run("nosuch/deeper/*.asc", ""); }),
-            "Invalid filename");
+            "Invalid filename: folder " + base + "/nosuch/deeper/");
   EXPECT_EQ(converter.ListDirectory(), dir_.path().string());
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_EQ(ui_.cursors.back(), CursorKind::Default);
@@ -246,10 +248,10 @@ TEST_F(ConversionRun, AMissingPatternDirectoryStopsTheRun) {
 TEST_F(ConversionRun, AMissingSingleInputStopsTheRun) {
   Converter converter = MakeConverter(dir_.path());
   EXPECT_EQ(ErrorText<FileError>([&] { converter.Run(dir_.file("none.asc"), dir_.file("o.img")); }),
-            "File not found");
+            "File not found: " + dir_.file("none.asc"));
   EXPECT_EQ(
       ErrorText<FileError>([&] { converter.Run(dir_.file("no/none.asc"), dir_.file("o.img")); }),
-      "Invalid filename");
+      "Invalid filename: " + dir_.file("no/none.asc"));
   EXPECT_FALSE(fs::exists(dir_.file("o.img")));
 }
 
@@ -315,7 +317,7 @@ TEST_F(ConversionRun, AMissingTemplateIsFileNotFound) {
   Converter converter = MakeConverter(dir_.path());
   EXPECT_EQ(
       ErrorText<FileError>([&] { converter.Run(dir_.file("data/a.asc"), dir_.file("a.img")); }),
-      "File not found");
+      "File not found: " + dir_.file("data/a.asc") + ", template " + dir_.file("program/none.img"));
   EXPECT_FALSE(fs::exists(dir_.file("a.img")));
 }
 
@@ -325,9 +327,10 @@ TEST_F(ConversionRun, AnInvalidTemplateStopsTheRunNamingIt) {
   WriteGrid(dir_.file("data/a.asc"));
   Converter converter = MakeConverter(dir_.path());
   const int descriptors = testing::OpenDescriptorCount();
-  EXPECT_EQ(ErrorText<ConversionError>(
-                [&] { converter.Run(dir_.file("data/a.asc"), dir_.file("a.img")); }),
-            "The template " + template_path_ + " is not a valid Kova image");
+  EXPECT_EQ(
+      ErrorText<ConversionError>(
+          [&] { converter.Run(dir_.file("data/a.asc"), dir_.file("a.img")); }),
+      "The template " + template_path_ + " is not a valid Kova image: " + dir_.file("data/a.asc"));
   EXPECT_EQ(testing::OpenDescriptorCount(), descriptors);  // the grid file was closed
   EXPECT_FALSE(fs::exists(dir_.file("a.img")));
   EXPECT_EQ(ReadAllBytes(template_path_), before);
@@ -362,7 +365,7 @@ TEST_P(BadGridRun, StopsWithAnErrorAndCreatesNoImage) {
     EXPECT_EQ(text.rfind("Grid file " + input + " ", 0), 0u) << text;
   } else {
     const std::string text = ErrorText<RangeError>([&] { converter.Run(input, output); });
-    EXPECT_EQ(text.rfind("Range check error: grid of ", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("Range check error: " + input + ", grid of ", 0), 0u) << text;
   }
   EXPECT_EQ(testing::OpenDescriptorCount(), descriptors);
   EXPECT_FALSE(fs::exists(output));

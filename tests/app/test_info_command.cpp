@@ -220,8 +220,8 @@ TEST(InfoAndLocateErrors, MissingAndInvalidImages) {
   const struct {
     std::string path, message;
   } cases[] = {
-      {missing, "File not found"},
-      {dir.file("no-folder/x.img"), "Invalid filename"},
+      {missing, "File not found: " + missing},
+      {dir.file("no-folder/x.img"), "Invalid filename: " + dir.file("no-folder/x.img")},
       {short_file, "The file " + short_file + " is not a valid Kova image"},
       {bad_type, "The file " + bad_type + " is not a valid Kova image"},
   };

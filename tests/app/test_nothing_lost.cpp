@@ -167,35 +167,35 @@ INSTANTIATE_TEST_SUITE_P(
     Kova, Refusal,
     ::testing::Values(
         RefusalCase{"SameName",
-                    {"convert", "a.asc", "a.asc"},
+                    {"convert", "a.asc", "-o", "a.asc"},
                     "The output a.asc is the same file as the input a.asc"},
         RefusalCase{"DotForm",
-                    {"convert", "a.asc", "./a.asc"},
+                    {"convert", "a.asc", "-o", "./a.asc"},
                     "The output ./a.asc is the same file as the input a.asc"},
         RefusalCase{"DotDotForm",
-                    {"convert", "a.asc", "sub/../a.asc"},
+                    {"convert", "a.asc", "-o", "sub/../a.asc"},
                     "The output sub/../a.asc is the same file as the input a.asc"},
         RefusalCase{"HardLink",
-                    {"convert", "a.asc", "hard.asc"},
+                    {"convert", "a.asc", "-o", "hard.asc"},
                     "The output hard.asc is the same file as the input a.asc"},
         RefusalCase{"SymbolicLink",
-                    {"convert", "soft.asc", "a.asc"},
+                    {"convert", "soft.asc", "-o", "a.asc"},
                     "The output a.asc is the same file as the input soft.asc"},
         RefusalCase{"Template",
-                    {"convert", "a.asc", "t.img"},
+                    {"convert", "a.asc", "-o", "t.img"},
                     "The output t.img is the same file as the template t.img"},
         RefusalCase{"TemplateThroughALink",
-                    {"convert", "a.asc", "tl.img"},
+                    {"convert", "a.asc", "-o", "tl.img"},
                     "The output tl.img is the same file as the template t.img"},
         RefusalCase{
             "PatternOntoItself", {"convert", "p/*"}, "/p/x.img is the same file as the input"},
-        RefusalCase{"DeviceInput", {"convert", "/dev/zero", "new.img"}, "Not a regular file"},
-        RefusalCase{"FifoInput", {"convert", "fifo.asc", "new.img"}, "Not a regular file"},
+        RefusalCase{"DeviceInput", {"convert", "/dev/zero", "-o", "new.img"}, "Not a regular file"},
+        RefusalCase{"FifoInput", {"convert", "fifo.asc", "-o", "new.img"}, "Not a regular file"},
         RefusalCase{"DeviceTemplate",
-                    {"convert", "a.asc", "new.img", "--template", "/dev/zero"},
+                    {"convert", "a.asc", "-o", "new.img", "--template", "/dev/zero"},
                     "Not a regular file"},
         RefusalCase{"FifoTemplate",
-                    {"convert", "a.asc", "new.img", "--template", "fifo.asc"},
+                    {"convert", "a.asc", "-o", "new.img", "--template", "fifo.asc"},
                     "Not a regular file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -300,9 +300,9 @@ TEST_F(Series, TwoRunsWritingOneNameLeaveOneCompleteImage) {
   const std::string out = dir.file("shared.img");
   for (int trial = 0; trial < kTrials; ++trial) {
     testing::WriteAllBytes(out, old_images[0]);
-    const Child a = StartKova({"convert", "g0.asc", "shared.img", "--template", "t.img"},
+    const Child a = StartKova({"convert", "g0.asc", "-o", "shared.img", "--template", "t.img"},
                               dir.path().string(), ".err0");
-    const Child b = StartKova({"convert", "g1.asc", "shared.img", "--template", "t.img"},
+    const Child b = StartKova({"convert", "g1.asc", "-o", "shared.img", "--template", "t.img"},
                               dir.path().string(), ".err1");
     EXPECT_EQ(Wait(a), 0);
     EXPECT_EQ(Wait(b), 0);
@@ -318,7 +318,8 @@ TEST_F(Series, ALinkedOutputStaysALink) {
   testing::WriteAllBytes(dir.file("store/real.img"), old_images[0]);
   fs::create_symlink("store/real.img", dir.path() / "link.img");
   EXPECT_EQ(
-      RunKova({"convert", "g0.asc", "link.img", "--template", "t.img"}, dir.path().string()).code,
+      RunKova({"convert", "g0.asc", "-o", "link.img", "--template", "t.img"}, dir.path().string())
+          .code,
       0);
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.img"));
   EXPECT_EQ(ReadAllBytes(dir.file("store/real.img")), new_images[0]);
@@ -359,8 +360,8 @@ TEST_F(Series, AFullDiskLeavesTheEarlierOutputAndNoTemporaryFile) {
   const auto room = fs::space(dir.path() / "small").available;
   testing::WriteAllBytes(dir.file("small/filler"), Bytes(room - 100 * 1024, 1));
 
-  const Outcome outcome =
-      RunKova({"convert", "g1.asc", "small/g0.img", "--template", "t.img"}, dir.path().string());
+  const Outcome outcome = RunKova(
+      {"convert", "g1.asc", "-o", "small/g0.img", "--template", "t.img"}, dir.path().string());
   EXPECT_EQ(outcome.code, 1);
   EXPECT_NE(outcome.err.find("Disk full"), std::string::npos) << outcome.err;
   EXPECT_EQ(ReadAllBytes(out), earlier);

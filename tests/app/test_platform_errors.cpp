@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <stdexcept>
 #include <string>
 
 #include "app/platform/errors.h"
+#include "app/platform/printable.h"
 #include "support/temp_dir.h"
 
 namespace kova {
@@ -151,6 +153,58 @@ TEST(ErrorContextTest, OuterPlacesComeFirstAndTheMessageStays) {
   EXPECT_EQ(error.Message(), "Range check error");
   EXPECT_EQ(error.Context(), "rain.asc, line 7, column 12");
   EXPECT_STREQ(error.what(), "Range check error: rain.asc, line 7, column 12");
+}
+
+}  // namespace
+}  // namespace kova
+
+// --- Bytes from files shown escaped; the box's second line says where. -----
+
+namespace kova {
+namespace {
+
+struct EscapeCase {
+  const char* label;
+  std::string text;
+  std::string shown;
+};
+
+class EscapeControlBytesTest : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(EscapeControlBytesTest, ShowsNonPrintableBytesAsHex) {
+  EXPECT_EQ(EscapeControlBytes(GetParam().text), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, EscapeControlBytesTest,
+    ::testing::Values(EscapeCase{"Plain", "rain 1.asc ~", "rain 1.asc ~"},
+                      EscapeCase{"Escape", "a\x1b[31mb", "a\\x1b[31mb"},
+                      EscapeCase{"BellTabNewline", "\a\t\n\r", "\\x07\\x09\\x0a\\x0d"},
+                      EscapeCase{"Nul", std::string("a\0b", 3), "a\\x00b"},
+                      EscapeCase{"Delete", "\x7f", "\\x7f"},
+                      EscapeCase{"Utf8Kept", "Z\xc3\xbcrich \xe2\x82\xac \xf0\x9f\x8c\xa7",
+                                 "Z\xc3\xbcrich \xe2\x82\xac \xf0\x9f\x8c\xa7"},
+                      EscapeCase{"Latin1Byte", "caf\xe9", "caf\\xe9"},
+                      EscapeCase{"C1ControlInUtf8", "\xc2\x9b", "\\xc2\\x9b"},
+                      EscapeCase{"Overlong", "\xc0\xaf", "\\xc0\\xaf"},
+                      EscapeCase{"Surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
+                      EscapeCase{"Truncated", "\xe2\x82", "\\xe2\\x82"},
+                      EscapeCase{"BeyondUnicode", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ErrorBoxOfAnError, PutsWhereOnTheSecondLine) {
+  KovaError error("'x\x1b' is not a valid integer value");
+  EXPECT_EQ(ErrorBoxText(error), "'x\\x1b' is not a valid integer value.");
+  error.AddContext("line 2, column 9");
+  error.AddContext("/data/rain\x07.asc");
+  EXPECT_EQ(
+      error.what(),
+      std::string("'x\x1b' is not a valid integer value: /data/rain\x07.asc, line 2, column 9"));
+  EXPECT_EQ(ErrorBoxText(error),
+            "'x\\x1b' is not a valid integer value.\n/data/rain\\x07.asc, line 2, column 9");
+  EXPECT_EQ(ErrorBoxText(std::runtime_error("bad\x1b"
+                                            "c")),
+            "bad\\x1bc.");
 }
 
 }  // namespace

@@ -437,19 +437,27 @@ void TestUnit1::errorInRun_data() {
   QTest::addColumn<QByteArray>("grid");  // empty: no input file
   QTest::addColumn<bool>("templateMissing");
   QTest::addColumn<bool>("settingsUnwritable");
-  QTest::addColumn<QString>("text");  // %1: the settings file
-  QTest::newRow("input missing") << QByteArray() << false << false << "File not found.";
-  QTest::newRow("header not a number") << QByteArray("columns x4\nrows 3\n") << false << false
-                                       << "'x4' is not a valid integer value: line 1, column 9; "
-                                          "expected the number of columns as the value of header "
-                                          "line 1; 'x4' looks like a keyword: is a header line "
-                                          "missing?.";
+  // The box: the message with its "." rule, then where it happened on a
+  // second line. %1: the settings file, %2: the grid file, %3: the template.
+  QTest::addColumn<QString>("text");
+  QTest::newRow("input missing") << QByteArray() << false << false << "File not found.\n%2";
+  QTest::newRow("header not a number")
+      << QByteArray("columns x4\nrows 3\n") << false << false
+      << "'x4' is not a valid integer value.\n%2, line 1, column 9; "
+         "expected the number of columns as the value of header "
+         "line 1; 'x4' looks like a keyword: is a header line "
+         "missing?";
+  QTest::newRow("control byte escaped")
+      << QByteArray("columns 1x\x7f\xff\nrows 3\n") << false << false
+      << "'1x\\x7f\\xff' is not a valid integer value.\n%2, line 1, column 9; expected the "
+         "number of columns as the value of header line 1";
   QTest::newRow("value with comma")
       << QByteArray(
              "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\nnodata -9\n"
              "1,5 2\n")
-      << false << false << "'1,5' is not a valid floating point value: line 7, column 1.";
-  QTest::newRow("template missing") << QByteArray(kGrid) << true << false << "File not found.";
+      << false << false << "'1,5' is not a valid floating point value.\n%2, line 7, column 1";
+  QTest::newRow("template missing")
+      << QByteArray(kGrid) << true << false << "File not found.\n%2, template %3";
   QTest::newRow("settings unwritable")
       << QByteArray(kGrid) << false << true << "Unable to write to %1.";
 }
@@ -473,8 +481,10 @@ void TestUnit1::errorInRun() {
   form.Edit2->setText(Dir() + "/out.img");
   QTest::mouseClick(form.Button1, Qt::LeftButton);
 
-  QCOMPARE(services.error_texts,
-           QStringList{text.replace("%1", QString::fromStdString(paths.settings_path))});
+  text.replace("%1", QString::fromStdString(paths.settings_path))
+      .replace("%2", input)
+      .replace("%3", QString::fromStdString(paths.template_path));
+  QCOMPARE(services.error_texts, QStringList{text});
   QCOMPARE(services.error_captions, QStringList{"tst_unit1"});
   QCOMPARE(services.error_captions.first(), form.ApplicationTitle());
   for (const auto& message : ui.messages) QVERIFY(message.kind != kova::MessageKind::Information);
@@ -493,7 +503,7 @@ void TestUnit1::windowGoesOnAfterError() {
   form.Edit1->setText(grid);  // not written yet
   form.Edit2->setText(Dir() + "/out.img");
   QTest::mouseClick(form.Button1, Qt::LeftButton);
-  QCOMPARE(services.error_texts, QStringList{"File not found."});
+  QCOMPARE(services.error_texts, QStringList{"File not found.\n" + grid});
   QVERIFY(ui.messages.empty());
 
   QVERIFY(WriteFile(grid, kGrid));

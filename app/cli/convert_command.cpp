@@ -1,0 +1,371 @@
+#include "app/cli/convert_command.h"
+
+#include <unistd.h>  // isatty, sysconf
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "app/conversion.h"
+#include "app/platform/errors.h"
+#include "app/platform/file.h"
+#include "app/platform/paths.h"
+#include "app/platform/printable.h"
+#include "app/platform/process.h"
+#include "app/platform/safe_output.h"
+#include "image/format.h"
+#include "image/kova_img.h"
+
+namespace kova::cli {
+namespace {
+
+// --- One file ----------------------------------------------------------------
+
+// True when `path` holds a file whose first bytes are a valid Kova header.
+bool IsKovaImage(const std::string& path) {
+  HeaderBytes bytes{};
+  BinaryFile file(path, FileAccess::ReadOnly);
+  return file.Read(bytes.data(), bytes.size()) == bytes.size() && IsValidHeader(bytes);
+}
+
+// Refuses to replace an existing output that is not a Kova image: it may be
+// the user's data under an unlucky name. An output that cannot be read is
+// left to the write, which reports why.
+void CheckOutputReplaceable(const std::string& output) {
+  if (!FileExists(output)) return;
+  bool is_image = true;
+  try {
+    is_image = IsKovaImage(output);
+  } catch (const FileError&) {
+    return;
+  }
+  if (!is_image) {
+    throw ConversionError("The output " + output +
+                          " exists and is not a Kova image; --force replaces it");
+  }
+}
+
+// What a converted grid held, for the line of -v.
+struct GridSummary {
+  int rows = 0;
+  int columns = 0;
+  float value_min = 0.0f;   // the extremes of the valid values;
+  float value_max = -1.0f;  // value_max < value_min: no valid value
+};
+
+GridSummary SummariseGrid(const GridData& grid) {
+  GridSummary summary{grid.Rows, grid.Cols};
+  if (!ValidValueRange(grid, summary.value_min, summary.value_max)) {
+    summary.value_min = 0.0f;
+    summary.value_max = -1.0f;
+  }
+  return summary;
+}
+
+// What converting one file of the series gave; delivered in series order.
+struct FileResult {
+  std::string diagnostics;           // what the file's conversion reported, in order
+  std::optional<std::string> error;  // the failure, "message: where"
+  std::optional<SafeOutput> image;   // complete, not yet in place
+  GridSummary grid;
+};
+
+// A converter of files: one image component and one set of buffers, used by
+// one thread at a time.
+class FileConverter {
+ public:
+  explicit FileConverter(const std::string& template_path)
+      : template_path_(template_path), workspace_(std::make_unique<ConversionWorkspace>()) {}
+
+  FileResult Convert(const SeriesEntry& entry, bool force, bool verbose) {
+    FileResult result;
+    DiagnosticsCapture capture(result.diagnostics);
+    try {
+      if (!force) CheckOutputReplaceable(entry.output);
+      result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
+                                           entry.output, kImageGridLimits));
+      if (verbose) result.grid = SummariseGrid(workspace_->grid);
+    } catch (const std::exception& error) {
+      result.error = error.what();
+    }
+    return result;
+  }
+
+ private:
+  const std::string& template_path_;
+  TKovaImg image_;
+  std::unique_ptr<ConversionWorkspace> workspace_;
+};
+
+// --- The series, in order, on one or more threads -------------------------
+
+// Converts entries on `jobs` threads and hands each result, in series
+// order, to `deliver` on the calling thread. When `deliver` returns false no
+// further file is started and results not yet delivered are dropped. At most
+// a few files per thread run ahead of the one being delivered.
+template <typename Deliver>
+void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions& options,
+                    const std::string& template_path, unsigned jobs, Deliver deliver) {
+  if (jobs <= 1 || series.size() <= 1) {
+    FileConverter converter(template_path);
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      FileResult result = converter.Convert(series[i], options.force, options.verbose);
+      if (!deliver(i, result)) return;
+    }
+    return;
+  }
+
+  const std::size_t ahead = 2 * static_cast<std::size_t>(jobs);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::optional<FileResult>> results(series.size());
+  std::size_t next_to_start = 0;
+  std::size_t next_to_deliver = 0;
+  bool stop = false;
+
+  auto work = [&] {
+    FileConverter converter(template_path);
+    for (;;) {
+      std::size_t index = 0;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] {
+          return stop || next_to_start >= series.size() || next_to_start < next_to_deliver + ahead;
+        });
+        if (stop || next_to_start >= series.size()) return;
+        index = next_to_start++;
+      }
+      FileResult result = converter.Convert(series[index], options.force, options.verbose);
+      {
+        std::lock_guard lock(mutex);
+        results[index] = std::move(result);
+      }
+      changed.notify_all();
+    }
+  };
+
+  std::vector<std::jthread> threads;
+  const std::size_t thread_count = std::min<std::size_t>(jobs, series.size());
+  for (std::size_t t = 0; t < thread_count; ++t) threads.emplace_back(work);
+
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    FileResult result;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return results[i].has_value(); });
+      result = std::move(*results[i]);
+      results[i].reset();
+    }
+    const bool go_on = deliver(i, result);
+    {
+      std::lock_guard lock(mutex);
+      next_to_deliver = i + 1;
+      stop = !go_on;
+    }
+    changed.notify_all();
+    if (!go_on) break;
+  }
+  threads.clear();  // joins; files still running finish, their results are dropped
+}
+
+// --- Progress --------------------------------------------------------------
+
+// One updating line on standard error, "37/100 rain_037.asc", shown only on
+// a terminal and only once the series has taken about a second.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool wanted)
+      : enabled_(wanted && ::isatty(STDERR_FILENO) == 1),
+        start_(std::chrono::steady_clock::now()) {}
+  ~ProgressLine() { Clear(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void Show(std::size_t done, std::size_t count, const std::string& input) {
+    if (!enabled_) return;
+    if (std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+    const std::string line = "\r" + std::to_string(done) + "/" + std::to_string(count) + " " +
+                             EscapeControlBytes(FileNameOf(input)) + "\x1b[K";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    shown_ = true;
+  }
+
+  // Takes the line away before anything else is printed.
+  void Clear() {
+    if (!shown_) return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+  }
+
+ private:
+  bool enabled_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_;
+};
+
+std::string ValueText(float value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
+  return buffer;
+}
+
+// The line of -v for a created image.
+std::string VerboseLine(const SeriesEntry& entry, const GridSummary& grid) {
+  std::string line = entry.input + " -> " + entry.output + ", " + std::to_string(grid.columns) +
+                     " x " + std::to_string(grid.rows) + ", ";
+  line += grid.value_max < grid.value_min
+              ? "no valid value"
+              : "values " + ValueText(grid.value_min) + " to " + ValueText(grid.value_max);
+  return EscapeControlBytes(line) + "\n";
+}
+
+// Moves a finished image into place; the failure's text, if any.
+std::optional<std::string> CommitImage(SafeOutput& image, const std::string& input) {
+  try {
+    image.Commit();
+  } catch (KovaError& error) {
+    error.AddContext("output " + image.Path());
+    error.AddContext(input);
+    return std::string(error.what());
+  }
+  return std::nullopt;
+}
+
+unsigned OnlineProcessors() {
+  const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return count > 0 ? static_cast<unsigned>(count) : 1u;
+}
+
+}  // namespace
+
+std::string StopText(std::size_t failed_index, std::size_t count) {
+  return "stopped at file " + std::to_string(failed_index + 1) + " of " + std::to_string(count) +
+         "; " + std::to_string(failed_index) + (failed_index == 1 ? " image" : " images") +
+         " created";
+}
+
+std::string SummaryText(std::size_t created, std::size_t count) {
+  return std::to_string(created) + " of " + std::to_string(count) + " images created; " +
+         std::to_string(count - created) + " failed";
+}
+
+std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
+                                      const std::string& start_directory) {
+  std::vector<SeriesEntry> series;
+  for (const std::string& input : options.inputs) {
+    if (!IsInputPattern(input)) {
+      series.push_back(
+          {input, options.output.empty() ? ChangeFileExt(input, ".img") : options.output});
+      continue;
+    }
+    // Every pattern is matched from the directory kova was started in.
+    TKovaImg unused;
+    Converter expander(unused, {}, start_directory);
+    ExpandedNames names;
+    try {
+      names = expander.ExpandInputPattern(input, "");
+    } catch (...) {
+      SetCurrentDirectory(start_directory);
+      throw;
+    }
+    SetCurrentDirectory(start_directory);
+    if (names.InputNames.empty()) PrintDiagnostic("the pattern " + input + " matched no file");
+    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
+      series.push_back({names.InputNames[i], names.OutputNames[i]});
+    }
+  }
+  return series;
+}
+
+Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
+  CLI::App* convert = app.add_subcommand(
+      "convert", "Convert Tarvo ASCII grid files (*.asc) into Kova images (*.img)");
+  convert->footer(
+      "Each image is written beside its grid, with .img in place of the extension.\n"
+      "Quote a pattern to let kova match it (masks separated by ;, letter case ignored,\n"
+      "hidden files skipped):\n"
+      "  kova convert \"data/rain_*.asc\"\n"
+      "  kova convert rain.asc -o /tmp/rain.img\n"
+      "  kova convert --keep-going \"2024/*.asc;2025/*.asc\"\n"
+      "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
+      "2 usage error.");
+  convert
+      ->add_option("INPUT", options.inputs, "Grid files, or quoted patterns such as \"data/*.asc\"")
+      ->required();
+  convert->add_option("-o,--output", options.output,
+                      "Image file of a single input file, used as typed");
+  convert->add_option("--template", options.template_path,
+                      "Template image (default: template.img beside the program)");
+  convert->add_flag("--keep-going", options.keep_going,
+                    "Try every file; report each failure, then a summary");
+  convert->add_flag("--force", options.force,
+                    "Replace an existing output even when it is not a Kova image");
+  CLI::Option* quiet = convert->add_flag("-q,--quiet", options.quiet, "Print errors only");
+  convert->add_flag("-v,--verbose", options.verbose, "Print one line per image created")
+      ->excludes(quiet);
+  convert
+      ->add_option("-j,--jobs", options.jobs,
+                   "Files converted at once (default: one per processor; 1: one after another)")
+      ->check(CLI::Range(1u, 1024u));
+  return {convert, [&options] { return RunConvert(options); }};
+}
+
+int RunConvert(const ConvertOptions& options) {
+  const bool pattern = options.inputs.size() == 1 && IsInputPattern(options.inputs.front());
+  if (!options.output.empty() && (options.inputs.size() > 1 || pattern)) {
+    throw UsageError("-o names the image of a single input file; with " +
+                     std::string(pattern ? "a pattern" : "several inputs") +
+                     " each image is written beside its grid");
+  }
+  const std::string template_path =
+      options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path;
+  const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
+  const std::size_t count = series.size();
+  const unsigned jobs = options.jobs == 0 ? OnlineProcessors() : options.jobs;
+
+  ProgressLine progress(!options.quiet && count > 1);
+  std::size_t created = 0;
+  std::optional<std::size_t> stopped_at;
+  ConvertInOrder(series, options, template_path, jobs, [&](std::size_t i, FileResult& result) {
+    progress.Clear();
+    PrintCapturedDiagnostics(result.diagnostics);
+    if (!result.error) result.error = CommitImage(*result.image, series[i].input);
+    if (result.error) {
+      PrintDiagnostic(*result.error);
+      if (!options.keep_going) {
+        stopped_at = i;
+        return false;
+      }
+    } else {
+      ++created;
+      if (options.verbose) PrintAnswer(VerboseLine(series[i], result.grid));
+    }
+    progress.Show(i + 1, count, series[i].input);
+    return true;
+  });
+  progress.Clear();
+
+  if (stopped_at) {
+    if (count > 1) PrintDiagnostic(StopText(*stopped_at, count));
+    return kExitFailure;
+  }
+  if (created < count) {
+    PrintDiagnostic(SummaryText(created, count));
+    return kExitFailure;
+  }
+  if (!options.quiet) {
+    PrintAnswer(count == 1 ? "Image " + EscapeControlBytes(series.front().output) +
+                                 " created successfully\n"
+                           : "Number of images created: " + std::to_string(count) + "\n");
+  }
+  return count == 0 ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace kova::cli

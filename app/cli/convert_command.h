@@ -1,0 +1,51 @@
+// `kova convert INPUT... [-o OUTPUT] [--template FILE] [--keep-going]
+// [--force] [-q | -v] [--jobs N]`: grid files, and patterns that the run
+// expands by its own rules, into Kova images beside them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_support.h"
+
+namespace kova::cli {
+
+struct ConvertOptions {
+  // Grid files, or quoted patterns with "*" and "?" (masks separated by ";").
+  std::vector<std::string> inputs;
+  std::string output;         // -o: the image of a single input file
+  std::string template_path;  // empty: template.img beside the program
+  bool keep_going = false;    // try every file, then summarise
+  bool force = false;         // replace an existing output that is not a Kova image
+  bool quiet = false;         // errors only
+  bool verbose = false;       // one line per image created
+  unsigned jobs = 0;          // files converted at once; 0: one per online processor
+};
+
+Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options);
+
+// Converts the series and returns the exit code: kExitSuccess when every
+// image was created, kExitFailure when a file failed or no input matched.
+// Raises UsageError for impossible option combinations.
+int RunConvert(const ConvertOptions& options);
+
+// The input of every image, with the image's name: inputs as given, with
+// their output beside them (or -o), patterns expanded.
+struct SeriesEntry {
+  std::string input;
+  std::string output;
+};
+
+// The inputs expanded into the series, in order. Patterns are matched
+// relative to `start_directory`, which stays the current directory; a
+// pattern that matches nothing is reported on standard error.
+std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
+                                      const std::string& start_directory);
+
+// The texts the series ends with.
+std::string StopText(std::size_t failed_index,
+                     std::size_t count);  // "stopped at file 4 of 100; ..."
+std::string SummaryText(std::size_t created,
+                        std::size_t count);  // "97 of 100 images created; 3 failed"
+
+}  // namespace kova::cli
