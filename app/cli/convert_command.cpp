@@ -86,7 +86,12 @@ class FileConverter {
     FileResult result;
     DiagnosticsCapture capture(result.diagnostics);
     try {
-      if (!force) CheckOutputReplaceable(entry.output);
+      // An output that is the input or the template is refused by the
+      // conversion itself, naming both files.
+      if (!force && !IsSameFile(entry.output, entry.input) &&
+          !IsSameFile(entry.output, template_path_)) {
+        CheckOutputReplaceable(entry.output);
+      }
       result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
                                            entry.output, kImageGridLimits));
       if (verbose) result.grid = SummariseGrid(workspace_->grid);
