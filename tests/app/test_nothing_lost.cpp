@@ -350,10 +350,10 @@ TEST_F(Series, AFullDiskLeavesTheEarlierOutputAndNoTemporaryFile) {
   if (!small.mounted()) GTEST_SKIP() << "tmpfs could not be mounted here";
   // An earlier, small image, and room left for less than the new one.
   WriteText(dir.file("small.asc"), Grid(20, 10, 7));
-  ASSERT_EQ(
-      RunKova({"convert", "small.asc", "small/g0.img", "--template", "t.img"}, dir.path().string())
-          .code,
-      0);
+  ASSERT_EQ(RunKova({"convert", "small.asc", "-o", "small/g0.img", "--template", "t.img"},
+                    dir.path().string())
+                .code,
+            0);
   fs::remove(dir.file("small.asc"));
   const std::string out = dir.file("small/g0.img");
   const Bytes earlier = ReadAllBytes(out);
