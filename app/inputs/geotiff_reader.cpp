@@ -290,7 +290,7 @@ GeoTiffSource::GeoTiffSource(const std::string& path, const InputOptions& option
   TIFFOpenOptions* open_options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetErrorHandlerExtR(open_options, KeepTiffMessage, &tiff_message_);
   TIFFOpenOptionsSetWarningHandlerExtR(open_options, IgnoreTiffWarning, nullptr);
-  tif_.reset(TIFFOpenExt(path.c_str(), "r", open_options));
+  tif_.reset(TIFFOpenExt(path.c_str(), "rm", open_options));  // read, not mapped
   TIFFOpenOptionsFree(open_options);
   if (!tif_) RefuseRead("open");
   TIFF* tif = tif_.get();
