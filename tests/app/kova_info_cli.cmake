@@ -27,13 +27,23 @@ math(EXPR padding "80 - ${title_length}")
 string(REPEAT " " ${padding} spaces)
 set(title "${title}${spaces}")
 
-# name;value pairs in the order both forms print them.
-set(items
-  Status 1 ImageType 200 ProjectionType 3 Rows 1 Columns 1 Title "\"${title}\""
+# name;value pairs in the order each form prints them: the text names the
+# codes after their numbers, JSON gives the names keys of their own.
+set(fields
+  Rows 1 Columns 1 Title "\"${title}\""
   OriginLatitude 0 OriginLongitude 0 OriginColumn 0 OriginRow 0
   PixelWidth 1 PixelHeight 1 StdParallel1 0 StdParallel2 0
   MinCode 0 MaxCode 253 NoDataCode 254 ScaleFactor 1 ScaleOffset 0 Decimals 0
-  PixelSizeKm 0 MinLatitude 0 MaxLatitude 0 MinLongitude 0 MaxLongitude 0)
+  PixelSizeKm 0)
+set(extent MinLatitude 0 MaxLatitude 0 MinLongitude 0 MaxLongitude 0)
+if(CHECK STREQUAL "info_text")
+  set(items Status "1 (valid image)" ImageType 200 ProjectionType "3 (latitude/longitude grid)"
+      ${fields} ExtentOf "corner pixel centres" ${extent})
+else()
+  set(items Status 1 StatusName "\"valid image\"" ImageType 200 ProjectionType 3
+      ProjectionName "\"latitude/longitude grid\"" ${fields}
+      ExtentOf "\"corner pixel centres\"" ${extent})
+endif()
 
 if(CHECK STREQUAL "info_text")
   set(expected "")
@@ -67,8 +77,8 @@ elseif(CHECK STREQUAL "info_json")
   string(JSON count ERROR_VARIABLE json_error LENGTH "${last_stdout}")
   if(json_error)
     message(SEND_ERROR "not JSON: ${json_error}")
-  elseif(NOT count EQUAL 25)
-    message(SEND_ERROR "${count} keys instead of 25")
+  elseif(NOT count EQUAL 28)
+    message(SEND_ERROR "${count} keys instead of 28")
   else()
     set(name "")
     foreach(item IN LISTS items)
@@ -79,6 +89,7 @@ elseif(CHECK STREQUAL "info_json")
       if(name STREQUAL "Title")
         set(item "${title}")
       endif()
+      string(REGEX REPLACE "^\"(.*)\"$" "\\1" item "${item}")
       string(JSON value ERROR_VARIABLE json_error GET "${last_stdout}" ${name})
       if(json_error OR NOT value STREQUAL item)
         message(SEND_ERROR "${name} reads [${value}] ${json_error}, expected [${item}]")
@@ -89,15 +100,21 @@ elseif(CHECK STREQUAL "info_json")
 
 elseif(CHECK STREQUAL "locate")
   # The template: 0/0 at pixel 0/0, one-degree pixels, rows southward. The
-  # positions pass through 6-byte reals, so 0.1 comes back as the nearest
-  # 6-byte value.
+  # positions pass through 6-byte reals; each is printed as the shortest
+  # decimal that reads back to the same 6-byte value.
+  # The template has one pixel; positions beyond it are answered with a note.
+  set(beyond "kova: note: position beyond the image's 1 columns and 1 rows\n")
   expect_run("0 0\n" "" 0 locate ${TEMPLATE} 0 0)
-  expect_run("3 -4\n" "" 0 locate ${TEMPLATE} 3 4)
-  expect_run("2.5 -7.25\n" "" 0 locate ${TEMPLATE} 2.5 7.25)
-  expect_run("0.10000000000002274 -0.3000000000001819\n" "" 0 locate ${TEMPLATE} 0.1 0.3)
-  expect_run("1.7000000000007276 0\n" "" 0 locate ${TEMPLATE} 1.7 0)
-  expect_run("-1 -1\n" "" 0 locate ${TEMPLATE} -1 5)
-  expect_run("-1 -1\n" "" 0 locate ${TEMPLATE} 5 -0.5)
+  expect_run("3 -4\n" "${beyond}" 0 locate ${TEMPLATE} 3 4)
+  expect_run("2.5 -7.25\n" "${beyond}" 0 locate ${TEMPLATE} 2.5 7.25)
+  expect_run("0.1 -0.3\n" "" 0 locate ${TEMPLATE} 0.1 0.3)
+  expect_run("1.7 0\n" "${beyond}" 0 locate ${TEMPLATE} 1.7 0)
+  # A negative position is no position: a usage error.
+  set(usage "kova: run 'kova help' for the commands and options\n")
+  expect_run("" "kova: a pixel position is a number of 0 or more (column -1, row 5)\n${usage}" 2
+             locate ${TEMPLATE} -1 5)
+  expect_run("" "kova: a pixel position is a number of 0 or more (column 5, row -0.5)\n${usage}" 2
+             locate ${TEMPLATE} 5 -0.5)
 
 elseif(CHECK STREQUAL "errors")
   file(MAKE_DIRECTORY ${WORK_DIR})
@@ -112,8 +129,9 @@ elseif(CHECK STREQUAL "errors")
   set(invalid ${WORK_DIR}/short.img)
   file(WRITE ${invalid} "not an image")
   set(message "kova: The file ${invalid} is not a valid Kova image\n")
-  expect_run("Status: 2\n" "${message}" 1 info ${invalid})
-  expect_run("{\n  \"Status\": 2\n}\n" "${message}" 1 info --json ${invalid})
+  expect_run("Status: 2 (not a valid Kova image)\n" "${message}" 1 info ${invalid})
+  expect_run("{\n  \"Status\": 2,\n  \"StatusName\": \"not a valid Kova image\"\n}\n" "${message}" 1
+             info --json ${invalid})
   expect_run("" "${message}" 1 locate ${invalid} 0 0)
 
 else()

@@ -1,8 +1,10 @@
-// `kova info` and `kova locate`: the printed texts, the JSON escaping of
-// titles, and the errors for missing and invalid images.
+// `kova info` and `kova locate`: the printed texts (codes named, reals as
+// the shortest decimal that reads back), titles decoded and escaped for JSON,
+// and the errors for missing and invalid images.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -49,12 +51,6 @@ void WriteImage(const std::string& path, const KovaHeader& h) {
   WriteAllBytes(path, bytes);
 }
 
-std::string Full(long double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", static_cast<double>(value));
-  return buffer;
-}
-
 class InfoOfAnImage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,28 +59,23 @@ class InfoOfAnImage : public ::testing::Test {
     ASSERT_EQ(image_.Status(), 1);
   }
 
-  const std::string title_ = kTitleText + std::string(80 - kTitleText.size(), ' ');
-  // The stored reals that are not exact in binary, at full precision.
-  const std::string minus_tenth_ = Full(RoundToReal48(-0.1L));
-  const std::string third_ = Full(RoundToReal48(1.0L / 3));
-  const std::string tenth_ = Full(RoundToReal48(0.1L));
-  // cos(49.75 degrees) x 2 x 4000 / 180 as a 4-byte float.
-  const std::string pixel_km_ = "28.7166214";
+  const std::string padding_ = std::string(80 - kTitleText.size(), ' ');
   TempDir dir_;
   const std::string path_ = dir_.file("sample.img");
   TKovaImg image_;
 };
 
-TEST_F(InfoOfAnImage, TextIsOneLinePerFieldInHeaderOrder) {
-  ASSERT_EQ(title_.size(), 80u);
+TEST_F(InfoOfAnImage, TextIsOneLinePerFieldWithCodesNamed) {
+  // The title is not UTF-8, so it is read as Windows-1252; its control
+  // bytes are shown escaped.
   EXPECT_EQ(FormatInfoText(image_),
-            "Status: 1\n"
+            "Status: 1 (valid image)\n"
             "ImageType: 200\n"
-            "ProjectionType: 3\n"
+            "ProjectionType: 3 (latitude/longitude grid)\n"
             "Rows: 3\n"
             "Columns: 5\n"
-            "Title: \"" +
-                title_ +
+            "Title: \"Rain \"dekad\" 1\\2\\x09sum\\x01\xc3\xa9" +
+                padding_ +
                 "\"\n"
                 "OriginLatitude: 50\n"
                 "OriginLongitude: 10\n"
@@ -92,39 +83,36 @@ TEST_F(InfoOfAnImage, TextIsOneLinePerFieldInHeaderOrder) {
                 "OriginRow: 0\n"
                 "PixelWidth: 0.5\n"
                 "PixelHeight: 0.25\n"
-                "StdParallel1: " +
-                minus_tenth_ +
-                "\n"
-                "StdParallel2: " +
-                third_ +
-                "\n"
+                "StdParallel1: -0.1\n"
+                "StdParallel2: 0.3333333333335\n"
                 "MinCode: 0\n"
                 "MaxCode: 253\n"
                 "NoDataCode: 254\n"
-                "ScaleFactor: " +
-                tenth_ +
-                "\n"
+                "ScaleFactor: 0.1\n"
                 "ScaleOffset: -2.5\n"
                 "Decimals: 1\n"
                 "PixelSizeKm: " +
-                pixel_km_ +
+                ShortestDecimal(image_.PixelSizeKm()) +
                 "\n"
+                "ExtentOf: corner pixel centres\n"
                 "MinLatitude: 49.5\n"
                 "MaxLatitude: 50\n"
                 "MinLongitude: 10\n"
                 "MaxLongitude: 12\n");
 }
 
-TEST_F(InfoOfAnImage, JsonHasTheSameItemsAndAnEscapedTitle) {
+TEST_F(InfoOfAnImage, JsonKeepsCodesAsNumbersAndNamesThemApart) {
   EXPECT_EQ(FormatInfoJson(image_),
             "{\n"
             "  \"Status\": 1,\n"
+            "  \"StatusName\": \"valid image\",\n"
             "  \"ImageType\": 200,\n"
             "  \"ProjectionType\": 3,\n"
+            "  \"ProjectionName\": \"latitude/longitude grid\",\n"
             "  \"Rows\": 3,\n"
             "  \"Columns\": 5,\n"
-            "  \"Title\": \"Rain \\\"dekad\\\" 1\\\\2\\tsum\\u0001\\u00e9" +
-                std::string(80 - kTitleText.size(), ' ') +
+            "  \"Title\": \"Rain \\\"dekad\\\" 1\\\\2\\tsum\\u0001\xc3\xa9" +
+                padding_ +
                 "\",\n"
                 "  \"OriginLatitude\": 50,\n"
                 "  \"OriginLongitude\": 10,\n"
@@ -132,23 +120,18 @@ TEST_F(InfoOfAnImage, JsonHasTheSameItemsAndAnEscapedTitle) {
                 "  \"OriginRow\": 0,\n"
                 "  \"PixelWidth\": 0.5,\n"
                 "  \"PixelHeight\": 0.25,\n"
-                "  \"StdParallel1\": " +
-                minus_tenth_ +
-                ",\n"
-                "  \"StdParallel2\": " +
-                third_ +
-                ",\n"
+                "  \"StdParallel1\": -0.1,\n"
+                "  \"StdParallel2\": 0.3333333333335,\n"
                 "  \"MinCode\": 0,\n"
                 "  \"MaxCode\": 253,\n"
                 "  \"NoDataCode\": 254,\n"
-                "  \"ScaleFactor\": " +
-                tenth_ +
-                ",\n"
+                "  \"ScaleFactor\": 0.1,\n"
                 "  \"ScaleOffset\": -2.5,\n"
                 "  \"Decimals\": 1,\n"
                 "  \"PixelSizeKm\": " +
-                pixel_km_ +
+                ShortestDecimal(image_.PixelSizeKm()) +
                 ",\n"
+                "  \"ExtentOf\": \"corner pixel centres\",\n"
                 "  \"MinLatitude\": 49.5,\n"
                 "  \"MaxLatitude\": 50,\n"
                 "  \"MinLongitude\": 10,\n"
@@ -156,54 +139,112 @@ TEST_F(InfoOfAnImage, JsonHasTheSameItemsAndAnEscapedTitle) {
                 "}\n");
 }
 
-TEST_F(InfoOfAnImage, RealsArePrintedToTheLastBit) {
-  // Each printed real reads back as exactly the property's value.
-  EXPECT_EQ(std::stod(minus_tenth_), image_.StdParallel1());
-  EXPECT_EQ(std::stod(third_), image_.StdParallel2());
-  EXPECT_EQ(std::stod(tenth_), image_.ScaleFactor());
-  EXPECT_EQ(std::stof(pixel_km_), image_.PixelSizeKm());
-  EXPECT_EQ(third_.size(), std::string("0.33333333333333331").size());
+TEST_F(InfoOfAnImage, AFailedSummaryLeavesItsItemsUnavailable) {
+  const std::string text = FormatInfoText(image_, true);
+  EXPECT_NE(text.find("PixelSizeKm: unavailable\nExtentOf: corner pixel centres\n"
+                      "MinLatitude: unavailable\nMaxLatitude: unavailable\n"
+                      "MinLongitude: unavailable\nMaxLongitude: unavailable\n"),
+            std::string::npos)
+      << text;
+  const std::string json = FormatInfoJson(image_, true);
+  EXPECT_NE(json.find("\"PixelSizeKm\": null,\n  \"ExtentOf\": \"corner pixel centres\",\n"
+                      "  \"MinLatitude\": null,\n  \"MaxLatitude\": null,\n"
+                      "  \"MinLongitude\": null,\n  \"MaxLongitude\": null\n}"),
+            std::string::npos)
+      << json;
 }
 
-TEST(JsonEscape, EscapesWhatJsonStringsCannotHold) {
-  const struct {
-    std::string text, escaped;
-  } cases[] = {
-      {"", ""},
-      {"plain text 123", "plain text 123"},
-      {"say \"hi\"", "say \\\"hi\\\""},
-      {"a\\b", "a\\\\b"},
-      {"/", "/"},
-      {"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
-      {std::string("\0", 1), "\\u0000"},
-      {"\x01\x1f", "\\u0001\\u001f"},
-      {" \x7f~", " \x7f~"},
-      {"\x80\xa0\xff", "\\u0080\\u00a0\\u00ff"},
-      {"Jyv\xe4skyl\xe4", "Jyv\\u00e4skyl\\u00e4"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.escaped);
-    EXPECT_EQ(JsonEscape(c.text), c.escaped);
+// --- Numbers as the shortest decimal that reads back -----------------------------
+
+struct DecimalCase {
+  const char* label;
+  double value;
+  const char* text;
+};
+
+class ShortestDecimalTest : public ::testing::TestWithParam<DecimalCase> {};
+
+TEST_P(ShortestDecimalTest, IsTheShortestThatReadsBack) {
+  EXPECT_EQ(ShortestDecimal(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reals, ShortestDecimalTest,
+    ::testing::Values(
+        // A cell size stored from a 4-byte float: the float's own shortest.
+        DecimalCase{"FloatTenth", static_cast<double>(0.1f), "0.1"},
+        DecimalCase{"FloatCorner", static_cast<double>(-17.025f), "-17.025"},
+        // 6-byte reals: the fewest digits that round back to the same real.
+        DecimalCase{"Real48Tenth", static_cast<double>(RoundToReal48(0.1L)), "0.1"},
+        DecimalCase{"Real48Third", static_cast<double>(RoundToReal48(1.0L / 3)), "0.3333333333335"},
+        DecimalCase{"Real48Big", static_cast<double>(RoundToReal48(123456.789L)), "123456.789"},
+        // Neither: the double's shortest.
+        DecimalCase{"DoubleTenth", 0.1, "0.1"},
+        DecimalCase{"DoubleThird", 1.0 / 3, "0.3333333333333333"},
+        DecimalCase{"Integer", 254.0, "254"}, DecimalCase{"Zero", 0.0, "0"},
+        DecimalCase{"Small", 1e-5, "1e-05"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ShortestDecimalReadsBack, ForManyReals) {
+  // Every printed 6-byte real reads back to itself, and one digit fewer
+  // would not.
+  for (long double x = 1e-6L; x < 1e9L; x *= 1.37L) {
+    const long double stored = RoundToReal48(x);
+    const std::string text = ShortestDecimal(static_cast<double>(stored));
+    SCOPED_TRACE(text);
+    if (static_cast<double>(static_cast<float>(stored)) == static_cast<double>(stored)) continue;
+    EXPECT_EQ(RoundToReal48(std::strtold(text.c_str(), nullptr)), stored);
   }
 }
 
-TEST(FormatLocation, LongitudeFirstAtFullPrecision) {
+// --- Titles: UTF-8 when valid, else Windows-1252; JSON strings -------------------
+
+struct TitleCase {
+  const char* label;
+  std::string bytes;
+  std::string json;  // the contents of the JSON string
+};
+
+class TitleJsonTest : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(TitleJsonTest, DecodesAndEscapes) {
+  EXPECT_EQ(JsonEscape(TitleAsUtf8(GetParam().bytes)), GetParam().json);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, TitleJsonTest,
+    ::testing::Values(
+        TitleCase{"Plain", "plain text 123 /", "plain text 123 /"},
+        TitleCase{"QuoteBackslash", "say \"hi\" a\\b", "say \\\"hi\\\" a\\\\b"},
+        TitleCase{"Controls", std::string("\b\f\n\r\t\0\x01\x1f\x7f", 9),
+                  "\\b\\f\\n\\r\\t\\u0000\\u0001\\u001f\\u007f"},
+        TitleCase{"Utf8Kept", "Jyv\xc3\xa4skyl\xc3\xa4 \xe2\x82\xac",
+                  "Jyv\xc3\xa4skyl\xc3\xa4 \xe2\x82\xac"},
+        TitleCase{"Windows1252", "Jyv\xe4skyl\xe4", "Jyv\xc3\xa4skyl\xc3\xa4"},
+        TitleCase{"Windows1252Euro", "\x80 \x99 \x9f", "\xe2\x82\xac \xe2\x84\xa2 \xc5\xb8"},
+        TitleCase{"Windows1252Unassigned", "\x81\x8d", "\\u0081\\u008d"},
+        TitleCase{"Utf8C1Escaped", "\xc2\x85", "\\u0085"},
+        TitleCase{"BrokenUtf8IsWindows1252", "\xc3\xa4\xe4", "\xc3\x83\xc2\xa4\xc3\xa4"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(FormatLocation, LongitudeFirstShortest) {
   const struct {
     double longitude, latitude;
     const char* line;
   } cases[] = {
       {12, 49.5, "12 49.5\n"},
-      {-1, -1, "-1 -1\n"},
-      {0.1, -0.2, "0.10000000000000001 -0.20000000000000001\n"},
-      {190.5, -89.950000000000003, "190.5 -89.950000000000003\n"},
-      {1e-5, 0, "1.0000000000000001e-05 0\n"},
+      {static_cast<double>(RoundToReal48(0.1L)), static_cast<double>(RoundToReal48(-0.3L)),
+       "0.1 -0.3\n"},
+      {190.5, -89.95, "190.5 -89.95\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatLocation(c.longitude, c.latitude), c.line);
+  EXPECT_EQ(FormatLocation(12, 49.5, true), "{\"Longitude\": 12, \"Latitude\": 49.5}\n");
 }
 
 TEST(FormatInvalidInfo, ShowsTheStatusAlone) {
-  EXPECT_EQ(FormatInvalidInfo(2, false), "Status: 2\n");
-  EXPECT_EQ(FormatInvalidInfo(2, true), "{\n  \"Status\": 2\n}\n");
+  EXPECT_EQ(FormatInvalidInfo(2, false), "Status: 2 (not a valid Kova image)\n");
+  EXPECT_EQ(FormatInvalidInfo(2, true),
+            "{\n  \"Status\": 2,\n  \"StatusName\": \"not a valid Kova image\"\n}\n");
 }
 
 // Both commands stop with an error for an image that is missing or not valid.

@@ -62,7 +62,7 @@ if(CHECK STREQUAL "templates")
     run_kova(info ${image})
     expect("${name}: info exit code" "${rc}" "0")
     expect_match("${name}: info" "${out}"
-      "ImageType: 200\nProjectionType: ${type}\nRows: 1\nColumns: 1\nTitle: \"Tarvo2Kova template: [^\n]*\"\nOriginLatitude: ${latitude}\nOriginLongitude: ${longitude}\n")
+      "ImageType: 200\nProjectionType: ${type} \\([^\n]*\\)\nRows: 1\nColumns: 1\nTitle: \"Tarvo2Kova template: [^\n]*\"\nOriginLatitude: ${latitude}\nOriginLongitude: ${longitude}\n")
     expect_match("${name}: parallels" "${out}"
       "StdParallel1: ${parallel1}\nStdParallel2: ${parallel2}\nMinCode: 0\nMaxCode: 253\nNoDataCode: 254\n")
   endforeach()
