@@ -82,6 +82,18 @@ TEST_F(KovaInfo, AnOffGlobeSummaryLeavesTheHeaderAndTheCentre) {
   EXPECT_NE(corner.err.find("hammer.img, column 0, row 0"), std::string::npos) << corner.err;
 }
 
+// Lambert azimuthal equal-area on a sphere of radius 6370997 m: corners
+// 15,000 km out in both directions lie beyond the globe, whose lines about
+// that go to standard error, so that standard output stays one JSON object.
+TEST_F(KovaInfo, DeclinedPointsAreReportedOnStandardErrorOnly) {
+  WriteImage(dir_.file("lamaz.img"), CentredHeader(6, 3.0e6L, "Lambert azimuthal"));
+  const KovaResult json = Kova({"info", "--json", "lamaz.img"});
+  EXPECT_EQ(json.out.rfind("{\n  \"Status\": 1,", 0), 0u) << json.out;
+  EXPECT_EQ(json.out.substr(json.out.size() - 2), "}\n");
+  EXPECT_EQ(json.out.find("lamaz_inverse"), std::string::npos);
+  EXPECT_NE(json.err.find("Error in lamaz_inverse"), std::string::npos) << json.err;
+}
+
 struct TitleCase {
   const char* label;
   std::string title;
