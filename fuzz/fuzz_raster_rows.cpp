@@ -121,6 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (double value : row) {
     const std::optional<std::uint8_t> code = ExactCode(value, s);
     if (!code) {
+      std::fprintf(stderr, "value %a offset %La factor %La: the exact rule faults\n", value,
+                   s.offset, s.factor);
       faults = true;
       break;
     }

@@ -60,13 +60,18 @@ std::uint8_t PixelCoder::ExactCode(double value) const {
 // exact quotient is on the same side of every decision point.
 namespace {
 constexpr double kNear = 0x1p-32;
+// Beyond this the double quotient may stand for an exact one that leaves the
+// double range, which the exact way reports as an overflow.
+constexpr double kFarBeyond = 0x1p1000;
 }  // namespace
 
 std::uint8_t PixelCoder::Code(double value) const {
   if (std::isnan(value)) return no_data_;  // so too on the exact way, whatever the factor
   if (fast_) {
     const double q = (value - offset_d_) * inverse_d_;
-    if (q > max_ + 1 || q < min_ - 1) return no_data_;  // far beyond: no rounding matters
+    if (q > max_ + 1 || q < min_ - 1) {  // far beyond: no rounding matters
+      return std::fabs(q) < kFarBeyond ? no_data_ : ExactCode(value);
+    }
     const bool in_range = q >= min_ && q <= max_;
     const double t = q + 0.5;
     const int whole = static_cast<int>(t);

@@ -445,6 +445,37 @@ TEST_F(KovaImgTest, WriteRowWithZeroScaleFactorFaultsBeforeWriting) {
   EXPECT_EQ(bytes[513], 7);
 }
 
+// A quotient (value - offset) / factor beyond the double range is a
+// floating-point overflow, as on the exact way; one just inside is no data.
+TEST_F(KovaImgTest, WriteRowQuotientBeyondTheDoubleRangeOverflows) {
+  struct Case {
+    const char* name;
+    double value;
+    bool overflows;
+  };
+  const Case cases[] = {
+      {"LargeNegative", -0x1.80bda254c231p+1022, true}, {"LargePositive", 0x1.fp+1020, true},
+      {"LargestDouble", 1.7976931348623157e308, true},  {"FarButFinite", 1e300, false},
+      {"NegativeInfinity", -HUGE_VAL, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Image(1, 2);
+    img.SetFileName(path);
+    img.SetScaleFactor(0.0080108642578125);  // 0x1.068p-7, exact in a 6-byte real
+    img.SetScaleOffset(0);
+    img.OpenRaster();
+    if (c.overflows) {
+      EXPECT_THROW(img.WriteRow(std::vector<double>{c.value, 1.0}, 0), FloatOverflowError);
+    } else {
+      img.WriteRow(std::vector<double>{c.value, 1.0}, 0);
+      img.CloseRaster();
+      EXPECT_EQ(ReadAllBytes(path)[512], img.NoDataCode());
+    }
+    img.CloseRaster();
+  }
+}
+
 TEST_F(KovaImgTest, RowsWrittenIntoAHeaderOnlyImageExtendTheFile) {
   img.SetFileName(Image(3, 2));
   img.CreateImage(dir.file("h.img"), true);
