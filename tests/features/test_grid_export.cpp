@@ -237,25 +237,5 @@ TEST(ExportNoData, AnotherNoDataTextAndCodesOutsideTheValidOnes) {
             "-9999 -9998 -1 -1\n");
 }
 
-struct TextCase {
-  float value;
-  const char* text;
-};
-
-class ShortestTextTest : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(ShortestTextTest, FewestDigitsThatReadBack) {
-  const TextCase& c = GetParam();
-  EXPECT_EQ(ShortestText(c.value), c.text);
-  EXPECT_EQ(std::stof(c.text), c.value);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, ShortestTextTest,
-                         ::testing::Values(TextCase{0.1f, "0.1"}, TextCase{-9999.0f, "-9999"},
-                                           TextCase{10.167194f, "10.167194"},
-                                           TextCase{16777216.0f, "16777216"},
-                                           TextCase{1e-7f, "1e-07"}, TextCase{3e38f, "3e+38"},
-                                           TextCase{0.0f, "0"}));
-
 }  // namespace
 }  // namespace kova

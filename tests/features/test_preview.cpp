@@ -85,14 +85,6 @@ INSTANTIATE_TEST_SUITE_P(Codes, PreviewColourTest,
                              ColourCase{ColourMap::Grey, 126, {127, 127, 127, 255}},
                              ColourCase{ColourMap::Grey, 254, {0, 0, 0, 0}}));
 
-TEST(ColourIndex, SpreadsTheValidCodesOverTheTable) {
-  EXPECT_EQ(ColourIndex(0, 0, 253), 0);
-  EXPECT_EQ(ColourIndex(253, 0, 253), 255);
-  EXPECT_EQ(ColourIndex(2, 2, 255), 0);  // a type whose codes start at 2
-  EXPECT_EQ(ColourIndex(255, 2, 255), 255);
-  EXPECT_EQ(ColourIndex(7, 7, 7), 0);  // one valid code only
-}
-
 // --- Box filter: each preview pixel shows the mean of the valid codes
 // under it.
 TEST(PreviewBoxFilter, AveragesValidCodesAndLeavesEmptyBlocksTransparent) {
@@ -145,13 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LabelCase{0.1L, -12.65L, 2, "-12.65", "0.00", "12.65"},
                       LabelCase{0.001L, -0.0001L, 2, "0.00", "0.13", "0.25"},  // no "-0.00"
                       LabelCase{4.0L, -1000.0L, 0, "-1000", "-494", "12"}));
-
-TEST(LegendLabels, TitleWithoutTrailingBlanks) {
-  ImageRaster image = MakeRaster(1, 1, {0});
-  EXPECT_EQ(LegendLabelsOf(image).title, kTemplateTitle);
-  image.header.Title.fill(' ');
-  EXPECT_EQ(LegendLabelsOf(image).title, "");
-}
 
 // --- The legend drawn: strip size, colour bar ends, values and title in ink.
 bool IsInk(const Pixel& p) {
