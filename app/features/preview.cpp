@@ -17,6 +17,8 @@ constexpr std::array<std::uint8_t, 4> kInk{0, 0, 0, 255};
 constexpr int kLargeFontWidth = 480;
 // The legend strip is at least this many font-scale units wide.
 constexpr int kMinLegendWidth = 200;
+// The title takes at most this many lines.
+constexpr int kTitleLines = 2;
 
 std::array<std::uint8_t, 4> Opaque(const Rgb& colour) {
   return {colour.r, colour.g, colour.b, 255};
@@ -110,6 +112,24 @@ LegendLabels LegendLabelsOf(const ImageRaster& image) {
   return labels;
 }
 
+std::vector<std::string> WrapTitle(const std::string& title, int width, int max_lines) {
+  std::vector<std::string> lines;
+  if (width <= 0) return lines;
+  std::size_t start = 0;
+  while (start < title.size() && static_cast<int>(lines.size()) < max_lines) {
+    std::size_t length = std::min(title.size() - start, static_cast<std::size_t>(width));
+    const bool last = static_cast<int>(lines.size()) + 1 == max_lines;
+    if (start + length < title.size() && !last) {
+      const std::size_t space = title.rfind(' ', start + length);
+      if (space != std::string::npos && space > start) length = space - start;
+    }
+    lines.push_back(title.substr(start, length));
+    start += length;
+    while (start < title.size() && title[start] == ' ') ++start;
+  }
+  return lines;
+}
+
 LegendLayout LegendLayoutOf(const ImageRaster& image, const PreviewSize& image_size) {
   const LegendLabels labels = LegendLabelsOf(image);
   LegendLayout layout;
@@ -122,7 +142,10 @@ LegendLayout LegendLayoutOf(const ImageRaster& image, const PreviewSize& image_s
   layout.title_top = layout.strip_top + pad;
   layout.bar_left = pad;
   layout.bar_right = layout.width - pad - 1;
-  layout.bar_top = layout.title_top + kGlyphHeight * s + pad;
+  const int title_width = (layout.width - 2 * pad + s) / (kGlyphAdvance * s);
+  layout.title_lines = WrapTitle(labels.title, title_width, kTitleLines);
+  const int title_rows = std::max<int>(1, static_cast<int>(layout.title_lines.size()));
+  layout.bar_top = layout.title_top + title_rows * (kGlyphHeight + 3) * s - 3 * s + pad;
   layout.bar_height = 10 * s;
   layout.labels_top = layout.bar_top + layout.bar_height + 5 * s;
   layout.height = layout.labels_top + kGlyphHeight * s + pad;
@@ -133,8 +156,7 @@ RgbaImage RenderPreview(const ImageRaster& image, const PreviewOptions& options)
   const KovaHeader& h = image.header;
   const ColourTable& table = ColourTableOf(options.colours);
   const PreviewSize size = PreviewImageSize(image.columns(), image.rows(), options.size);
-  const LegendLayout layout =
-      options.legend ? LegendLayoutOf(image, size) : LegendLayout{1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const LegendLayout layout = options.legend ? LegendLayoutOf(image, size) : LegendLayout{};
 
   RgbaImage canvas;
   canvas.width = options.legend ? layout.width : size.width;
@@ -177,11 +199,10 @@ RgbaImage RenderPreview(const ImageRaster& image, const PreviewOptions& options)
   }
   const int s = layout.scale;
   const LegendLabels labels = LegendLabelsOf(image);
-  std::string title = labels.title;
-  const int title_room = (layout.bar_right - layout.bar_left + 1 + s) / (kGlyphAdvance * s);
-  if (static_cast<int>(title.size()) > title_room)
-    title.resize(static_cast<std::size_t>(title_room));
-  DrawText(canvas, title, layout.bar_left, layout.title_top, s);
+  for (std::size_t i = 0; i < layout.title_lines.size(); ++i) {
+    DrawText(canvas, layout.title_lines[i], layout.bar_left,
+             layout.title_top + static_cast<int>(i) * (kGlyphHeight + 3) * s, s);
+  }
 
   const int bar_width = layout.bar_right - layout.bar_left + 1;
   for (int x = layout.bar_left; x <= layout.bar_right; ++x) {

@@ -53,11 +53,16 @@ struct LegendLabels {
 };
 LegendLabels LegendLabelsOf(const ImageRaster& image);
 
+// The title in lines of at most `width` characters, broken after spaces
+// where it can be; at most `max_lines` lines, the last one cut.
+std::vector<std::string> WrapTitle(const std::string& title, int width, int max_lines);
+
 // Where the parts of the legend lie in a preview (for drawing and checking).
 struct LegendLayout {
-  int scale = 1;       // font scale
-  int strip_top = 0;   // first row of the strip
-  int title_top = 0;   // first row of the title text
+  int scale = 1;      // font scale
+  int strip_top = 0;  // first row of the strip
+  int title_top = 0;  // first row of the title text
+  std::vector<std::string> title_lines;
   int bar_left = 0;    // first column of the colour bar
   int bar_right = 0;   // last column of the colour bar
   int bar_top = 0;     // first row of the colour bar

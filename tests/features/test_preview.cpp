@@ -138,6 +138,26 @@ INSTANTIATE_TEST_SUITE_P(
                       LabelCase{0.001L, -0.0001L, 2, "0.00", "0.13", "0.25"},  // no "-0.00"
                       LabelCase{4.0L, -1000.0L, 0, "-1000", "-494", "12"}));
 
+// --- The title in lines: title, characters per line -> lines (two at most).
+struct WrapCase {
+  const char* title;
+  int width;
+  std::vector<std::string> lines;
+};
+
+class WrapTitleTest : public ::testing::TestWithParam<WrapCase> {};
+
+TEST_P(WrapTitleTest, BreaksAfterSpacesAndCutsTheLastLine) {
+  EXPECT_EQ(WrapTitle(GetParam().title, GetParam().width, 2), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, WrapTitleTest,
+    ::testing::Values(WrapCase{"short", 10, {"short"}}, WrapCase{"", 10, {}},
+                      WrapCase{"rain of May by", 8, {"rain of", "May by"}},
+                      WrapCase{"abcdefghijkl", 5, {"abcde", "fghij"}},  // no space: cut
+                      WrapCase{"one two three four", 8, {"one two", "three fo"}}));
+
 // --- The legend drawn: strip size, colour bar ends, values and title in ink.
 bool IsInk(const Pixel& p) {
   return p == Pixel{0, 0, 0, 255};
