@@ -2,13 +2,19 @@
 // from the template, creating the image and writing its 300 rows.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "app/conversion.h"
+#include "app/grid_reader.h"
 #include "app/platform/ui.h"
 #include "bench/max_grid.h"
 #include "image/kova_img.h"
+#include "image/pixel_coder.h"
 #include "image/template_image.h"
 
 namespace {
@@ -37,5 +43,51 @@ void BM_ConvertMaximumGrid(benchmark::State& state) {
   std::filesystem::remove(template_path);
 }
 BENCHMARK(BM_ConvertMaximumGrid)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The pixel coding of the maximum-size grid's 240,000 values alone: the
+// run's block coder on the 4-byte values and no-data flags, and the row
+// writer's value-by-value coding of 8-byte values (no data as NaN).
+struct CodingInput {
+  std::vector<float> values;
+  std::vector<std::uint8_t> no_data;
+  std::vector<double> doubles;
+  kova::PixelCoder coder{-0.001L, 0.39525691699604742L, 0, 253, 254};
+
+  CodingInput() {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> thousandths(0, 99999);
+    for (int i = 0; i < kova::kMaxGridRows * kova::kMaxGridCols; ++i) {
+      const bool missing = rng() % 10 == 0;
+      values.push_back(missing ? kova::kNoDataMarker : thousandths(rng) / 1000.0f);
+      no_data.push_back(missing ? 1 : 0);
+      doubles.push_back(missing ? std::nan("") : values.back());
+    }
+  }
+};
+
+void BM_CodeMaximumGridInBlocks(benchmark::State& state) {
+  static const CodingInput input;
+  std::vector<std::uint8_t> codes(input.values.size());
+  for (auto _ : state) {
+    input.coder.CodeValues(input.values.data(), input.no_data.data(), input.values.size(),
+                           codes.data());
+    benchmark::DoNotOptimize(codes.data());
+  }
+}
+BENCHMARK(BM_CodeMaximumGridInBlocks)->Unit(benchmark::kMicrosecond);
+
+void BM_CodeMaximumGridValueByValue(benchmark::State& state) {
+  static const CodingInput input;
+  std::vector<std::uint8_t> codes(input.values.size());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < codes.size(); ++i) codes[i] = input.coder.Code(input.doubles[i]);
+    benchmark::DoNotOptimize(codes.data());
+  }
+}
+BENCHMARK(BM_CodeMaximumGridValueByValue)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
