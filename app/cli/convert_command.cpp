@@ -3,6 +3,7 @@
 #include <unistd.h>  // isatty, sysconf
 #include <CLI/CLI.hpp>
 
+#include <charconv>  // std::from_chars of --index
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "app/conversion.h"
+#include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"
@@ -79,8 +81,10 @@ struct FileResult {
 // one thread at a time.
 class FileConverter {
  public:
-  explicit FileConverter(const std::string& template_path)
-      : template_path_(template_path), workspace_(std::make_unique<ConversionWorkspace>()) {}
+  explicit FileConverter(const inputs::InputConversion& conversion)
+      : conversion_(conversion),
+        template_path_(conversion.TemplatePath),
+        workspace_(std::make_unique<ConversionWorkspace>()) {}
 
   FileResult Convert(const SeriesEntry& entry, bool force, bool verbose) {
     FileResult result;
@@ -92,8 +96,14 @@ class FileConverter {
           !IsSameFile(entry.output, template_path_)) {
         CheckOutputReplaceable(entry.output);
       }
-      result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
-                                           entry.output, kImageGridLimits));
+      if (!entry.plan_error.empty()) throw ConversionError(entry.plan_error);
+      if (entry.gridded_file) {
+        result.image.emplace(inputs::ConvertInputGrid(image_, conversion_, entry.input, entry.grid,
+                                                      entry.output, workspace_->grid));
+      } else {
+        result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
+                                             entry.output, kImageGridLimits));
+      }
       if (verbose) result.grid = SummariseGrid(workspace_->grid);
     } catch (const std::exception& error) {
       result.error = error.what();
@@ -102,6 +112,7 @@ class FileConverter {
   }
 
  private:
+  const inputs::InputConversion& conversion_;
   const std::string& template_path_;
   TKovaImg image_;
   std::unique_ptr<ConversionWorkspace> workspace_;
@@ -115,9 +126,9 @@ class FileConverter {
 // a few files per thread run ahead of the one being delivered.
 template <typename Deliver>
 void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions& options,
-                    const std::string& template_path, unsigned jobs, Deliver deliver) {
+                    const inputs::InputConversion& conversion, unsigned jobs, Deliver deliver) {
   if (jobs <= 1 || series.size() <= 1) {
-    FileConverter converter(template_path);
+    FileConverter converter(conversion);
     for (std::size_t i = 0; i < series.size(); ++i) {
       FileResult result = converter.Convert(series[i], options.force, options.verbose);
       if (!deliver(i, result)) return;
@@ -134,7 +145,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
   bool stop = false;
 
   auto work = [&] {
-    FileConverter converter(template_path);
+    FileConverter converter(conversion);
     for (;;) {
       std::size_t index = 0;
       {
@@ -261,13 +272,61 @@ std::string SummaryText(std::size_t created, std::size_t count) {
          std::to_string(count - created) + " failed";
 }
 
+namespace {
+
+// The images of one input file: a GeoTIFF or NetCDF file gives one per grid
+// it holds (one per time step), named by the reader's rules; `output` is -o
+// (empty: beside the input). A file whose images cannot be named gives one
+// entry that reports why when its turn comes.
+void AppendImagesOf(const std::string& input, const std::string& output,
+                    const inputs::InputOptions& input_options, std::vector<SeriesEntry>& series) {
+  const std::string single = output.empty() ? ChangeFileExt(input, ".img") : output;
+  inputs::InputKind kind = inputs::InputKind::kTarvoGrid;
+  try {
+    kind = inputs::DetectInputKind(input);
+  } catch (const KovaError&) {
+    // Not readable: the conversion reports it as it does for a grid.
+  }
+  if (kind == inputs::InputKind::kTarvoGrid) {
+    series.push_back({input, single, false, 0, {}});
+    return;
+  }
+  try {
+    for (const inputs::InputImage& image : inputs::PlanInputImages(input, output, input_options)) {
+      series.push_back({input, image.Output, true, image.Grid, {}});
+    }
+  } catch (const KovaError& error) {
+    series.push_back({input, single, true, 0, error.what()});
+  }
+}
+
+}  // namespace
+
+kova::inputs::InputOptions InputOptionsOf(const ConvertOptions& options) {
+  kova::inputs::InputOptions input_options;
+  input_options.Band = options.band;
+  input_options.Variable = options.variable;
+  for (const std::string& text : options.indices) {
+    const std::size_t equals = text.find('=');
+    std::size_t index = 0;
+    const char* digits = equals == std::string::npos ? nullptr : text.c_str() + equals + 1;
+    const char* end = text.c_str() + text.size();
+    if (digits == nullptr || equals == 0 || digits == end ||
+        std::from_chars(digits, end, index).ptr != end) {
+      throw UsageError("--index takes DIMENSION=N with N counted from 0, not " + text);
+    }
+    input_options.Index[text.substr(0, equals)] = index;
+  }
+  return input_options;
+}
+
 std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
                                       const std::string& start_directory) {
+  const kova::inputs::InputOptions input_options = InputOptionsOf(options);
   std::vector<SeriesEntry> series;
   for (const std::string& input : options.inputs) {
     if (!IsInputPattern(input)) {
-      series.push_back(
-          {input, options.output.empty() ? ChangeFileExt(input, ".img") : options.output});
+      AppendImagesOf(input, options.output, input_options, series);
       continue;
     }
     // Every pattern is matched from the directory kova was started in.
@@ -282,8 +341,8 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
     }
     SetCurrentDirectory(start_directory);
     if (names.InputNames.empty()) PrintDiagnostic("the pattern " + input + " matched no file");
-    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
-      series.push_back({names.InputNames[i], names.OutputNames[i]});
+    for (const std::string& matched : names.InputNames) {
+      AppendImagesOf(matched, "", input_options, series);
     }
   }
   return series;
@@ -291,7 +350,7 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
 
 Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
   CLI::App* convert = app.add_subcommand(
-      "convert", "Convert Tarvo ASCII grid files (*.asc) into Kova images (*.img)");
+      "convert", "Convert Tarvo ASCII grids, GeoTIFF and NetCDF files into Kova images (*.img)");
   convert->footer(
       "Each image is written beside its grid, with .img in place of the extension.\n"
       "Quote a pattern to let kova match it (masks separated by ;, letter case ignored,\n"
@@ -299,6 +358,11 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "  kova convert \"data/rain_*.asc\"\n"
       "  kova convert rain.asc -o /tmp/rain.img\n"
       "  kova convert --keep-going \"2024/*.asc;2025/*.asc\"\n"
+      "GeoTIFF and NetCDF files are told by their content. A NetCDF variable with a\n"
+      "time axis gives one image per step, NAME_YYYYMMDD.img, beside the file or in\n"
+      "the folder -o names:\n"
+      "  kova convert elevation.tif --band 2\n"
+      "  kova convert rain.nc --variable precip -o images/\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
       "2 usage error.");
   convert
@@ -315,6 +379,13 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
   CLI::Option* quiet = convert->add_flag("-q,--quiet", options.quiet, "Print errors only");
   convert->add_flag("-v,--verbose", options.verbose, "Print one line per image created")
       ->excludes(quiet);
+  convert->add_option("--band", options.band, "GeoTIFF band to convert (default: 1)")
+      ->check(CLI::Range(1, 65535));
+  convert->add_option("--variable", options.variable,
+                      "NetCDF variable (default: the only one on a latitude/longitude grid)");
+  convert->add_option("--index", options.indices,
+                      "NetCDF dimension fixed at an index from 0, e.g. --index level=2 "
+                      "(repeatable; time=N converts one time step)");
   convert
       ->add_option("-j,--jobs", options.jobs,
                    "Files converted at once (default: one per processor; 1: one after another)")
@@ -329,8 +400,9 @@ int RunConvert(const ConvertOptions& options) {
                      std::string(pattern ? "a pattern" : "several inputs") +
                      " each image is written beside its grid");
   }
-  const std::string template_path =
-      options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path;
+  const inputs::InputConversion conversion{
+      options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path,
+      !options.template_path.empty(), InputOptionsOf(options)};
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
   const std::size_t count = series.size();
   const unsigned jobs = options.jobs == 0 ? OnlineProcessors() : options.jobs;
@@ -338,7 +410,7 @@ int RunConvert(const ConvertOptions& options) {
   ProgressLine progress(!options.quiet && count > 1);
   std::size_t created = 0;
   std::optional<std::size_t> stopped_at;
-  ConvertInOrder(series, options, template_path, jobs, [&](std::size_t i, FileResult& result) {
+  ConvertInOrder(series, options, conversion, jobs, [&](std::size_t i, FileResult& result) {
     progress.Clear();
     PrintCapturedDiagnostics(result.diagnostics);
     if (!result.error) result.error = CommitImage(*result.image, series[i].input);

@@ -7,19 +7,23 @@
 #include <vector>
 
 #include "app/cli/cli_support.h"
+#include "app/inputs/input_source.h"
 
 namespace kova::cli {
 
 struct ConvertOptions {
   // Grid files, or quoted patterns with "*" and "?" (masks separated by ";").
   std::vector<std::string> inputs;
-  std::string output;         // -o: the image of a single input file
-  std::string template_path;  // empty: template.img beside the program
-  bool keep_going = false;    // try every file, then summarise
-  bool force = false;         // replace an existing output that is not a Kova image
-  bool quiet = false;         // errors only
-  bool verbose = false;       // one line per image created
-  unsigned jobs = 0;          // files converted at once; 0: one per online processor
+  std::string output;                // -o: the image of a single input file
+  std::string template_path;         // empty: template.img beside the program
+  bool keep_going = false;           // try every file, then summarise
+  bool force = false;                // replace an existing output that is not a Kova image
+  bool quiet = false;                // errors only
+  bool verbose = false;              // one line per image created
+  unsigned jobs = 0;                 // files converted at once; 0: one per online processor
+  int band = 1;                      // --band: the GeoTIFF band, from 1
+  std::string variable;              // --variable: the NetCDF variable
+  std::vector<std::string> indices;  // --index DIM=N: NetCDF dimensions fixed
 };
 
 Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options);
@@ -34,7 +38,16 @@ int RunConvert(const ConvertOptions& options);
 struct SeriesEntry {
   std::string input;
   std::string output;
+  // A GeoTIFF or NetCDF file: which of its grids (a time step) this image
+  // holds, or why its images could not be named.
+  bool gridded_file = false;
+  std::size_t grid = 0;
+  std::string plan_error;
 };
+
+// --index DIM=N texts as the NetCDF reader takes them; UsageError for a text
+// of another form.
+kova::inputs::InputOptions InputOptionsOf(const ConvertOptions& options);
 
 // The inputs expanded into the series, in order. Patterns are matched
 // relative to `start_directory`, which stays the current directory; a

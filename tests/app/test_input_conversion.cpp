@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "app/cli/convert_command.h"
 #include "app/conversion.h"
 #include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
@@ -236,3 +237,60 @@ TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
 
 }  // namespace
 }  // namespace kova::inputs
+
+namespace kova::cli {
+namespace {
+
+TEST(ConvertSeries, TimeStepsBecomeEntriesAndIndicesAreRead) {
+  kova::testing::TempDir dir;
+  kova::testing::NetCdfLayout layout;
+  layout.times = {0, 1};
+  kova::testing::WriteNetCdf(dir.file("rain.nc"), kova::testing::SmallField(), layout);
+  kova::testing::WriteTarvoGrid(dir.file("snow.asc"), kova::testing::SmallField());
+  ConvertOptions options;
+  options.inputs = {dir.file("rain.nc"), dir.file("snow.asc")};
+  const std::vector<SeriesEntry> series = ExpandSeries(options, dir.path().string());
+  ASSERT_EQ(series.size(), 3u);
+  EXPECT_EQ(series[0].output, dir.file("rain_20240101.img"));
+  EXPECT_EQ(series[1].output, dir.file("rain_20240102.img"));
+  EXPECT_EQ(series[1].grid, 1u);
+  EXPECT_TRUE(series[1].gridded_file);
+  EXPECT_EQ(series[2].output, dir.file("snow.img"));
+  EXPECT_FALSE(series[2].gridded_file);
+
+  // A file whose images cannot be named stays one entry that says why.
+  options.inputs = {dir.file("rain.nc")};
+  options.variable = "hail";
+  const std::vector<SeriesEntry> refused = ExpandSeries(options, dir.path().string());
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].plan_error,
+            "The NetCDF file has no variable 'hail': " + dir.file("rain.nc"));
+}
+
+TEST(ConvertSeries, IndexOptions) {
+  const struct {
+    std::vector<std::string> texts;
+    std::map<std::string, std::size_t> index;  // empty with `usage`: refused
+    bool usage;
+  } kCases[] = {
+      {{"level=2"}, {{"level", 2}}, false},
+      {{"level=0", "time=11"}, {{"level", 0}, {"time", 11}}, false},
+      {{"level"}, {}, true},
+      {{"=3"}, {}, true},
+      {{"level="}, {}, true},
+      {{"level=-1"}, {}, true},
+      {{"level=2x"}, {}, true},
+  };
+  for (const auto& c : kCases) {
+    ConvertOptions options;
+    options.indices = c.texts;
+    if (c.usage) {
+      EXPECT_THROW(InputOptionsOf(options), UsageError) << c.texts.front();
+    } else {
+      EXPECT_EQ(InputOptionsOf(options).Index, c.index) << c.texts.front();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kova::cli
