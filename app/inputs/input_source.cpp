@@ -10,6 +10,7 @@
 #include "app/inputs/netcdf_reader.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
+#include "app/platform/safe_output.h"
 
 namespace kova::inputs {
 namespace {
@@ -66,6 +67,8 @@ InputKind InputKindOfBytes(const unsigned char* bytes, std::size_t length) {
 }
 
 InputKind DetectInputKind(const std::string& path) {
+  // A FIFO or a device would block or never end.
+  RequireRegularFile(path);
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) ThrowFileErrorFromErrno(errno, path);
   std::array<unsigned char, 8> bytes{};

@@ -21,7 +21,8 @@ enum class InputKind { kTarvoGrid, kTiff, kNetCdf };
 // The kind of file at `path` from its first bytes: "II*\0" / "MM\0*" (TIFF),
 // "II+\0" / "MM\0+" (BigTIFF), "CDF\1" / "CDF\2" / "CDF\5" (NetCDF classic),
 // the HDF5 signature (NetCDF-4); anything else is a Tarvo grid. Raises the
-// FileError of a file that cannot be opened.
+// FileError of a file that cannot be opened, and "Not a regular file" for a
+// FIFO or a device, which are never read.
 InputKind DetectInputKind(const std::string& path);
 
 // The bytes that tell the kind, for a file already at hand.

@@ -1,6 +1,7 @@
 // GeoTIFF and NetCDF inputs: every layout of the same field must read as the
 // grid the field is, and what cannot be converted is refused with its reason.
 #include <gtest/gtest.h>
+#include <sys/stat.h>  // mkfifo
 
 #include <cmath>
 #include <functional>
@@ -479,9 +480,11 @@ TEST(InputKinds, ToldByTheFirstBytes) {
   }
 }
 
-TEST(InputKinds, MissingFileIsAFileError) {
+TEST(InputKinds, MissingFileAndFifoAreRefusedWithoutWaiting) {
   TempDir dir;
   EXPECT_THROW(DetectInputKind(dir.file("none.tif")), FileError);
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  EXPECT_THROW(DetectInputKind(dir.file("fifo")), KovaError);
 }
 
 TEST(CfTime, StampsOfTheCalendars) {
