@@ -44,9 +44,9 @@ class SafeOutput {
   // its creation (a full disk is "Disk full").
   void Write(const void* data, std::size_t count);
 
-  // Flushes the temporary file to disk, closes it and renames it onto the
-  // target. Any failure is an error and leaves the target as it was; the
-  // temporary file is then removed by the destructor.
+  // Flushes the temporary file to disk when it replaces an earlier file,
+  // renames it onto the target and closes it. Any failure is an error and leaves the target as it
+  // was; the temporary file is then removed by the destructor.
   void Commit();
 
   // Removes the temporary file now; the target stays as it was.
@@ -64,6 +64,7 @@ class SafeOutput {
   std::string temporary_;
   int fd_ = -1;
   bool unnamed_ = false;
+  bool replacing_ = false;  // an earlier file of the name existed
   bool committed_ = false;
 };
 
