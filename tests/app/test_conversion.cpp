@@ -2,6 +2,7 @@
 // faults, and the images it writes, read back from their raw bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -79,6 +80,35 @@ class ConversionRun : public ::testing::Test {
   ConversionSettings settings_;
   TKovaImg image_;
 };
+
+// --- Outputs held back until committed ------------------------------------------
+
+TEST_F(ConversionRun, AConvertedFileAppearsOnlyWhenCommitted) {
+  const std::string input = dir_.file("data/grid.asc");
+  const std::string output = dir_.file("out.img");
+  WriteGrid(input, 3, 2);
+  WriteText(output, "earlier image");
+  const auto names = [&] {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  const auto names_before = names();
+  ConversionWorkspace workspace;
+  { SafeOutput dropped = ConvertGridFile(image_, workspace, template_path_, input, output); }
+  SafeOutput pending = ConvertGridFile(image_, workspace, template_path_, input, output);
+  const auto earlier = ReadAllBytes(output);
+  EXPECT_EQ(std::string(earlier.begin(), earlier.end()), "earlier image");
+  EXPECT_EQ(names(), names_before);
+  pending.Commit();
+  EXPECT_EQ(names(), names_before);
+  const RawImage image = ReadRawImage(output);
+  EXPECT_EQ(image.bytes.size(), 512u + 6u);
+  EXPECT_EQ(image.Pixel(1, 2), 253);
+}
 
 // --- Single files and patterns ------------------------------------------------
 
