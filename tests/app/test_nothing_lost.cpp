@@ -313,18 +313,6 @@ TEST_F(Series, TwoRunsWritingOneNameLeaveOneCompleteImage) {
   EXPECT_TRUE(LeftoverTemporaryFiles(dir.path()).empty());
 }
 
-TEST_F(Series, ALinkedOutputStaysALink) {
-  fs::create_directory(dir.path() / "store");
-  testing::WriteAllBytes(dir.file("store/real.img"), old_images[0]);
-  fs::create_symlink("store/real.img", dir.path() / "link.img");
-  EXPECT_EQ(
-      RunKova({"convert", "g0.asc", "-o", "link.img", "--template", "t.img"}, dir.path().string())
-          .code,
-      0);
-  EXPECT_TRUE(fs::is_symlink(dir.path() / "link.img"));
-  EXPECT_EQ(ReadAllBytes(dir.file("store/real.img")), new_images[0]);
-}
-
 // A small file system of its own, mounted while the test runs.
 class SmallFileSystem {
  public:
