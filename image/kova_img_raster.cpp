@@ -124,7 +124,9 @@ inline unsigned CodeFast16(const float* v, const std::uint8_t* missing, std::uin
   __m128i whole[8];
   unsigned near_bits = 0;
   for (int k = 0; k < 8; ++k) {
-    const __m128 two = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(v + 2 * k)));
+    // Two floats by an 8-byte load that may be unaligned.
+    const __m128 two =
+        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + 2 * k)));
     const __m128d q = _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(two), offset), inverse);
     // max(q, -2) gives -2 for a q that is not a number.
     const __m128d clamped = _mm_min_pd(_mm_max_pd(q, low), high);
