@@ -37,10 +37,19 @@ inline KovaResult RunKova(const std::filesystem::path& folder,
                           const std::vector<std::string>& args) {
   const std::filesystem::path out = folder / ".kova-out";
   const std::filesystem::path err = folder / ".kova-err";
-  std::string command = "cd " + ShellQuoted(folder.string()) + " && " + KOVA_PROGRAM;
-  for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-  command += " <" + std::string("/dev/null") + " >" + ShellQuoted(out.string()) + " 2>" +
-             ShellQuoted(err.string());
+  // Built by appending: GCC 12 warns wrongly (-Wrestrict) on a chain of "+".
+  std::string command = "cd ";
+  command += ShellQuoted(folder.string());
+  command += " && ";
+  command += KOVA_PROGRAM;
+  for (const std::string& arg : args) {
+    command += ' ';
+    command += ShellQuoted(arg);
+  }
+  command += " </dev/null >";
+  command += ShellQuoted(out.string());
+  command += " 2>";
+  command += ShellQuoted(err.string());
   const int status = std::system(command.c_str());
   KovaResult result{ReadText(out), ReadText(err),
                     WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
