@@ -68,13 +68,6 @@ std::int16_t ToInt16(std::int32_t value, const char* what) {
   return static_cast<std::int16_t>(value);
 }
 
-// Rounds an extended value to a 4-byte float, as a store into one does.
-float ToFloat(long double value) {
-  const auto rounded = static_cast<float>(value);
-  if (std::isinf(rounded) && !std::isinf(value)) throw FloatOverflowError();
-  return rounded;
-}
-
 // Runs `step`; an error that leaves it is told where it happened.
 template <typename Step>
 auto InPlace(const std::string& where, Step&& step) {
@@ -108,6 +101,16 @@ ValueScaling ChooseValueScaling(float value_min, float value_max) {
     while (CodeQuotient(high, offset, factor) > kCodeSteps) factor = NextReal48Up(factor);
   }
   return {static_cast<double>(factor), static_cast<double>(offset)};
+}
+
+float RoundToFloat(long double value, const std::string& where) {
+  const auto rounded = static_cast<float>(value);
+  if (std::isinf(rounded) && !std::isinf(value)) {
+    FloatOverflowError error;
+    error.AddContext(where);
+    throw error;
+  }
+  return rounded;
 }
 
 std::string ImageTitleFor(const std::string& input_name) {
@@ -184,9 +187,9 @@ bool ValidValueRange(const GridData& grid, float& smallest, float& largest) {
 void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid) {
   // C.2: the grid's right and top edges.
   const float grid_right =
-      ToFloat(static_cast<long double>(grid.Cols) * grid.CellWidth + grid.Left);
+      RoundToFloat(static_cast<long double>(grid.Cols) * grid.CellWidth + grid.Left);
   const float grid_top =
-      ToFloat(static_cast<long double>(grid.Rows) * grid.CellHeight + grid.Bottom);
+      RoundToFloat(static_cast<long double>(grid.Rows) * grid.CellHeight + grid.Bottom);
 
   // C.3: the template, attached afresh. Its header copy becomes the output's
   // header; the template file itself is never written.
@@ -287,13 +290,7 @@ SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
 
   // C.1: the grid header.
   reader.ReadGridHeader(input, header);
-  grid.Cols = header.GridCols;
-  grid.Rows = header.GridRows;
-  grid.Left = header.GridLeft;
-  grid.Bottom = header.GridBottom;
-  grid.CellWidth = header.CellSize;
-  grid.CellHeight = header.CellSize;
-  grid.SourceName = FileNameOf(input);
+  TakeGridHeader(header, input, grid);
 
   // C.2 - C.4: the template and the output's header.
   PrepareImageHeader(image, template_path, grid);

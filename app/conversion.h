@@ -44,6 +44,11 @@ struct ValueScaling {
 // ScaleOffset; a grid without valid values gets 1 and 0.
 ValueScaling ChooseValueScaling(float value_min, float value_max);
 
+// Rounds an extended value to a 4-byte float, as a store into one does;
+// raises FloatOverflowError (saying `where`, when given) for a finite value
+// beyond the float range.
+float RoundToFloat(long double value, const std::string& where = {});
+
 // The text of the Title of an image made from `input_name`.
 std::string ImageTitleFor(const std::string& input_name);
 

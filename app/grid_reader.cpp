@@ -13,6 +13,7 @@
 
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
+#include "app/platform/paths.h"
 
 namespace kova {
 
@@ -595,6 +596,16 @@ std::string GridLimitText(const GridHeader& header, GridLimits limits) {
 }
 
 }  // namespace
+
+void TakeGridHeader(const GridHeader& header, const std::string& path, GridData& grid) {
+  grid.Cols = header.GridCols;
+  grid.Rows = header.GridRows;
+  grid.Left = header.GridLeft;
+  grid.Bottom = header.GridBottom;
+  grid.CellWidth = header.CellSize;
+  grid.CellHeight = header.CellSize;
+  grid.SourceName = FileNameOf(path);
+}
 
 void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLimits limits) {
   Impl& in = *impl_;

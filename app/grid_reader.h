@@ -80,6 +80,11 @@ class GridReader {
   std::unique_ptr<Impl> impl_;
 };
 
+// Fills the members of `grid` that a Tarvo grid's header gives: size, lower
+// left corner, square cells, and the name of `path` for the title. The
+// values come with ReadGridValues.
+void TakeGridHeader(const GridHeader& header, const std::string& path, GridData& grid);
+
 // The decimal conversion of a grid number: optional sign, digits, optional
 // "." and digits, optional exponent; at least one digit or the ".". The value
 // is converted to extended precision and then rounded to a 4-byte float.

@@ -2,26 +2,12 @@
 
 #include <array>
 #include <charconv>  // std::to_chars: shortest round-trip text
-#include <cmath>
 
 #include "app/conversion.h"
 #include "app/platform/errors.h"
 #include "image/real48.h"
 
 namespace kova {
-namespace {
-
-float ToFloatChecked(long double value, const std::string& file_name) {
-  const auto rounded = static_cast<float>(value);
-  if (std::isinf(rounded) && !std::isinf(value)) {
-    FloatOverflowError error;
-    error.AddContext(file_name);
-    throw error;
-  }
-  return rounded;
-}
-
-}  // namespace
 
 std::string ShortestText(float value) {
   std::array<char, 32> buffer{};
@@ -50,8 +36,8 @@ GridPlacement GridPlacementOf(const ImageRaster& image) {
   }
   const long double left = x0 + (-1.0L - DecodeReal48(h.OriginColumn)) * cell;
   const long double bottom = y0 + (DecodeReal48(h.OriginRow) - (h.Rows - 1)) * cell;
-  return {ToFloatChecked(left, image.file_name), ToFloatChecked(bottom, image.file_name),
-          ToFloatChecked(cell, image.file_name)};
+  return {RoundToFloat(left, image.file_name), RoundToFloat(bottom, image.file_name),
+          RoundToFloat(cell, image.file_name)};
 }
 
 std::string ExportGridText(const ImageRaster& image, const std::string& no_data_text) {
@@ -69,7 +55,7 @@ std::string ExportGridText(const ImageRaster& image, const std::string& no_data_
       texts[code] = no_data_text;
       continue;
     }
-    texts[code] = ShortestText(ToFloatChecked(image.Value(c), image.file_name));
+    texts[code] = ShortestText(RoundToFloat(image.Value(c), image.file_name));
     if (texts[code] == no_data_text) {
       throw KovaError("The no-data text " + no_data_text + " is also a value of the image " +
                       image.file_name);

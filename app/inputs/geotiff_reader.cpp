@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/conversion.h"  // RoundToFloat
 #include "app/inputs/input_common.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
@@ -414,10 +415,10 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
   grid.Cols = static_cast<std::int32_t>(width_);
   grid.Rows = static_cast<std::int32_t>(height_);
   grid.Coordinates = coordinates_;
-  grid.CellWidth = ToGridFloat(cell_width_, path_);
-  grid.CellHeight = ToGridFloat(cell_height_, path_);
-  grid.Left = ToGridFloat(left_, path_);
-  grid.Bottom = ToGridFloat(top_ - height_ * cell_height_, path_);
+  grid.CellWidth = RoundToFloat(cell_width_, path_);
+  grid.CellHeight = RoundToFloat(cell_height_, path_);
+  grid.Left = RoundToFloat(left_, path_);
+  grid.Bottom = RoundToFloat(top_ - height_ * cell_height_, path_);
   grid.SourceName = FileNameOf(path_);
   AllocateGrid(grid, grid.Cols, grid.Rows, path_);
 

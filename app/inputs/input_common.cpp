@@ -1,6 +1,5 @@
 #include "app/inputs/input_common.h"
 
-#include <cmath>
 #include <new>  // std::bad_alloc
 
 #include "app/inputs/input_source.h"
@@ -14,16 +13,6 @@ void CheckGridSize(std::int64_t cols, std::int64_t rows, const std::string& path
                         " cells; a Kova image holds 1 to 32767 columns and rows");
   error.AddContext(path);
   throw error;
-}
-
-float ToGridFloat(long double value, const std::string& path) {
-  const auto rounded = static_cast<float>(value);
-  if (std::isinf(rounded) && !std::isinf(value)) {
-    FloatOverflowError error;
-    error.AddContext(path);
-    throw error;
-  }
-  return rounded;
 }
 
 void AllocateGrid(GridData& grid, std::int32_t cols, std::int32_t rows, const std::string& path) {

@@ -15,8 +15,4 @@ inline constexpr std::int64_t kMaxGridSide = 32767;
 // Raises ConversionError naming `path` unless 1 <= cols, rows <= 32767.
 void CheckGridSize(std::int64_t cols, std::int64_t rows, const std::string& path);
 
-// Rounds an extended value to a 4-byte float; FloatOverflowError (naming
-// `path`) when it lies beyond the float range.
-float ToGridFloat(long double value, const std::string& path);
-
 }  // namespace kova::inputs

@@ -40,13 +40,7 @@ class TarvoGridSource final : public InputSource {
     GridHeader header;
     GridData grid;
     reader.ReadGridHeader(path_, header);
-    grid.Cols = header.GridCols;
-    grid.Rows = header.GridRows;
-    grid.Left = header.GridLeft;
-    grid.Bottom = header.GridBottom;
-    grid.CellWidth = header.CellSize;
-    grid.CellHeight = header.CellSize;
-    grid.SourceName = FileNameOf(path_);
+    TakeGridHeader(header, path_, grid);
     reader.ReadGridValues(header, grid, kImageGridLimits);
     return grid;
   }

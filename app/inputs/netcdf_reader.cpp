@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "app/conversion.h"  // RoundToFloat
 #include "app/inputs/cf_time.h"
 #include "app/inputs/input_common.h"
 #include "app/platform/errors.h"
@@ -394,13 +395,13 @@ GridData NetCdfSource::ReadGrid(std::size_t i) {
   grid.Coordinates = GridCoordinates::kGeographic;
   const long double cell_width = std::fabs(lon_.Step);
   const long double cell_height = std::fabs(lat_.Step);
-  grid.CellWidth = ToGridFloat(cell_width, path_);
-  grid.CellHeight = ToGridFloat(cell_height, path_);
+  grid.CellWidth = RoundToFloat(cell_width, path_);
+  grid.CellHeight = RoundToFloat(cell_height, path_);
   // Coordinates are cell centres; the edges lie half a cell out.
   const long double west = lon_.Step > 0 ? lon_.First : lon_.First + (lon_.Length - 1) * lon_.Step;
   const long double south = lat_.Step > 0 ? lat_.First : lat_.First + (lat_.Length - 1) * lat_.Step;
-  grid.Left = ToGridFloat(west - cell_width / 2, path_);
-  grid.Bottom = ToGridFloat(south - cell_height / 2, path_);
+  grid.Left = RoundToFloat(west - cell_width / 2, path_);
+  grid.Bottom = RoundToFloat(south - cell_height / 2, path_);
   grid.SourceName = FileNameOf(path_) + (stamps_.empty() ? "" : " " + stamps_[i]);
   AllocateGrid(grid, grid.Cols, grid.Rows, path_);
 
