@@ -2,6 +2,10 @@
 
 #include <locale.h>  // newlocale, strtold_l
 
+#if defined(__SSE2__)
+#include <emmintrin.h>  // SSE2: a token's characters classified 16 at once
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -224,6 +228,172 @@ inline float ConvertFloatOrThrow(std::string_view token) {
   return FloatOrThrow(status, value, token);
 }
 
+// What the short-token way found at a token's start.
+enum class ShortToken { kNone, kNoData, kNumber };
+
+#if defined(__SSE2__)
+
+// The value of eight decimal digits, the first in the lowest byte of
+// `chars`, in a handful of integer operations instead of a loop whose end
+// the processor cannot predict.
+inline std::uint32_t EightDigits(std::uint64_t chars) {
+  std::uint64_t v = chars - 0x3030303030303030u;
+  v = v * 10 + (v >> 8);  // pairs of digits
+  v = ((v & 0x000000FF000000FFu) * (100 + (std::uint64_t{1000000} << 32)) +
+       ((v >> 16) & 0x000000FF000000FFu) * (1 + (std::uint64_t{10000} << 32))) >>
+      32;
+  return static_cast<std::uint32_t>(v);
+}
+
+// The no-data text laid out for the comparison of 16 characters at once;
+// `length` is 16 or more when the text is too long for it, so that no short
+// token equals it.
+struct ShortNoData {
+  __m128i chars;
+  unsigned length;
+};
+
+inline ShortNoData MakeShortNoData(std::string_view text) {
+  alignas(16) char chars[16] = {};
+  std::memcpy(chars, text.data(), std::min<std::size_t>(text.size(), 16));
+  return {_mm_load_si128(reinterpret_cast<const __m128i*>(chars)),
+          static_cast<unsigned>(std::min<std::size_t>(text.size(), 16))};
+}
+
+// The float of a short token whose product lies near a float midpoint, the
+// slow way of DecimalToFloat.
+[[gnu::noinline]] float ShortValueNearMidpoint(std::uint32_t significand, unsigned decimals,
+                                               unsigned digits, bool negative) {
+  Decimal d;
+  d.significand = significand;
+  d.exponent = -static_cast<int>(decimals);
+  d.digits = significand != 0 ? static_cast<int>(digits) : 0;
+  d.negative = negative;
+  d.valid = true;
+  float value = 0.0f;
+  // At most 8 digits and 7 decimals: always within the float range. The
+  // text is only needed beyond 19 digits.
+  DecimalToFloat(d, nullptr, nullptr, value, true, nullptr);
+  return value;
+}
+
+// The common token of a grid, read with few branches: at most 8 characters
+// of [sign] digits [. digits] with at least one digit, or the no-data text
+// (at most 15 characters), ended by a space, a line feed or a carriage
+// return and line feed within [begin, limit). Sets `length` to the
+// characters taken, separator included; a no-data token leaves `value` as it
+// is. The 16 characters from `begin` must be readable. Anything else gives
+// kNone and is left to the general way, which reads every such token to the
+// same value.
+inline ShortToken ReadShortToken(const char* begin, const char* limit, const ShortNoData& no_data,
+                                 float& value, std::size_t& length) {
+  const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+  auto mask_of = [](__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); };
+  const auto size = static_cast<unsigned>(std::countr_zero(
+      mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0x10000u));
+  if (size == 16 || limit - begin <= size) return ShortToken::kNone;
+  const char separator = begin[size];
+  if (separator == ' ' || separator == '\n') {
+    length = size + 1;
+  } else if (separator == '\r' && limit - begin > size + 1 && begin[size + 1] == '\n') {
+    length = size + 2;
+  } else {
+    return ShortToken::kNone;
+  }
+  const unsigned token = (1u << size) - 1;
+  const bool is_no_data =
+      size == no_data.length && (mask_of(_mm_cmpeq_epi8(chars, no_data.chars)) & token) == token;
+  const __m128i offset = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
+  const unsigned digit =
+      mask_of(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)) & token;
+  const unsigned dot = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('.'))) & token;
+  const unsigned minus = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('-'))) & 1u;
+  const unsigned sign = minus | (mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('+'))) & 1u);
+  const bool is_number =
+      size <= 8 && (digit | dot | sign) == token && digit != 0 && (dot & (dot - 1)) == 0;
+  if (is_no_data) return ShortToken::kNoData;
+  if (!is_number) return ShortToken::kNone;
+  // The digits without the dot, then without the sign, right-aligned among
+  // leading '0' characters; shifts by 64 are split in two halves.
+  std::uint64_t text;
+  std::memcpy(&text, begin, 8);
+  const unsigned has_dot = dot != 0 ? 1u : 0u;
+  const auto dot_at = static_cast<unsigned>(std::countr_zero(dot | (1u << size)));
+  const std::uint64_t after_dot = (~std::uint64_t{0} << (4 * dot_at)) << (4 * dot_at);
+  text = ((text & ~after_dot) | ((text >> 8) & after_dot)) >> (8 * sign);
+  const unsigned digits = size - sign - has_dot;
+  text = (text << (8 * (8 - digits))) |
+         ((std::uint64_t{0x3030303030303030} >> (4 * digits)) >> (4 * digits));
+  const std::uint32_t significand = EightDigits(text);
+  const unsigned decimals = size - dot_at - has_dot;
+  // An integer of at most 8 digits times a rounded tenth: as in
+  // DecimalToFloat, a product away from a float midpoint rounds to the float
+  // of the decimal.
+  const double product = static_cast<double>(significand) * kDoubleTenths[decimals];
+  if (NearFloatMidpoint(product)) [[unlikely]] {
+    value = ShortValueNearMidpoint(significand, decimals, digits, minus != 0);
+    return ShortToken::kNumber;
+  }
+  value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(static_cast<float>(product)) |
+                               (minus << 31));
+  return ShortToken::kNumber;
+}
+
+// Where a run of short tokens stopped.
+struct ShortRun {
+  std::size_t pos;
+  std::int64_t count;
+  float low;
+  float high;
+};
+
+// Reads short tokens from data[pos] on, into values[count] and flags[count]
+// on, until one is not short, runs over `end`, or `count` reaches `room`;
+// `low` and `high` follow the smallest and largest valid value. A function
+// of its own, so that its loop keeps everything in registers.
+[[gnu::noinline]] ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
+                                           const ShortNoData& no_data, float* values,
+                                           std::uint8_t* flags, std::int64_t count,
+                                           std::int64_t room, float low, float high) {
+  while (count < room) {
+    float value = kNoDataMarker;
+    std::size_t taken = 0;
+    const ShortToken kind = ReadShortToken(data + pos, data + end, no_data, value, taken);
+    if (kind == ShortToken::kNone) break;
+    pos += taken;
+    const bool number = kind == ShortToken::kNumber;
+    values[count] = value;
+    flags[count] = number ? 0 : 1;
+    // Chosen without a branch: no-data cells come at random.
+    low = std::min(low, number ? value : std::numeric_limits<float>::infinity());
+    high = std::max(high, number ? value : -std::numeric_limits<float>::infinity());
+    ++count;
+    while (pos < end && data[pos] == ' ') ++pos;  // columns aligned by spaces
+  }
+  return {pos, count, low, high};
+}
+
+#else
+
+// Without SSE2 every token takes the general way.
+struct ShortNoData {};
+inline ShortNoData MakeShortNoData(std::string_view) {
+  return {};
+}
+struct ShortRun {
+  std::size_t pos;
+  std::int64_t count;
+  float low;
+  float high;
+};
+inline ShortRun ReadShortTokens(const char*, std::size_t pos, std::size_t, const ShortNoData&,
+                                float*, std::uint8_t*, std::int64_t count, std::int64_t, float low,
+                                float high) {
+  return {pos, count, low, high};
+}
+
+#endif  // __SSE2__
+
 }  // namespace
 
 namespace grid_detail {
@@ -308,7 +478,9 @@ bool IsNumber(std::string_view token) {
 struct GridReader::Impl {
   BinaryFile file;
   std::string path;
-  std::unique_ptr<char[]> buffer{new char[kGridReadBlockSize + kMaxGridTokenLength]};
+  // 16 characters beyond the largest fill, so that 16 can always be loaded
+  // from a token's start at once.
+  std::unique_ptr<char[]> buffer{new char[kGridReadBlockSize + kMaxGridTokenLength + 16]()};
   std::size_t pos = 0;
   std::size_t end = 0;
   bool no_more_input = false;  // the physical end or a code 26 was met
@@ -643,8 +815,8 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   try {
     grid.Values.clear();
     grid.NoData.clear();
-    grid.Values.reserve(cells);
-    grid.NoData.reserve(cells);
+    grid.Values.resize(cells);
+    grid.NoData.resize(cells);
   } catch (const std::bad_alloc&) {
     throw_out_of_memory();
   }
@@ -656,20 +828,33 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   std::int64_t count = 0;
   const char* token_start = nullptr;
   std::string_view token;
+  const ShortNoData short_no_data = MakeShortNoData(no_data);
   try {
-    while (in.SkipToToken()) {
-      token_start = nullptr;
+    for (;;) {
+      // The common tokens, one after another straight into the grid, until
+      // one is not common, runs over the end of the buffer, or would be the
+      // first beyond the room taken or the limits.
+      const ShortRun run = ReadShortTokens(
+          in.buffer.get(), in.pos, in.end, short_no_data, grid.Values.data(), grid.NoData.data(),
+          count, std::min(stop_at, static_cast<std::int64_t>(grid.Values.size())), smallest,
+          largest);
+      in.pos = run.pos;
+      count = run.count;
+      smallest = run.low;
+      largest = run.high;
+      if (!in.SkipToToken()) break;
+      // Any other token.
       float value = kNoDataMarker;
       std::uint8_t missing = 1;
-      // Most tokens are a number followed directly by a space or a line
-      // feed: read the number straight from the buffer. Anything else takes
-      // the general way through the trimmed token.
       const char* begin = in.buffer.get() + in.pos;
       const char* limit = in.buffer.get() + in.end;
       token_start = begin;
       Decimal d;
       const char* stop = ScanDecimal(begin, limit, d);
       if (d.valid && stop != limit && (*stop == ' ' || *stop == '\n')) {
+        // A number followed directly by a space or a line feed is read
+        // straight from the buffer; anything else takes the general way
+        // through the trimmed token.
         token = std::string_view(begin, static_cast<std::size_t>(stop - begin));
         if (token.size() > kMaxGridTokenLength) in.ThrowTokenTooLong();
         in.pos += token.size() + 1;
@@ -697,12 +882,19 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
         throw ConversionError("Grid file " + in.path + " holds more than the " +
                               GridSizeText(header));
       }
+      if (count == static_cast<std::int64_t>(grid.Values.size())) {
+        // Only should the file have grown since its size was taken.
+        const auto more =
+            static_cast<std::size_t>(std::min(stop_at, std::max<std::int64_t>(2 * count, 1024)));
+        grid.Values.resize(more);
+        grid.NoData.resize(more);
+      }
       if (!missing) {
         largest = std::max(largest, value);
         smallest = std::min(smallest, value);
       }
-      grid.Values.push_back(value);
-      grid.NoData.push_back(missing);
+      grid.Values[static_cast<std::size_t>(count)] = value;
+      grid.NoData[static_cast<std::size_t>(count)] = missing;
       ++count;
     }
   } catch (const std::bad_alloc&) {
@@ -733,6 +925,8 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
     error.AddContext(in.HeaderShapeHint());
     throw error;
   }
+  grid.Values.resize(static_cast<std::size_t>(count));
+  grid.NoData.resize(static_cast<std::size_t>(count));
   in.smallest_valid = smallest;
   in.largest_valid = largest;
 }
