@@ -62,8 +62,14 @@ SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
   if (image.Status() != 1) {
     throw ConversionError("The template " + conversion.TemplatePath + " is not a valid Kova image");
   }
-  CheckTemplateProjection(grid.Coordinates, source->Projection(), image.Header(),
-                          conversion.TemplatePath, conversion.TemplateNamed);
+  try {
+    CheckTemplateProjection(grid.Coordinates, source->Projection(), image.Header(),
+                            conversion.TemplatePath, conversion.TemplateNamed);
+  } catch (KovaError& error) {
+    // In a series, the input that does not suit the template.
+    error.AddContext(input);
+    throw;
+  }
   return ConvertGrid(image, conversion.TemplatePath, grid, output);
 }
 

@@ -9,6 +9,8 @@
 #include <netcdf.h>
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
