@@ -24,6 +24,10 @@
 namespace kova::inputs {
 namespace {
 
+// A strip that unpacks to more bytes than this is read row by row, so that a
+// file stored as one large compressed strip needs no buffer of its size.
+constexpr std::size_t kLargestStripBuffer = std::size_t{1} << 20;
+
 // --- libtiff set-up -----------------------------------------------------------
 
 TIFFExtendProc previous_tag_extender = nullptr;
@@ -453,6 +457,20 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
     rows_per_strip = std::min(std::max<std::uint32_t>(rows_per_strip, 1), height_);
     const tmsize_t strip_size = TIFFStripSize(tif);
     if (strip_size <= 0) RefuseRead("strip layout");
+    if (static_cast<std::size_t>(strip_size) > kLargestStripBuffer) {
+      const tmsize_t row_size = TIFFScanlineSize(tif);
+      if (row_size <= 0 || static_cast<std::size_t>(row_size) < width_ * pixel_bytes) {
+        RefuseRead("strip layout");
+      }
+      std::vector<unsigned char> row(static_cast<std::size_t>(row_size));
+      for (std::uint32_t y = 0; y < height_; ++y) {
+        if (TIFFReadScanline(tif, row.data(), y, plane) < 0) {
+          RefuseRead("strip " + std::to_string(TIFFComputeStrip(tif, y, plane)));
+        }
+        DecodeBlock(row.data(), width_, 0, y, width_, 1, grid);
+      }
+      return grid;
+    }
     std::vector<unsigned char> buffer(static_cast<std::size_t>(strip_size));
     for (std::uint32_t y = 0; y < height_; y += rows_per_strip) {
       const tstrip_t strip = TIFFComputeStrip(tif, y, plane);

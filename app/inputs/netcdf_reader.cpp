@@ -23,8 +23,9 @@ namespace {
 // threads at once; every call into it holds this lock.
 std::mutex netcdf_lock;
 
-// Values read per call while a grid is read: bounds the buffer to 8 MB.
-constexpr std::size_t kReadBlockValues = std::size_t{1} << 20;
+// Values read per call while a grid is read (at least one row or column):
+// the buffer of 8-byte values stays at 512 KB, whatever the grid's size.
+constexpr std::size_t kReadBlockValues = std::size_t{1} << 16;
 
 [[noreturn]] void Refuse(const std::string& message, const std::string& path) {
   ConversionError error(message);
@@ -163,6 +164,15 @@ class NetCdfSource final : public InputSource {
   GridData ReadGrid(std::size_t i) override;
 
  private:
+  // How a grid is read: in chunks of ChunkOuter x ChunkInner (outer: the
+  // slower of latitude and longitude in the file), each in blocks of
+  // ReadOuter x ReadInner values. ReadInner is a whole number of chunks, or
+  // the rest of the axis.
+  struct BlockPlan {
+    std::size_t ChunkOuter, ChunkInner, ReadOuter, ReadInner;
+  };
+  BlockPlan PlanBlocks(std::size_t outer_pos, std::size_t inner_pos, std::size_t outer_length,
+                       std::size_t inner_length);
   void ChooseVariable(const std::string& wanted);
   void ReadAttributes();
   int CoordinateVariable(int dimid) const;
@@ -387,6 +397,54 @@ void NetCdfSource::ReadAttributes() {
   packed_ = !scale.empty() || !offset.empty();
 }
 
+NetCdfSource::BlockPlan NetCdfSource::PlanBlocks(std::size_t outer_pos, std::size_t inner_pos,
+                                                 std::size_t outer_length,
+                                                 std::size_t inner_length) {
+  BlockPlan plan{outer_length, inner_length, 0, 0};
+  int storage = NC_CONTIGUOUS;
+  std::vector<std::size_t> chunk(dims_.size(), 0);
+  if (nc_inq_var_chunking(ncid_, varid_, &storage, chunk.data()) == NC_NOERR &&
+      storage == NC_CHUNKED) {
+    plan.ChunkOuter = std::clamp<std::size_t>(chunk[outer_pos], 1, outer_length);
+    plan.ChunkInner = std::clamp<std::size_t>(chunk[inner_pos], 1, inner_length);
+  } else {
+    storage = NC_CONTIGUOUS;
+  }
+  const std::size_t chunk_values = plan.ChunkOuter * plan.ChunkInner;
+  if (chunk_values <= kReadBlockValues) {
+    // Small chunks: as many whole chunks side by side as the buffer holds.
+    plan.ReadOuter = plan.ChunkOuter;
+    plan.ReadInner = std::min(
+        inner_length, plan.ChunkInner * std::max<std::size_t>(1, kReadBlockValues / chunk_values));
+  } else {
+    // A large chunk (or the whole contiguous variable): bands of it.
+    plan.ReadInner = plan.ChunkInner;
+    plan.ReadOuter = std::clamp<std::size_t>(kReadBlockValues / plan.ReadInner, 1, plan.ChunkOuter);
+  }
+  if (storage == NC_CHUNKED) {
+    // Unpacked chunks stay in the library's cache, by default many of them.
+    // A chunk read whole at once needs no cache; the bands of a larger
+    // chunk are read in turn, and the cache holds just that chunk, or each
+    // band would unpack it again.
+    std::size_t cache_bytes = 0;
+    if (plan.ReadOuter < plan.ChunkOuter) {
+      nc_type type = NC_NAT;
+      cache_bytes = 8;
+      if (nc_inq_vartype(ncid_, varid_, &type) == NC_NOERR) {
+        nc_inq_type(ncid_, type, nullptr, &cache_bytes);
+      }
+      for (std::size_t extent : chunk) cache_bytes *= std::max<std::size_t>(extent, 1);
+    }
+    std::size_t size = 0, slots = 0;
+    float preemption = 0;
+    if (nc_get_var_chunk_cache(ncid_, varid_, &size, &slots, &preemption) == NC_NOERR) {
+      // Preemption 1: a chunk read to its end leaves the cache first.
+      nc_set_var_chunk_cache(ncid_, varid_, cache_bytes, slots, 1.0f);
+    }
+  }
+  return plan;
+}
+
 GridData NetCdfSource::ReadGrid(std::size_t i) {
   std::lock_guard lock(netcdf_lock);
   GridData grid;
@@ -408,44 +466,66 @@ GridData NetCdfSource::ReadGrid(std::size_t i) {
   std::vector<std::size_t> start = start_;
   std::vector<std::size_t> count(dims_.size(), 1);
   if (time_pos_) start[*time_pos_] = steps_[i];
-  const std::size_t cols = lon_.Length;
-  const std::size_t rows_per_block = std::max<std::size_t>(1, kReadBlockValues / cols);
-  std::vector<double> block(std::min(rows_per_block, lat_.Length) * cols);
+  // The values come in blocks of the variable's own order: `outer` is the
+  // slower of latitude and longitude in the file, `inner` the faster.
   const bool lat_first = lat_pos_ < lon_pos_;
+  const std::size_t outer_pos = lat_first ? lat_pos_ : lon_pos_;
+  const std::size_t inner_pos = lat_first ? lon_pos_ : lat_pos_;
+  const std::size_t outer_length = lat_first ? lat_.Length : lon_.Length;
+  const std::size_t inner_length = lat_first ? lon_.Length : lat_.Length;
+  const BlockPlan plan = PlanBlocks(outer_pos, inner_pos, outer_length, inner_length);
+  std::vector<double> block(plan.ReadOuter * plan.ReadInner);
+
+  const std::size_t cols = lon_.Length;
   // Row 0 of the image is the northern row; columns run west to east.
   const bool flip_rows = lat_.Step > 0;
   const bool flip_cols = lon_.Step < 0;
-  for (std::size_t first = 0; first < lat_.Length; first += rows_per_block) {
-    const std::size_t rows = std::min(rows_per_block, lat_.Length - first);
-    start[lat_pos_] = first;
-    count[lat_pos_] = rows;
-    start[lon_pos_] = 0;
-    count[lon_pos_] = cols;
-    Check(nc_get_vara_double(ncid_, varid_, start.data(), count.data(), block.data()),
-          "values of " + var_name_, path_);
-    for (std::size_t r = 0; r < rows; ++r) {
-      const std::size_t source_row = first + r;
-      const std::size_t row = flip_rows ? lat_.Length - 1 - source_row : source_row;
-      float* values = grid.Values.data() + row * cols;
-      std::uint8_t* flags = grid.NoData.data() + row * cols;
-      for (std::size_t c = 0; c < cols; ++c) {
-        const double raw = lat_first ? block[r * cols + c] : block[c * rows + r];
-        const std::size_t col = flip_cols ? cols - 1 - c : c;
-        bool missing = std::isnan(raw);
-        for (double m : missing_) missing = missing || raw == m;
-        if (missing) {
-          flags[col] = 1;
-          continue;
+  auto take = [&](double raw, std::size_t source_row, std::size_t source_col) {
+    const std::size_t at = (flip_rows ? lat_.Length - 1 - source_row : source_row) * cols +
+                           (flip_cols ? cols - 1 - source_col : source_col);
+    bool missing = std::isnan(raw);
+    for (double m : missing_) missing = missing || raw == m;
+    if (missing) {
+      grid.NoData[at] = 1;
+      return;
+    }
+    const double value = packed_ ? raw * scale_ + offset_ : raw;
+    const auto stored = static_cast<float>(value);
+    if (std::isinf(stored)) {
+      FloatOverflowError error;
+      error.AddContext(path_ + ", variable " + var_name_ + ", latitude index " +
+                       std::to_string(source_row) + ", longitude index " +
+                       std::to_string(source_col));
+      throw error;
+    }
+    grid.Values[at] = stored;
+  };
+  // Chunk by chunk (the whole variable is one chunk when it is stored
+  // contiguously), each chunk in bands of at most ReadOuter x ReadInner
+  // values, so that a compressed chunk is unpacked only once.
+  for (std::size_t chunk_outer = 0; chunk_outer < outer_length; chunk_outer += plan.ChunkOuter) {
+    const std::size_t chunk_outer_end = std::min(outer_length, chunk_outer + plan.ChunkOuter);
+    for (std::size_t first_inner = 0; first_inner < inner_length; first_inner += plan.ReadInner) {
+      const std::size_t inner = std::min(plan.ReadInner, inner_length - first_inner);
+      for (std::size_t first_outer = chunk_outer; first_outer < chunk_outer_end;
+           first_outer += plan.ReadOuter) {
+        const std::size_t outer = std::min(plan.ReadOuter, chunk_outer_end - first_outer);
+        start[outer_pos] = first_outer;
+        count[outer_pos] = outer;
+        start[inner_pos] = first_inner;
+        count[inner_pos] = inner;
+        Check(nc_get_vara_double(ncid_, varid_, start.data(), count.data(), block.data()),
+              "values of " + var_name_, path_);
+        for (std::size_t o = 0; o < outer; ++o) {
+          const double* raw = block.data() + o * inner;
+          for (std::size_t k = 0; k < inner; ++k) {
+            if (lat_first) {
+              take(raw[k], first_outer + o, first_inner + k);
+            } else {
+              take(raw[k], first_inner + k, first_outer + o);
+            }
+          }
         }
-        const double value = packed_ ? raw * scale_ + offset_ : raw;
-        const auto stored = static_cast<float>(value);
-        if (std::isinf(stored)) {
-          FloatOverflowError error;
-          error.AddContext(path_ + ", variable " + var_name_ + ", latitude index " +
-                           std::to_string(source_row) + ", longitude index " + std::to_string(c));
-          throw error;
-        }
-        values[col] = stored;
       }
     }
   }

@@ -237,6 +237,124 @@ INSTANTIATE_TEST_SUITE_P(
                    {""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- grids larger than one read ------------------------------------------------
+
+// 700 x 400 cells: more values than one NetCDF read takes (65,536) and, as
+// 4-byte floats, a strip larger than the GeoTIFF reader unpacks whole (1 MB).
+// Whole numbers 0..250 with holes, exact in every sample type.
+Field WideField() {
+  Field field{700, 400, 10.0, -45.0, 0.125, 0.125, {}};
+  for (int r = 0; r < field.rows; ++r) {
+    for (int c = 0; c < field.cols; ++c) {
+      const bool hole = (r * 7 + c * 3) % 23 == 0;
+      field.values.push_back(hole ? std::nan("") : static_cast<double>((r * 37 + c * 11) % 251));
+    }
+  }
+  return field;
+}
+
+struct LargeCase {
+  const char* name;
+  std::function<void(const std::string&, const Field&)> write;
+  std::size_t grids = 1;
+  InputOptions options = {};
+};
+void PrintTo(const LargeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LargeGrids : public ::testing::TestWithParam<LargeCase> {};
+
+TEST_P(LargeGrids, ReadInPiecesAsTheField) {
+  TempDir dir;
+  const Field field = WideField();
+  const std::string path = dir.file("wide");
+  GetParam().write(path, field);
+  auto source = Open(path, GetParam().options);
+  ASSERT_EQ(source->GridCount(), GetParam().grids);
+  for (std::size_t i = 0; i < source->GridCount(); ++i) {
+    SCOPED_TRACE("grid " + std::to_string(i));
+    ExpectField(source->ReadGrid(i), field, 1000.0 * static_cast<double>(i));
+  }
+}
+
+std::function<void(const std::string&, const Field&)> WideNc(
+    const std::function<void(NetCdfLayout&)>& change) {
+  return [change](const std::string& path, const Field& field) {
+    NetCdfLayout layout = Nc(change);
+    if (!layout.fill) layout.fill = -9999;
+    kova::testing::WriteNetCdf(path, field, layout);
+  };
+}
+
+std::function<void(const std::string&, const Field&)> OneStripTiff(
+    const std::function<void(TiffLayout&)>& change) {
+  return [change](const std::string& path, const Field& field) {
+    TiffLayout layout;
+    layout.rows_per_strip = 0;
+    change(layout);
+    kova::testing::WriteGeoTiff(path, field, layout);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, LargeGrids,
+    ::testing::Values(
+        LargeCase{"NcClassicBandsOfRows", WideNc([](NetCdfLayout&) {})},
+        LargeCase{"NcClassicLatAscending", WideNc([](NetCdfLayout& l) { l.lat_ascending = true; })},
+        LargeCase{"NcLongitudeFirst", WideNc([](NetCdfLayout& l) {
+                    l.netcdf4 = true;
+                    l.lon_first = true;
+                  })},
+        LargeCase{"NcSmallChunks", WideNc([](NetCdfLayout& l) {
+                    l.netcdf4 = true;
+                    l.chunk_lat = 16;
+                    l.chunk_lon = 16;
+                  })},
+        LargeCase{"NcOneChunkLargerThanARead", WideNc([](NetCdfLayout& l) {
+                    l.netcdf4 = true;
+                    l.chunk_lat = 400;
+                    l.chunk_lon = 700;
+                  })},
+        LargeCase{"NcChunksLargerThanAReadSideBySide", WideNc([](NetCdfLayout& l) {
+                    l.netcdf4 = true;
+                    l.chunk_lat = 200;
+                    l.chunk_lon = 400;
+                  })},
+        LargeCase{"NcPartialChunksLongitudeFirstAscending", WideNc([](NetCdfLayout& l) {
+                    l.netcdf4 = true;
+                    l.lon_first = true;
+                    l.lat_ascending = true;
+                    l.chunk_lat = 150;
+                    l.chunk_lon = 301;
+                  })},
+        LargeCase{"NcPackedChunkedSteps", WideNc([](NetCdfLayout& l) {
+                    l.netcdf4 = true;
+                    l.var_type = NC_SHORT;
+                    l.fill = -32767;
+                    l.scale = 0.5;
+                    l.offset = -10;
+                    l.times = {0, 1};
+                    l.chunk_lat = 37;
+                    l.chunk_lon = 700;
+                  }),
+                  2},
+        LargeCase{"TiffOneStripDeflate",
+                  OneStripTiff([](TiffLayout& l) { l.compression = COMPRESSION_ADOBE_DEFLATE; })},
+        LargeCase{"TiffOneStripUncompressedSouthUp",
+                  OneStripTiff([](TiffLayout& l) { l.south_up = true; })},
+        LargeCase{"TiffOneStripLzwBand2OfSeparatePlanes",
+                  OneStripTiff([](TiffLayout& l) {
+                    l.sample = Sample::kFloat64;
+                    l.compression = COMPRESSION_LZW;
+                    l.bands = 2;
+                    l.band = 2;
+                    l.planar_separate = true;
+                  }),
+                  1,
+                  {2, "", {}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // --- refusals -------------------------------------------------------------------
 
 struct Refusal {

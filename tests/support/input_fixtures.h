@@ -87,6 +87,7 @@ struct TiffLayout {
   short model = ModelTypeGeographic;  // 0: no GeoKeys at all
   // A user-defined projection: Albers equal-area with these parallels.
   double std_parallel1 = 0, std_parallel2 = 0, false_easting = 0;
+  int rows_per_strip = 3;  // of a striped file; 0: the whole image in one strip
 };
 
 inline std::size_t SampleBytes(Sample sample) {
@@ -239,7 +240,7 @@ inline void WriteGeoTiff(const std::string& path, const Field& field, const Tiff
       }
     }
   } else {
-    const int rows_per_strip = 3;
+    const int rows_per_strip = layout.rows_per_strip > 0 ? layout.rows_per_strip : field.rows;
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rows_per_strip));
     for (int plane = 0; plane < planes; ++plane) {
       for (int y = 0; y < field.rows; y += rows_per_strip) {
@@ -272,6 +273,10 @@ struct NetCdfLayout {
   bool second_variable = false;   // another gridded variable
   bool plain_names_only = false;  // coordinates without CF attributes
   double lat_jitter = 0;          // added to one latitude value
+  bool lon_first = false;         // dimensions (..., longitude, latitude)
+  // NetCDF-4 only: chunk extents along latitude and longitude (none: stored
+  // contiguously), compressed with deflate.
+  std::size_t chunk_lat = 0, chunk_lon = 0;
 };
 
 inline void NcCheck(int status) {
@@ -299,8 +304,8 @@ inline void WriteNetCdf(const std::string& path, const Field& field, const NetCd
   const char* lon_name = layout.plain_names_only ? "lon" : "x";
   NcCheck(nc_def_dim(ncid, lat_name, static_cast<std::size_t>(field.rows), &lat_dim));
   NcCheck(nc_def_dim(ncid, lon_name, static_cast<std::size_t>(field.cols), &lon_dim));
-  dims.push_back(lat_dim);
-  dims.push_back(lon_dim);
+  dims.push_back(layout.lon_first ? lon_dim : lat_dim);
+  dims.push_back(layout.lon_first ? lat_dim : lon_dim);
   int lat_var = 0, lon_var = 0, time_var = 0, extra_var = 0, var = 0, other = 0;
   NcCheck(nc_def_var(ncid, lat_name, NC_DOUBLE, 1, &lat_dim, &lat_var));
   NcCheck(nc_def_var(ncid, lon_name, NC_DOUBLE, 1, &lon_dim, &lon_var));
@@ -323,6 +328,13 @@ inline void WriteNetCdf(const std::string& path, const Field& field, const NetCd
   }
   const nc_type type = layout.var_type;
   NcCheck(nc_def_var(ncid, "rain", type, static_cast<int>(dims.size()), dims.data(), &var));
+  if (layout.chunk_lat > 0) {
+    std::vector<std::size_t> chunks(dims.size(), 1);
+    chunks[dims.size() - 2] = layout.lon_first ? layout.chunk_lon : layout.chunk_lat;
+    chunks[dims.size() - 1] = layout.lon_first ? layout.chunk_lat : layout.chunk_lon;
+    NcCheck(nc_def_var_chunking(ncid, var, NC_CHUNKED, chunks.data()));
+    NcCheck(nc_def_var_deflate(ncid, var, 0, 1, 1));
+  }
   if (layout.fill) NcCheck(nc_put_att_double(ncid, var, "_FillValue", type, 1, &*layout.fill));
   if (layout.missing_value) {
     NcCheck(nc_put_att_double(ncid, var, "missing_value", type, 1, &*layout.missing_value));
@@ -366,16 +378,20 @@ inline void WriteNetCdf(const std::string& path, const Field& field, const NetCd
         const int file_row = layout.lat_ascending ? field.rows - 1 - r : r;
         for (int c = 0; c < field.cols; ++c) {
           const double value = field.at(r, c) + 1000.0 * static_cast<double>(t + l);
-          slab[static_cast<std::size_t>(file_row * field.cols + c)] =
-              field.missing(r, c) ? hole : (value - layout.offset) / layout.scale;
+          const std::size_t at =
+              layout.lon_first
+                  ? static_cast<std::size_t>(c) * static_cast<std::size_t>(field.rows) +
+                        static_cast<std::size_t>(file_row)
+                  : static_cast<std::size_t>(file_row * field.cols + c);
+          slab[at] = field.missing(r, c) ? hole : (value - layout.offset) / layout.scale;
         }
       }
       std::vector<std::size_t> start(dims.size(), 0), count(dims.size(), 1);
       std::size_t k = 0;
       if (time_dim >= 0) start[k++] = t;
       if (extra_dim >= 0) start[k++] = l;
-      count[k] = static_cast<std::size_t>(field.rows);
-      count[k + 1] = static_cast<std::size_t>(field.cols);
+      count[k] = static_cast<std::size_t>(layout.lon_first ? field.cols : field.rows);
+      count[k + 1] = static_cast<std::size_t>(layout.lon_first ? field.rows : field.cols);
       NcCheck(nc_put_vara_double(ncid, var, start.data(), count.data(), slab.data()));
       if (layout.second_variable)
         NcCheck(nc_put_vara_double(ncid, other, start.data(), count.data(), slab.data()));
