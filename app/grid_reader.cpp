@@ -307,8 +307,8 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   const unsigned digit =
       mask_of(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)) & token;
   const unsigned dot = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('.'))) & token;
-  const unsigned minus = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('-'))) & 1u;
-  const unsigned sign = minus | (mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('+'))) & 1u);
+  const unsigned minus = begin[0] == '-' ? 1u : 0u;
+  const unsigned sign = minus | (begin[0] == '+' ? 1u : 0u);
   const bool is_number =
       size <= 8 && (digit | dot | sign) == token && digit != 0 && (dot & (dot - 1)) == 0;
   if (is_no_data) return ShortToken::kNoData;

@@ -390,6 +390,9 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       ->add_option("-j,--jobs", options.jobs,
                    "Files converted at once (default: one per processor; 1: one after another)")
       ->check(CLI::Range(1u, 1024u));
+  convert->add_flag("--sync", options.sync,
+                    "Wait until each image is on disk before it takes its name (slower; "
+                    "for file systems that may lose a replaced file in a power cut)");
   return {convert, [&options] { return RunConvert(options); }};
 }
 
@@ -406,6 +409,7 @@ int RunConvert(const ConvertOptions& options) {
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
   const std::size_t count = series.size();
   const unsigned jobs = options.jobs == 0 ? OnlineProcessors() : options.jobs;
+  SafeOutput::SetDurableCommits(options.sync);
 
   ProgressLine progress(!options.quiet && count > 1);
   std::size_t created = 0;

@@ -1,5 +1,5 @@
 // `kova convert INPUT... [-o OUTPUT] [--template FILE] [--keep-going]
-// [--force] [-q | -v] [--jobs N]`: grid files, and patterns that the run
+// [--force] [-q | -v] [--jobs N] [--sync]`: grid files, and patterns that the run
 // expands by its own rules, into Kova images beside them.
 #pragma once
 
@@ -20,6 +20,7 @@ struct ConvertOptions {
   bool force = false;                // replace an existing output that is not a Kova image
   bool quiet = false;                // errors only
   bool verbose = false;              // one line per image created
+  bool sync = false;                 // each image on disk before it is moved into place
   unsigned jobs = 0;                 // files converted at once; 0: one per online processor
   int band = 1;                      // --band: the GeoTIFF band, from 1
   std::string variable;              // --variable: the NetCDF variable

@@ -6,6 +6,7 @@
 #include <unistd.h>    // readlink, write, fdatasync, close, unlink, rename
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <random>  // the temporary file's name
 #include <utility>
@@ -14,6 +15,8 @@
 
 namespace kova {
 namespace {
+
+std::atomic<bool> durable_commits{false};
 
 // Links followed before a chain counts as a loop, as the kernel counts.
 constexpr int kMaxLinkHops = 40;
@@ -91,7 +94,6 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
 
   struct stat existing {};
   const bool exists = ::stat(target_.c_str(), &existing) == 0;
-  replacing_ = exists;
   if (exists && S_ISDIR(existing.st_mode)) throw FileError(5);
   if (exists && !S_ISREG(existing.st_mode)) ThrowNotRegular(path);
 
@@ -167,7 +169,6 @@ SafeOutput::SafeOutput(SafeOutput&& other) noexcept
       temporary_(std::exchange(other.temporary_, std::string())),
       fd_(std::exchange(other.fd_, -1)),
       unnamed_(other.unnamed_),
-      replacing_(other.replacing_),
       committed_(other.committed_) {}
 
 SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
@@ -179,7 +180,6 @@ SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
     temporary_ = std::exchange(other.temporary_, std::string());
     fd_ = std::exchange(other.fd_, -1);
     unnamed_ = other.unnamed_;
-    replacing_ = other.replacing_;
     committed_ = other.committed_;
   }
   return *this;
@@ -200,16 +200,31 @@ void SafeOutput::Write(const void* data, std::size_t count) {
   }
 }
 
+namespace {
+
+// Flushes the folder of `path`, so that a name just given in it survives a
+// power cut. A folder that cannot be opened or flushed is an error.
+void SyncFolderOf(const std::string& path) {
+  const std::string folder = DirectoryPartOf(path).empty() ? "." : DirectoryPartOf(path);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) ThrowFileErrorFromErrno(errno, path);
+  const int result = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (result != 0) ThrowFileErrorFromErrno(error, path);
+}
+
+}  // namespace
+
+void SafeOutput::SetDurableCommits(bool durable) noexcept {
+  durable_commits.store(durable, std::memory_order_relaxed);
+}
+
 void SafeOutput::Commit() {
   if (committed_) return;
   if (fd_ < 0) throw FileError(103);  // discarded: "file not open"
-  // Where an earlier file is replaced, the new data reach the disk before the
-  // name points at them: otherwise a power cut shortly after the rename could
-  // leave, on file systems that delay writing, an empty file where a good
-  // image was. A new name has nothing to lose, and skips the wait (about
-  // 25 ms per image on an ordinary disk); after a power cut it may be empty.
-  // Kills, failures and other runs never see a partial file either way.
-  if (replacing_ && ::fdatasync(fd_) != 0) ThrowFileErrorFromErrno(errno, target_);
+  const bool durable = durable_commits.load(std::memory_order_relaxed);
+  if (durable && ::fdatasync(fd_) != 0) ThrowFileErrorFromErrno(errno, target_);
   const std::string named = unnamed_ ? LinkUnnamed() : temporary_;
   if (::rename(named.c_str(), target_.c_str()) != 0) {
     const int error = errno;
@@ -219,9 +234,10 @@ void SafeOutput::Commit() {
   }
   committed_ = true;
   // Closed only now: the lock on the file lasts until it has its final name.
-  // Its data are on disk already, so a failure here loses nothing, but it is
+  // The file is complete, so a failure here loses nothing, but it is
   // reported all the same.
   if (::close(std::exchange(fd_, -1)) != 0) ThrowFileErrorFromErrno(errno, target_);
+  if (durable) SyncFolderOf(target_);
 }
 
 std::string SafeOutput::LinkUnnamed() {

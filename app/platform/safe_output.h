@@ -44,10 +44,20 @@ class SafeOutput {
   // its creation (a full disk is "Disk full").
   void Write(const void* data, std::size_t count);
 
-  // Flushes the temporary file to disk when it replaces an earlier file,
-  // renames it onto the target and closes it. Any failure is an error and leaves the target as it
-  // was; the temporary file is then removed by the destructor.
+  // Renames the temporary file onto the target and closes it; with durable
+  // commits it is flushed to disk first and the folder after. Any failure is
+  // an error and leaves the target as it was; the temporary file is then
+  // removed by the destructor.
   void Commit();
+
+  // Whether every commit of the process waits until the output is on disk
+  // (`kova convert --sync`). Off by default: kills, failures and other runs
+  // never see a partial file either way, and a file system that orders a
+  // rename over an existing file after the new file's data (ext4 in its
+  // default mode does) keeps the old or the new image through a power cut;
+  // the wait costs a rerun over existing outputs more time than the
+  // conversion itself.
+  static void SetDurableCommits(bool durable) noexcept;
 
   // Removes the temporary file now; the target stays as it was.
   void Discard() noexcept;
@@ -64,7 +74,6 @@ class SafeOutput {
   std::string temporary_;
   int fd_ = -1;
   bool unnamed_ = false;
-  bool replacing_ = false;  // an earlier file of the name existed
   bool committed_ = false;
 };
 

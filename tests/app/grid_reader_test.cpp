@@ -812,6 +812,74 @@ TEST(StraddlingNoData, IsComparedWhole) {
   ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - 3, "-9999", kNoDataMarker));
 }
 
+// Short tokens of every shape, among every kind of separator and across
+// block ends, read to the value of the exact conversion; the no-data text
+// compared whole, also where it is a number, longer than 8 characters, or
+// one character off.
+class ShortTokens : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
+  const std::string no_data = GetParam();
+  std::mt19937_64 rng(0xC0FFEEull);
+  const std::array<const char*, 6> separators = {" ", "   ", "\n", "\r\n", " \t", "\t "};
+  // Numbers one character off the no-data text, and shapes at the edges of
+  // the short way.
+  std::vector<std::string> fixed = {"-0",       "-0.000", "+.5",   "5.",       "00000001",
+                                    "16777217", "0.1",    "-9999", "99999999", "-.0000001"};
+  for (const std::string& near : {no_data + "0", no_data.substr(1), no_data.substr(0, 1)}) {
+    float value = 0.0f;
+    if (!near.empty() && near.size() <= 20 && ConvertGridFloat(near, value) == FloatStatus::kOk) {
+      fixed.push_back(near);
+    }
+  }
+  const int cols = kMaxGridCols;
+  const int rows = kMaxGridRows;
+  std::string text = "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) +
+                     "\nxll 0\nyll 0\ncell 1\nnodata " + no_data + "\n";
+  std::vector<std::string> tokens;
+  for (int i = 0; i < cols * rows; ++i) {
+    std::string token;
+    const auto kind = rng() % 20;
+    if (kind < 2) {
+      token = no_data;
+    } else if (kind < 4) {
+      token = fixed[rng() % fixed.size()];
+    } else {
+      const auto sign = rng() % 6;
+      token = sign == 0 ? "-" : sign == 1 ? "+" : "";
+      const int digits = 1 + static_cast<int>(rng() % (8 - token.size()));
+      std::string number;
+      for (int d = 0; d < digits; ++d) number += static_cast<char>('0' + rng() % 10);
+      const auto dot = rng() % (digits + 2);
+      if (dot <= static_cast<unsigned>(digits) && token.size() + digits < 8) {
+        number.insert(dot, ".");
+      }
+      token += number;
+    }
+    tokens.push_back(token);
+    text += token;
+    text += (i + 1) % cols == 0 ? "\n" : separators[rng() % separators.size()];
+  }
+  const GridRead got = ReadGridText(text);
+  ASSERT_EQ(got.cells.size(), tokens.size());
+  int failures = 0;
+  for (std::size_t i = 0; i < tokens.size() && failures < 10; ++i) {
+    float exact = kNoDataMarker;
+    if (tokens[i] != no_data) {
+      ASSERT_EQ(ConvertGridFloat(tokens[i], exact, false), FloatStatus::kOk) << tokens[i];
+    }
+    if (std::bit_cast<std::uint32_t>(got.cells[i]) != std::bit_cast<std::uint32_t>(exact)) {
+      ++failures;
+      ADD_FAILURE() << "cell " << i << " '" << tokens[i] << "': read " << Hex(got.cells[i])
+                    << ", exact " << Hex(exact);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(NoDataTexts, ShortTokens,
+                         ::testing::Values("-9999", "0", "12345678", "-3.4028235e+38", "NA",
+                                           "-999999999999999"));
+
 // "1.000...0": the value 1 written with `length` characters.
 std::string LongOne(std::size_t length) {
   return "1." + std::string(length - 2, '0');
