@@ -4,8 +4,8 @@
 // Every writer of the tool (the conversion run, the window, each `kova`
 // subcommand) writes its output into a hidden temporary file created beside
 // the output and moves it into place with one rename once it is complete. An
-// existing output therefore keeps its old bytes until the new ones are all on
-// disk, a run that is killed or fails leaves no half-written file, and two
+// existing output therefore keeps its old bytes until the new ones are all
+// written, a run that is killed or fails leaves no half-written file, and two
 // runs writing the same name leave one complete file.
 #pragma once
 
