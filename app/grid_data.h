@@ -19,6 +19,10 @@ enum class GridCoordinates {
   kProjected,   // metres (or other units) of a map projection
 };
 
+// Memory a grid takes per cell: its 4-byte value and its no-data flag. The
+// image is coded from them in pieces of bounded size.
+inline constexpr std::size_t kBytesPerGridCell = sizeof(float) + sizeof(std::uint8_t);
+
 struct GridData {
   std::int32_t Cols = 0;
   std::int32_t Rows = 0;

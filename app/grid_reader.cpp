@@ -18,6 +18,7 @@
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"
+#include "app/platform/process.h"  // AvailableMemory
 
 namespace kova {
 
@@ -809,9 +810,15 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
     grid.NoData = {};
     throw ConversionError("Grid file " + in.path + " of " + std::to_string(header.GridCols) +
                           " columns and " + std::to_string(header.GridRows) + " rows needs " +
-                          std::to_string((capacity * 5 + (1 << 20) - 1) >> 20) +
+                          std::to_string((capacity * kBytesPerGridCell + (1 << 20) - 1) >> 20) +
                           " MB of memory, more than is available");
   };
+  // Beyond this the system is asked first how much memory is left: it hands
+  // out more than it has, and would kill the run once the values fill it.
+  constexpr std::size_t kAskAbove = std::size_t{64} << 20;
+  if (cells * kBytesPerGridCell > kAskAbove && cells * kBytesPerGridCell > AvailableMemory()) {
+    throw_out_of_memory();
+  }
   try {
     grid.Values.clear();
     grid.NoData.clear();

@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
 #include <vector>
 
 #include "app/platform/errors.h"
@@ -44,6 +48,66 @@ void SetCurrentDirectory(const std::string& directory) {
   std::string trimmed = directory;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   ThrowFileErrorFromErrno(error, trimmed);
+}
+
+namespace {
+
+// The value of a "Key: N kB" line of /proc/meminfo, in bytes.
+bool MemInfoBytes(const std::string& text, const std::string& key, std::uint64_t& bytes) {
+  const std::size_t at = text.find("\n" + key + ":");
+  if (at == std::string::npos) return false;
+  std::istringstream line(text.substr(at + key.size() + 2));
+  std::uint64_t kilobytes = 0;
+  if (!(line >> kilobytes)) return false;
+  bytes = kilobytes * 1024;
+  return true;
+}
+
+// A number read from a control-group file; false for "max" or no file.
+bool ControlGroupNumber(const std::string& path, std::uint64_t& value) {
+  std::ifstream in(path);
+  return static_cast<bool>(in >> value);
+}
+
+}  // namespace
+
+std::uint64_t AvailableMemory() {
+  std::uint64_t available = std::numeric_limits<std::uint64_t>::max();
+  std::ifstream meminfo("/proc/meminfo");
+  std::stringstream text;
+  text << "\n" << meminfo.rdbuf();
+  std::uint64_t memory = 0;
+  std::uint64_t swap = 0;
+  if (MemInfoBytes(text.str(), "MemAvailable", memory)) {
+    MemInfoBytes(text.str(), "SwapFree", swap);
+    available = memory + swap;
+  }
+  // The memory limit of the process's control group: cgroup v2 names it in a
+  // line "0::/PATH", the older hierarchy in a line "N:memory:/PATH".
+  std::ifstream groups("/proc/self/cgroup");
+  for (std::string line; std::getline(groups, line);) {
+    std::string folder;
+    std::string limit_file;
+    std::string usage_file;
+    if (line.rfind("0::", 0) == 0) {
+      folder = "/sys/fs/cgroup" + line.substr(3);
+      limit_file = "/memory.max";
+      usage_file = "/memory.current";
+    } else if (const std::size_t at = line.find(":memory:"); at != std::string::npos) {
+      folder = "/sys/fs/cgroup/memory" + line.substr(at + 8);
+      limit_file = "/memory.limit_in_bytes";
+      usage_file = "/memory.usage_in_bytes";
+    } else {
+      continue;
+    }
+    std::uint64_t limit = 0;
+    std::uint64_t used = 0;
+    if (ControlGroupNumber(folder + limit_file, limit) &&
+        ControlGroupNumber(folder + usage_file, used)) {
+      available = std::min(available, limit > used ? limit - used : 0);
+    }
+  }
+  return available;
 }
 
 }  // namespace kova

@@ -1,6 +1,8 @@
-// The running program's own location and the process's current directory.
+// The running program's own location, the process's current directory and
+// the memory it may still take.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace kova {
@@ -19,5 +21,14 @@ std::string CurrentDirectory();
 // only its last component is missing, 3 when a directory above it is missing
 // too (or a component is not a directory), 5 when access is denied.
 void SetCurrentDirectory(const std::string& directory);
+
+// Bytes of memory the process can still take: the smaller of the system's
+// available memory with free swap and the free room below the memory limit
+// of its control group. The
+// system overcommits memory, so that an allocation beyond this may succeed
+// and the process be killed later when it touches the pages; a large grid is
+// therefore measured against this first (a limit on the address space makes
+// the allocation itself fail instead). UINT64_MAX when nothing can be told.
+std::uint64_t AvailableMemory();
 
 }  // namespace kova
