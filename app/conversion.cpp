@@ -185,13 +185,13 @@ bool ValidValueRange(const GridData& grid, float& smallest, float& largest) {
 }
 
 void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid) {
-  // C.2: the grid's right and top edges.
+  // The grid's right and top edges.
   const float grid_right =
       RoundToFloat(static_cast<long double>(grid.Cols) * grid.CellWidth + grid.Left);
   const float grid_top =
       RoundToFloat(static_cast<long double>(grid.Rows) * grid.CellHeight + grid.Bottom);
 
-  // C.3: the template, attached afresh. Its header copy becomes the output's
+  // The template, attached afresh. Its header copy becomes the output's
   // header; the template file itself is never written.
   InPlace("template " + template_path, [&] { image.SetFileName(template_path); });
   if (image.Status() != 1) {
@@ -199,7 +199,7 @@ void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const
   }
   image.SuspendWriteThrough();
 
-  // C.4: size, centre and cell size.
+  // Size, centre and cell size.
   image.SetColumns(ToInt16(grid.Cols, "columns"));
   image.SetRows(ToInt16(grid.Rows, "rows"));
   if (KeepsProjectionOrigin(image.ProjectionType())) {
@@ -233,13 +233,13 @@ SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const st
     throw RangeError();
   }
 
-  // C.6: type and scaling, from the true extremes of the valid values.
+  // Type and scaling, from the true extremes of the valid values.
   const ValueScaling scaling = ChooseValueScaling(value_min, value_max);
   image.SetImageType(kOutputImageType);
   image.SetScaleFactor(scaling.ScaleFactor);
   image.SetScaleOffset(scaling.ScaleOffset);
 
-  // C.7 - C.12: the new image, created as the output's temporary file,
+  // The new image, created as the output's temporary file,
   // attached there, titled and its rows coded; it takes the output's name
   // only once it is complete. The component builds it in memory and writes
   // it whole (in 1 MB pieces beyond that size), instead of a pre-filled file
@@ -288,21 +288,21 @@ SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
   GridHeader& header = workspace.header;
   GridData& grid = workspace.grid;
 
-  // C.1: the grid header.
+  // The grid header.
   reader.ReadGridHeader(input, header);
   TakeGridHeader(header, input, grid);
 
-  // C.2 - C.4: the template and the output's header.
+  // The template and the output's header.
   PrepareImageHeader(image, template_path, grid);
 
-  // C.5: the values; the grid file is done with.
+  // The values; the grid file is done with.
   reader.ReadGridValues(header, grid, limits);
   reader.Close();
   float value_min = 0.0f;
   float value_max = 0.0f;
   reader.ValidValueRange(value_min, value_max);
 
-  // C.6 - C.12: the image.
+  // The image.
   return WriteGridImageInRange(image, grid, output, value_min, value_max);
 }
 
