@@ -247,8 +247,7 @@ inline std::uint32_t EightDigits(std::uint64_t chars) {
 }
 
 // The no-data text laid out for the comparison of 16 characters at once;
-// `length` is 16 or more when the text is too long for it, so that no short
-// token equals it.
+// `length` is 17 when the text is longer, so that no short token equals it.
 struct ShortNoData {
   __m128i chars;
   unsigned length;
@@ -258,7 +257,7 @@ inline ShortNoData MakeShortNoData(std::string_view text) {
   alignas(16) char chars[16] = {};
   std::memcpy(chars, text.data(), std::min<std::size_t>(text.size(), 16));
   return {_mm_load_si128(reinterpret_cast<const __m128i*>(chars)),
-          static_cast<unsigned>(std::min<std::size_t>(text.size(), 16))};
+          static_cast<unsigned>(std::min<std::size_t>(text.size(), 17))};
 }
 
 // The float of a short token whose product lies near a float midpoint, the
@@ -292,7 +291,9 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   auto mask_of = [](__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); };
   const auto size = static_cast<unsigned>(std::countr_zero(
       mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0x10000u));
-  if (size == 16 || limit - begin <= size) return ShortToken::kNone;
+  // A token of 16 characters or more has 16 in `size`; only a no-data text
+  // of exactly 16 characters can then match.
+  if (limit - begin <= size) return ShortToken::kNone;
   const char separator = begin[size];
   if (separator == ' ' || separator == '\n') {
     length = size + 1;
@@ -310,8 +311,10 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   const unsigned dot = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('.'))) & token;
   const unsigned minus = begin[0] == '-' ? 1u : 0u;
   const unsigned sign = minus | (begin[0] == '+' ? 1u : 0u);
+  // At most 8 characters (no bit of the token beyond the eighth), each a
+  // digit, the dot or the leading sign, with a digit and at most one dot.
   const bool is_number =
-      size <= 8 && (digit | dot | sign) == token && digit != 0 && (dot & (dot - 1)) == 0;
+      ((digit | dot | sign) & 0xFFu) == token && digit != 0 && (dot & (dot - 1)) == 0;
   if (is_no_data) return ShortToken::kNoData;
   if (!is_number) return ShortToken::kNone;
   // The digits without the dot, then without the sign, right-aligned among
@@ -369,7 +372,9 @@ struct ShortRun {
     low = std::min(low, number ? value : std::numeric_limits<float>::infinity());
     high = std::max(high, number ? value : -std::numeric_limits<float>::infinity());
     ++count;
-    while (pos < end && data[pos] == ' ') ++pos;  // columns aligned by spaces
+    if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
+      while (pos < end && data[pos] == ' ') ++pos;
+    }
   }
   return {pos, count, low, high};
 }
