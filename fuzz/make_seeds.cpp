@@ -18,6 +18,7 @@
 #include "image/kova_img.h"
 #include "image/real48.h"
 #include "image/template_image.h"
+#include "support/input_fixtures.h"
 
 namespace {
 
@@ -130,6 +131,136 @@ Bytes ConvertedImage(const fs::path& example, const fs::path& scratch) {
   return ReadFile(output);
 }
 
+// GeoTIFF and NetCDF seeds: the test fixtures' small field in several
+// layouts, each behind the harness's first byte (GeoTIFF: the band less 1;
+// NetCDF: 1 fixes the time at its first step). NetCDF-4 seeds go to
+// netcdf4/, the classic formats to netcdf/.
+void WriteInputSeeds(const fs::path& corpus, const fs::path& scratch) {
+  using kova::testing::NetCdfLayout;
+  using kova::testing::Sample;
+  using kova::testing::TiffLayout;
+  kova::testing::Field field = kova::testing::SmallField();
+  // Fewer rows keep the seeds small; tiles of 16 still leave partial ones.
+  field.rows = 17;
+  field.values.resize(static_cast<std::size_t>(field.rows * field.cols));
+  auto seed = [&](const fs::path& dir, const std::string& name, std::uint8_t first) {
+    Bytes bytes{first};
+    const Bytes file = ReadFile(scratch / name);
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    WriteSeed(dir, name, bytes);
+  };
+
+  const fs::path tiffs = corpus / "geotiff";
+  struct TiffSeed {
+    const char* name;
+    std::uint8_t first;
+    TiffLayout layout;
+  };
+  std::vector<TiffSeed> tiff_seeds(11);
+  tiff_seeds[0] = {"float_striped_nodata.tif", 0, {}};
+  tiff_seeds[0].layout.no_data = "-9999";
+  tiff_seeds[1] = {"int16_tiled_point.tif", 0, {}};
+  tiff_seeds[1].layout.sample = Sample::kInt16;
+  tiff_seeds[1].layout.tiled = true;
+  tiff_seeds[1].layout.pixel_is_point = true;
+  tiff_seeds[1].layout.no_data = "-9999";
+  tiff_seeds[2] = {"uint8_band2_separate.tif", 1, {}};
+  tiff_seeds[2].layout.sample = Sample::kUInt8;
+  tiff_seeds[2].layout.bands = 2;
+  tiff_seeds[2].layout.band = 2;
+  tiff_seeds[2].layout.planar_separate = true;
+  tiff_seeds[2].layout.no_data = "255";
+  tiff_seeds[2].layout.hole_value = 255;
+  tiff_seeds[3] = {"uint32_deflate_transformation.tif", 0, {}};
+  tiff_seeds[3].layout.sample = Sample::kUInt32;
+  tiff_seeds[3].layout.compression = COMPRESSION_ADOBE_DEFLATE;
+  tiff_seeds[3].layout.transformation = true;
+  tiff_seeds[3].layout.no_data = "4294967295";
+  tiff_seeds[3].layout.hole_value = 4294967295.0;
+  tiff_seeds[4] = {"double_bigtiff_south_up.tif", 0, {}};
+  tiff_seeds[4].layout.sample = Sample::kFloat64;
+  tiff_seeds[4].layout.bigtiff = true;
+  tiff_seeds[4].layout.south_up = true;
+  tiff_seeds[5] = {"float_lzw_tiled_3bands.tif", 2, {}};
+  tiff_seeds[5].layout.compression = COMPRESSION_LZW;
+  tiff_seeds[5].layout.tiled = true;
+  tiff_seeds[5].layout.bands = 3;
+  tiff_seeds[5].layout.band = 3;
+  tiff_seeds[6] = {"albers.tif", 0, {}};
+  tiff_seeds[6].layout.model = ModelTypeProjected;
+  tiff_seeds[6].layout.std_parallel1 = 29.5;
+  tiff_seeds[6].layout.std_parallel2 = 45.5;
+  tiff_seeds[6].layout.false_easting = 1000000;
+  tiff_seeds[7] = {"rotated.tif", 0, {}};
+  tiff_seeds[7].layout.transformation = true;
+  tiff_seeds[7].layout.rotation = 0.01;
+  tiff_seeds[8] = {"no_geokeys_packbits.tif", 0, {}};
+  tiff_seeds[8].layout.model = 0;
+  tiff_seeds[8].layout.sample = Sample::kInt16;
+  tiff_seeds[8].layout.compression = COMPRESSION_PACKBITS;
+  tiff_seeds[9] = {"uint64_largest_nodata.tif", 0, {}};
+  tiff_seeds[9].layout.sample = Sample::kUInt64;
+  tiff_seeds[9].layout.no_data = "18446744073709551615";
+  tiff_seeds[9].layout.hole_value = 0x1p64;
+  tiff_seeds[10] = {"int64_tiled_nodata.tif", 0, {}};
+  tiff_seeds[10].layout.sample = Sample::kInt64;
+  tiff_seeds[10].layout.tiled = true;
+  tiff_seeds[10].layout.no_data = "-9223372036854775808";
+  tiff_seeds[10].layout.hole_value = -0x1p63;
+  for (const TiffSeed& t : tiff_seeds) {
+    kova::testing::WriteGeoTiff((scratch / t.name).string(), field, t.layout);
+    seed(tiffs, t.name, t.first);
+  }
+
+  const fs::path netcdfs = corpus / "netcdf";
+  const fs::path netcdf4s = corpus / "netcdf4";
+  struct NetCdfSeed {
+    const char* name;
+    std::uint8_t first;
+    NetCdfLayout layout;
+  };
+  std::vector<NetCdfSeed> netcdf_seeds(8);
+  netcdf_seeds[0] = {"classic_fill.nc", 0, {}};
+  netcdf_seeds[0].layout.fill = -9999;
+  netcdf_seeds[1] = {"netcdf4_ascending_packed.nc", 0, {}};
+  netcdf_seeds[1].layout.netcdf4 = true;
+  netcdf_seeds[1].layout.lat_ascending = true;
+  netcdf_seeds[1].layout.var_type = NC_SHORT;
+  netcdf_seeds[1].layout.fill = -32767;
+  netcdf_seeds[1].layout.scale = 0.5;
+  netcdf_seeds[1].layout.offset = -10;
+  netcdf_seeds[2] = {"classic_days.nc", 0, {}};
+  netcdf_seeds[2].layout.times = {0, 1, 31};
+  netcdf_seeds[2].layout.missing_value = -1;
+  netcdf_seeds[3] = {"classic_hours_first_step.nc", 1, {}};
+  netcdf_seeds[3].layout.times = {0, 6, 12};
+  netcdf_seeds[3].layout.time_units = "hours since 1999-12-31 18:00:00";
+  netcdf_seeds[4] = {"netcdf4_level_steps.nc", 0, {}};
+  netcdf_seeds[4].layout.netcdf4 = true;
+  netcdf_seeds[4].layout.var_type = NC_DOUBLE;
+  netcdf_seeds[4].layout.times = {1, 2};
+  netcdf_seeds[4].layout.time_units = "1";
+  netcdf_seeds[4].layout.extra_dim = "level";
+  netcdf_seeds[4].layout.extra_length = 1;
+  netcdf_seeds[5] = {"classic_two_variables.nc", 0, {}};
+  netcdf_seeds[5].layout.second_variable = true;
+  netcdf_seeds[6] = {"cdf5_packed_ascending.nc", 0, {}};
+  netcdf_seeds[6].layout.cdf5 = true;
+  netcdf_seeds[6].layout.lat_ascending = true;
+  netcdf_seeds[6].layout.var_type = NC_SHORT;
+  netcdf_seeds[6].layout.fill = -32767;
+  netcdf_seeds[6].layout.scale = 0.25;
+  netcdf_seeds[6].layout.offset = 100;
+  netcdf_seeds[7] = {"netcdf4_days_fill.nc", 1, {}};
+  netcdf_seeds[7].layout.netcdf4 = true;
+  netcdf_seeds[7].layout.times = {0, 1};
+  netcdf_seeds[7].layout.fill = -9999;
+  for (const NetCdfSeed& n : netcdf_seeds) {
+    kova::testing::WriteNetCdf((scratch / n.name).string(), field, n.layout);
+    seed(n.layout.netcdf4 ? netcdf4s : netcdfs, n.name, n.first);
+  }
+}
+
 void WriteAllSeeds(const fs::path& corpus, const fs::path& example) {
   const fs::path scratch = fs::temp_directory_path() / "kova-fuzz-seeds";
   fs::remove_all(scratch);
@@ -210,6 +341,7 @@ void WriteAllSeeds(const fs::path& corpus, const fs::path& example) {
     }
     WriteSeed(rows, "rows" + std::to_string(seed), bytes);
   }
+  WriteInputSeeds(corpus, scratch);
   fs::remove_all(scratch);
 }
 

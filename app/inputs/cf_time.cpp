@@ -13,6 +13,12 @@
 namespace kova::inputs {
 namespace {
 
+// Years of a reference date, and minutes of a time step from it, beyond
+// which a date is not taken: far enough for any record of the past or a
+// model's future, near enough that no day number overflows.
+constexpr std::int64_t kMaxYear = 100'000'000;
+constexpr long double kMaxStepMinutes = 1e15L;  // about 1.9 billion years
+
 constexpr std::array<int, 12> kMonthDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -160,7 +166,8 @@ std::optional<CfTimeUnits> ParseCfTimeUnits(const std::string& units, const std:
   long double second = 0;
   if (!ReadNumber(text, at, year, true) || at >= text.size() || text[at++] != '-' ||
       !ReadNumber(text, at, month, false) || at >= text.size() || text[at++] != '-' ||
-      !ReadNumber(text, at, day, false) || month < 1 || month > 12 || day < 1 || day > 31) {
+      !ReadNumber(text, at, day, false) || month < 1 || month > 12 || day < 1 || day > 31 ||
+      year < -kMaxYear || year > kMaxYear) {
     RefuseUnits(units);
   }
   auto skip_spaces = [&] {
@@ -171,7 +178,7 @@ std::optional<CfTimeUnits> ParseCfTimeUnits(const std::string& units, const std:
   std::size_t mark = at;
   if (ReadNumber(text, at, hour, false) && at < text.size() && text[at] == ':') {
     ++at;
-    if (!ReadNumber(text, at, minute, false)) RefuseUnits(units);
+    if (!ReadNumber(text, at, minute, false) || hour > 24 || minute > 59) RefuseUnits(units);
     if (at < text.size() && text[at] == ':') {
       ++at;
       const std::size_t begin = at;
@@ -186,6 +193,7 @@ std::optional<CfTimeUnits> ParseCfTimeUnits(const std::string& units, const std:
           std::errc()) {
         RefuseUnits(units);
       }
+      if (parsed >= 61) RefuseUnits(units);  // 60: a leap second
       second = parsed;
     }
   } else {
@@ -210,6 +218,7 @@ std::optional<CfTimeUnits> ParseCfTimeUnits(const std::string& units, const std:
         ++at;
         if (!ReadNumber(text, at, zone_minutes, false)) RefuseUnits(units);
       }
+      if (zone_hours > 24 || zone_minutes > 59) RefuseUnits(units);
       zone_seconds = sign * (zone_hours * 3600 + zone_minutes * 60);
     }
     skip_spaces();
@@ -243,6 +252,12 @@ std::vector<std::string> CfTimeStamps(const std::vector<double>& values,
     if (!std::isfinite(value)) throw ConversionError("A time step is not a finite number");
     const long double minutes =
         std::nearbyint((value * units->SecondsPerUnit + units->ReferenceSecond) / 60);
+    if (!(std::fabs(minutes) <= kMaxStepMinutes)) {
+      char text[40];
+      std::snprintf(text, sizeof text, "%.9g", value);
+      throw ConversionError(std::string("The time step ") + text +
+                            " lies too far from the reference date to be named");
+    }
     const auto total = static_cast<std::int64_t>(minutes);
     const std::int64_t day = FloorDiv(total, 1440);
     const int minute = static_cast<int>(total - day * 1440);

@@ -156,7 +156,8 @@ constexpr KnownTransformation kKnownTransformations[] = {
 
 struct NoDataValue {
   bool present = false;
-  double value = 0.0;
+  double value = 0.0;       // for floating-point samples
+  long double exact = 0.0;  // for integer samples: holds every 64-bit integer
 };
 
 // The no-data value in the sample type T; false when no sample can equal it.
@@ -167,13 +168,15 @@ bool NoDataAs(const NoDataValue& no_data, T& out) {
     out = static_cast<T>(no_data.value);
     return !std::isnan(no_data.value) && (std::isfinite(out) || std::isinf(no_data.value));
   } else {
-    const double v = no_data.value;
-    if (!(v == std::floor(v)) || v < static_cast<double>(std::numeric_limits<T>::min()) ||
-        v > static_cast<double>(std::numeric_limits<T>::max())) {
+    // Compared in extended precision, which holds the bounds of every
+    // integer type exactly (a double rounds 2^64 - 1 up to 2^64).
+    const long double v = no_data.exact;
+    if (!(v == std::floor(v)) || v < static_cast<long double>(std::numeric_limits<T>::min()) ||
+        v > static_cast<long double>(std::numeric_limits<T>::max())) {
       return false;
     }
     out = static_cast<T>(v);
-    return static_cast<double>(out) == v;
+    return true;
   }
 }
 
@@ -244,7 +247,8 @@ NoDataValue ReadNoData(TIFF* tif, const std::string& path) {
   if (*begin == '+') ++begin;
   const char* end = trimmed.c_str() + trimmed.size();
   const auto [stop, status] = std::from_chars(begin, end, no_data.value);
-  if (status != std::errc() || stop != end) {
+  const auto [exact_stop, exact_status] = std::from_chars(begin, end, no_data.exact);
+  if (status != std::errc() || stop != end || exact_status != std::errc() || exact_stop != end) {
     Refuse("The GeoTIFF's no-data value '" + trimmed + "' is not a number", path);
   }
   no_data.present = true;
@@ -262,6 +266,9 @@ class GeoTiffSource final : public InputSource {
   std::string NameSuffix(std::size_t) const override { return {}; }
   GridData ReadGrid(std::size_t i) override;
   std::optional<InputProjection> Projection() const override { return projection_; }
+  std::optional<std::size_t> CellCount() const override {
+    return static_cast<std::size_t>(width_) * height_;
+  }
 
  private:
   [[noreturn]] void RefuseRead(const std::string& what) const {
@@ -419,10 +426,10 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
   grid.Cols = static_cast<std::int32_t>(width_);
   grid.Rows = static_cast<std::int32_t>(height_);
   grid.Coordinates = coordinates_;
-  grid.CellWidth = RoundToFloat(cell_width_, path_);
-  grid.CellHeight = RoundToFloat(cell_height_, path_);
-  grid.Left = RoundToFloat(left_, path_);
-  grid.Bottom = RoundToFloat(top_ - height_ * cell_height_, path_);
+  grid.CellWidth = RoundCellSize(cell_width_, "width", path_);
+  grid.CellHeight = RoundCellSize(cell_height_, "height", path_);
+  grid.Left = RoundEdge(left_, "left", path_);
+  grid.Bottom = RoundEdge(top_ - height_ * cell_height_, "bottom", path_);
   grid.SourceName = FileNameOf(path_);
   AllocateGrid(grid, grid.Cols, grid.Rows, path_);
 

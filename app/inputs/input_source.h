@@ -64,6 +64,9 @@ class InputSource {
   virtual GridData ReadGrid(std::size_t i) = 0;
   // The projection of an input with projected coordinates; none otherwise.
   virtual std::optional<InputProjection> Projection() const { return std::nullopt; }
+  // Cells of each grid, known once the file is open and before a grid is
+  // read; none for a Tarvo grid, whose header is read with its values.
+  virtual std::optional<std::size_t> CellCount() const { return std::nullopt; }
 };
 
 // Opens `path` as the kind its first bytes tell; a Tarvo grid is read by the

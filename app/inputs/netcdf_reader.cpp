@@ -162,6 +162,7 @@ class NetCdfSource final : public InputSource {
     return stamps_.empty() ? std::string() : "_" + stamps_[i];
   }
   GridData ReadGrid(std::size_t i) override;
+  std::optional<std::size_t> CellCount() const override { return lat_.Length * lon_.Length; }
 
  private:
   // How a grid is read: in chunks of ChunkOuter x ChunkInner (outer: the
@@ -453,13 +454,13 @@ GridData NetCdfSource::ReadGrid(std::size_t i) {
   grid.Coordinates = GridCoordinates::kGeographic;
   const long double cell_width = std::fabs(lon_.Step);
   const long double cell_height = std::fabs(lat_.Step);
-  grid.CellWidth = RoundToFloat(cell_width, path_);
-  grid.CellHeight = RoundToFloat(cell_height, path_);
+  grid.CellWidth = RoundCellSize(cell_width, "width", path_);
+  grid.CellHeight = RoundCellSize(cell_height, "height", path_);
   // Coordinates are cell centres; the edges lie half a cell out.
   const long double west = lon_.Step > 0 ? lon_.First : lon_.First + (lon_.Length - 1) * lon_.Step;
   const long double south = lat_.Step > 0 ? lat_.First : lat_.First + (lat_.Length - 1) * lat_.Step;
-  grid.Left = RoundToFloat(west - cell_width / 2, path_);
-  grid.Bottom = RoundToFloat(south - cell_height / 2, path_);
+  grid.Left = RoundEdge(west - cell_width / 2, "left", path_);
+  grid.Bottom = RoundEdge(south - cell_height / 2, "bottom", path_);
   grid.SourceName = FileNameOf(path_) + (stamps_.empty() ? "" : " " + stamps_[i]);
   AllocateGrid(grid, grid.Cols, grid.Rows, path_);
 

@@ -112,6 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
                                           l.bands = 3;
                                           l.band = 2;
                                         })},
+        // The largest 64-bit integers as no data: a double rounds them up,
+        // beyond the type.
+        TiffCase{"UInt64LargestAsNoData",
+                 Tiff(Sample::kUInt64, false, false, "18446744073709551615", 0x1p64)},
+        TiffCase{"Int64LargestAsNoData",
+                 Tiff(Sample::kInt64, true, false, "9223372036854775807", 0x1p63)},
         TiffCase{"Float64Band3SeparatePlanesBigTiff", With(Tiff(Sample::kFloat64, true, true, {}),
                                                            [](TiffLayout& l) {
                                                              l.bands = 3;
@@ -416,6 +422,33 @@ INSTANTIATE_TEST_SUITE_P(
                 TiffFile([](TiffLayout& l) { l.no_data = "none"; }),
                 {},
                 "The GeoTIFF's no-data value 'none' is not a number"},
+        Refusal{"CellTooSmallForAFloat",
+                [](const std::string& path) {
+                  Field field = kova::testing::SmallField();
+                  field.cell_width = 1e-50;
+                  kova::testing::WriteGeoTiff(path, field, {});
+                },
+                {},
+                "The cell width 1e-50 is too small: as a 4-byte float it is 0"},
+        Refusal{"FalseEastingNotANumber",
+                TiffFile([](TiffLayout& l) {
+                  l.model = ModelTypeProjected;
+                  l.std_parallel1 = 29.5;
+                  l.std_parallel2 = 45.5;
+                  l.false_easting_key = std::nan("");
+                }),
+                {},
+                "The grid's left edge is not a finite number"},
+        Refusal{"SingleLongitudeNotANumber",
+                [](const std::string& path) {
+                  Field field = kova::testing::SmallField();
+                  field.cols = 1;
+                  field.left = std::nan("");
+                  field.values.resize(static_cast<std::size_t>(field.rows));
+                  kova::testing::WriteNetCdf(path, field, {});
+                },
+                {},
+                "The grid's left edge is not a finite number"},
         Refusal{"IrregularLatitude",
                 NcFile([](NetCdfLayout& l) { l.lat_jitter = 0.05; }),
                 {},
@@ -457,6 +490,15 @@ INSTANTIATE_TEST_SUITE_P(
                 NcFile([](NetCdfLayout&) {}),
                 {1, "", {{"depth", 0}}},
                 "The variable 'rain' has no dimension 'depth' (--index)"},
+        Refusal{"CoordinateStepTooSmallForAFloat",
+                [](const std::string& path) {
+                  Field field = kova::testing::SmallField();
+                  field.left = field.bottom = 0;
+                  field.cell_width = field.cell_height = 1e-300;
+                  kova::testing::WriteNetCdf(path, field, {});
+                },
+                {},
+                "The cell width 1e-300 is too small: as a 4-byte float it is 0"},
         Refusal{"StepsOnTheSameMinute",
                 NcFile([](NetCdfLayout& l) {
                   l.times = {0, 10};
@@ -645,6 +687,13 @@ TEST(CfTime, RefusesWhatItCannotDate) {
        "The time units 'days since 2024-13-01' cannot be read as a date"},
       {"days since 2024-01-01 noon", "",
        "The time units 'days since 2024-01-01 noon' cannot be read as a date"},
+      // Fields that would overflow a day or second count.
+      {"days since 999999999999-01-01", "",
+       "The time units 'days since 999999999999-01-01' cannot be read as a date"},
+      {"hours since 2024-01-01 9999999999999:00", "",
+       "The time units 'hours since 2024-01-01 9999999999999:00' cannot be read as a date"},
+      {"hours since 2024-01-01 00:00 +9999999999999", "",
+       "The time units 'hours since 2024-01-01 00:00 +9999999999999' cannot be read as a date"},
   };
   for (const auto& c : kCases) {
     try {
@@ -654,6 +703,22 @@ TEST(CfTime, RefusesWhatItCannotDate) {
       EXPECT_EQ(error.Message(), c.message);
     }
   }
+}
+
+TEST(CfTime, RefusesStepsTooFarToName) {
+  const auto units = ParseCfTimeUnits("days since 2024-01-01", "");
+  for (double value : {1e300, -1.2029e54, 1e12}) {
+    try {
+      CfTimeStamps({0, value}, units);
+      ADD_FAILURE() << "no error for " << value;
+    } catch (const ConversionError& error) {
+      EXPECT_EQ(error.Message().rfind("The time step ", 0), 0u) << error.Message();
+      EXPECT_NE(error.Message().find(" lies too far from the reference date to be named"),
+                std::string::npos);
+    }
+  }
+  // A billion years still has a name.
+  EXPECT_EQ(CfTimeStamps({365.2425e9}, units), std::vector<std::string>{"10000020240101"});
 }
 
 TEST(CfTime, DayNumbersRoundTripInEveryCalendar) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -68,7 +69,7 @@ inline void WriteTarvoGrid(const std::string& path, const Field& field) {
 
 // --- GeoTIFF ------------------------------------------------------------------
 
-enum class Sample { kUInt8, kInt16, kUInt32, kFloat32, kFloat64 };
+enum class Sample { kUInt8, kInt16, kUInt32, kInt64, kUInt64, kFloat32, kFloat64 };
 
 struct TiffLayout {
   Sample sample = Sample::kFloat32;
@@ -88,6 +89,9 @@ struct TiffLayout {
   // A user-defined projection: Albers equal-area with these parallels.
   double std_parallel1 = 0, std_parallel2 = 0, false_easting = 0;
   int rows_per_strip = 3;  // of a striped file; 0: the whole image in one strip
+  // A damaged file: this false easting in the GeoKeys, not the one the
+  // tiepoint was placed by.
+  std::optional<double> false_easting_key;
 };
 
 inline std::size_t SampleBytes(Sample sample) {
@@ -99,6 +103,8 @@ inline std::size_t SampleBytes(Sample sample) {
     case Sample::kUInt32:
     case Sample::kFloat32:
       return 4;
+    case Sample::kInt64:
+    case Sample::kUInt64:
     case Sample::kFloat64:
       return 8;
   }
@@ -120,6 +126,20 @@ inline void PutSample(Sample sample, double value, unsigned char* at) {
     case Sample::kUInt32: {
       auto v = static_cast<std::uint32_t>(value);
       std::memcpy(at, &v, 4);
+      break;
+    }
+    // The type's largest value stands for itself (a common no-data value),
+    // although a double cannot hold it.
+    case Sample::kInt64: {
+      auto v = value >= 0x1p63 ? std::numeric_limits<std::int64_t>::max()
+                               : static_cast<std::int64_t>(value);
+      std::memcpy(at, &v, 8);
+      break;
+    }
+    case Sample::kUInt64: {
+      auto v = value >= 0x1p64 ? std::numeric_limits<std::uint64_t>::max()
+                               : static_cast<std::uint64_t>(value);
+      std::memcpy(at, &v, 8);
       break;
     }
     case Sample::kFloat32: {
@@ -152,7 +172,9 @@ inline void WriteGeoTiff(const std::string& path, const Field& field, const Tiff
   const std::uint16_t format =
       layout.sample == Sample::kFloat32 || layout.sample == Sample::kFloat64
           ? SAMPLEFORMAT_IEEEFP
-          : (layout.sample == Sample::kInt16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
+          : (layout.sample == Sample::kInt16 || layout.sample == Sample::kInt64
+                 ? SAMPLEFORMAT_INT
+                 : SAMPLEFORMAT_UINT);
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(field.cols));
   TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(field.rows));
   TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(bytes * 8));
@@ -200,7 +222,8 @@ inline void WriteGeoTiff(const std::string& path, const Field& field, const Tiff
       GTIFKeySet(gtif, ProjStdParallel2GeoKey, TYPE_DOUBLE, 1, layout.std_parallel2);
       GTIFKeySet(gtif, ProjNatOriginLatGeoKey, TYPE_DOUBLE, 1, 0.0);
       GTIFKeySet(gtif, ProjNatOriginLongGeoKey, TYPE_DOUBLE, 1, 0.0);
-      GTIFKeySet(gtif, ProjFalseEastingGeoKey, TYPE_DOUBLE, 1, layout.false_easting);
+      GTIFKeySet(gtif, ProjFalseEastingGeoKey, TYPE_DOUBLE, 1,
+                 layout.false_easting_key.value_or(layout.false_easting));
       GTIFKeySet(gtif, ProjFalseNorthingGeoKey, TYPE_DOUBLE, 1, 0.0);
     }
     GTIFWriteKeys(gtif);
@@ -261,6 +284,7 @@ inline void WriteGeoTiff(const std::string& path, const Field& field, const Tiff
 
 struct NetCdfLayout {
   bool netcdf4 = false;
+  bool cdf5 = false;  // the classic format with 64-bit sizes
   bool lat_ascending = false;
   int var_type = NC_FLOAT;              // NC_FLOAT, NC_DOUBLE or NC_SHORT (packed)
   std::optional<double> fill;           // _FillValue, written into holes
@@ -287,7 +311,9 @@ inline void NcCheck(int status) {
 // holds the field plus 1000 x its index, so each step can be told apart.
 inline void WriteNetCdf(const std::string& path, const Field& field, const NetCdfLayout& layout) {
   int ncid = 0;
-  NcCheck(nc_create(path.c_str(), layout.netcdf4 ? NC_NETCDF4 : NC_CLOBBER, &ncid));
+  NcCheck(nc_create(path.c_str(),
+                    layout.netcdf4 ? NC_NETCDF4 : (layout.cdf5 ? NC_64BIT_DATA : NC_CLOBBER),
+                    &ncid));
   std::vector<int> dims;
   int time_dim = -1, extra_dim = -1, lat_dim = 0, lon_dim = 0;
   if (!layout.times.empty()) {
