@@ -5,14 +5,16 @@
 // as cells, finite edges and cell sizes above zero, and no value that is not
 // finite. Its cells are then checked against the band read a second time
 // through libtiff, strip by strip or tile by tile, each sample placed and
-// decoded by the harness itself: a cell flagged as no data holds NaN or the no-data
-// tag's value in the file, every other cell the file's sample as a 4-byte
-// float, and a sample equal to an integer no-data value is flagged. Rows may
-// come in file order or turned (a grid stored south to north).
+// decoded by the harness itself: a cell flagged as no data holds NaN or the
+// no-data tag's value in the file, every other cell the file's sample as a
+// 4-byte float, and a sample equal to an integer no-data value is flagged.
+// Rows may come in file order or turned (a grid stored south to north).
 #include <tiffio.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdarg>  // va_list of libtiff's message handlers
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>  // std::strtod, std::strtold of the no-data tag
