@@ -13,6 +13,7 @@
 #include <cstring>  // std::memcpy of unaligned samples
 #include <limits>
 #include <mutex>  // std::call_once of the tag registration
+#include <new>    // std::bad_alloc of a tile buffer
 #include <type_traits>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "app/inputs/input_common.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
+#include "app/platform/process.h"  // AvailableMemory
 
 namespace kova::inputs {
 namespace {
@@ -447,7 +449,24 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
             static_cast<std::size_t>(tile_width) * tile_height * pixel_bytes) {
       RefuseRead("tile layout");
     }
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(tile_size));
+    // libtiff decodes whole tiles, and a tile may be far larger than the
+    // image (a 1 KB file can declare tiles of 35 TB): a large one is
+    // measured against the memory left, as the grid is.
+    const auto tile_bytes = static_cast<std::uint64_t>(tile_size);
+    auto refuse_tile = [&] {
+      Refuse("The GeoTIFF's tiles (" + std::to_string(tile_width) + " x " +
+                 std::to_string(tile_height) + " cells, " + std::to_string(tile_bytes >> 20) +
+                 " MB each) do not fit in memory",
+             path_);
+    };
+    constexpr std::uint64_t kAskAbove = std::uint64_t{64} << 20;
+    if (tile_bytes > kAskAbove && tile_bytes > AvailableMemory()) refuse_tile();
+    std::vector<unsigned char> buffer;
+    try {
+      buffer.resize(static_cast<std::size_t>(tile_size));
+    } catch (const std::bad_alloc&) {
+      refuse_tile();
+    }
     for (std::uint32_t y = 0; y < height_; y += tile_height) {
       for (std::uint32_t x = 0; x < width_; x += tile_width) {
         const ttile_t tile = TIFFComputeTile(tif, x, y, 0, plane);

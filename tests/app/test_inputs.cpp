@@ -449,6 +449,32 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {},
                 "The grid's left edge is not a finite number"},
+        Refusal{"TilesBeyondMemory",
+                [](const std::string& path) {
+                  // Tiles of 2^20 x 2^20 cells of four 8-byte samples: 35 TB
+                  // each, declared in a file of a few hundred bytes.
+                  RegisterTiffTags();
+                  TIFF* tif = TIFFOpen(path.c_str(), "w");
+                  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 20u);
+                  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 18u);
+                  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 64);
+                  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
+                  TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+                  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+                  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+                  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+                  TIFFSetField(tif, TIFFTAG_TILEWIDTH, 1u << 20);
+                  TIFFSetField(tif, TIFFTAG_TILELENGTH, 1u << 20);
+                  double scale[3] = {0.25, 0.25, 0}, tiepoint[6] = {0, 0, 0, 10, 50, 0};
+                  TIFFSetField(tif, TIFFTAG_GEOPIXELSCALE, 3, scale);
+                  TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, tiepoint);
+                  char raw[16] = {};
+                  TIFFWriteRawTile(tif, 0, raw, sizeof raw);
+                  TIFFClose(tif);
+                },
+                {},
+                "The GeoTIFF's tiles (1048576 x 1048576 cells, 33554432 MB each) do not fit in "
+                "memory"},
         Refusal{"IrregularLatitude",
                 NcFile([](NetCdfLayout& l) { l.lat_jitter = 0.05; }),
                 {},
