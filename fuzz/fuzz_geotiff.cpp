@@ -187,21 +187,7 @@ bool RowMatches(const kova::GridData& grid, const Band& band, std::int32_t row,
 }
 
 void CheckGrid(const kova::GridData& grid, std::size_t cells, const std::string& path, int band) {
-  Check(grid.Cols >= 1 && grid.Rows >= 1 && grid.Cols <= 32767 && grid.Rows <= 32767,
-        "grid size outside 1 to 32767");
-  const std::size_t n = static_cast<std::size_t>(grid.Cols) * static_cast<std::size_t>(grid.Rows);
-  Check(n == cells, "grid size differs from the cell count given before reading");
-  Check(grid.Values.size() == n && grid.NoData.size() == n,
-        "values or no-data flags other than one per cell");
-  Check(std::isfinite(grid.CellWidth) && grid.CellWidth > 0 && std::isfinite(grid.CellHeight) &&
-            grid.CellHeight > 0,
-        "cell size not finite or not above zero");
-  Check(std::isfinite(grid.Left) && std::isfinite(grid.Bottom), "grid edge not finite");
-  for (std::size_t k = 0; k < n; ++k) {
-    Check(grid.NoData[k] <= 1, "no-data flag other than 0 or 1");
-    if (grid.NoData[k] == 0) Check(std::isfinite(grid.Values[k]), "a value that is not finite");
-  }
-
+  kova::fuzz::CheckGridShape(grid, cells);
   const std::optional<Band> again = ReadBandAgain(path, band);
   if (!again) return;
   Check(again->width == static_cast<std::uint32_t>(grid.Cols) &&

@@ -49,21 +49,8 @@ constexpr std::size_t kMaxCellsRead = std::size_t{1} << 20;
 constexpr std::size_t kMaxGridsRead = 4;
 
 void CheckGrid(const kova::GridData& grid, std::size_t cells) {
-  Check(grid.Cols >= 1 && grid.Rows >= 1 && grid.Cols <= 32767 && grid.Rows <= 32767,
-        "grid size outside 1 to 32767");
-  const std::size_t n = static_cast<std::size_t>(grid.Cols) * static_cast<std::size_t>(grid.Rows);
-  Check(n == cells, "grid size differs from the cell count given before reading");
-  Check(grid.Values.size() == n && grid.NoData.size() == n,
-        "values or no-data flags other than one per cell");
-  Check(std::isfinite(grid.CellWidth) && grid.CellWidth > 0 && std::isfinite(grid.CellHeight) &&
-            grid.CellHeight > 0,
-        "cell size not finite or not above zero");
-  Check(std::isfinite(grid.Left) && std::isfinite(grid.Bottom), "grid edge not finite");
+  kova::fuzz::CheckGridShape(grid, cells);
   Check(grid.SourceName.rfind("input.nc", 0) == 0, "the title's name is not the file's");
-  for (std::size_t k = 0; k < n; ++k) {
-    Check(grid.NoData[k] <= 1, "no-data flag other than 0 or 1");
-    if (grid.NoData[k] == 0) Check(std::isfinite(grid.Values[k]), "a value that is not finite");
-  }
 }
 
 bool SameGrid(const kova::GridData& a, const kova::GridData& b) {

@@ -7,6 +7,7 @@
 #include <stdlib.h>  // mkdtemp
 #include <unistd.h>  // write, close, dup2
 
+#include <cmath>  // isfinite
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/grid_data.h"
 #include "app/platform/ui.h"
 
 namespace kova::fuzz {
@@ -28,6 +30,27 @@ namespace kova::fuzz {
 
 inline void Check(bool holds, const char* what) {
   if (!holds) Fail(what);
+}
+
+// What every grid an input reader yields must be: 1 to 32767 columns and
+// rows, `cells` of them as the reader said before reading, one value and one
+// no-data flag (0 or 1) per cell, finite cell sizes above 0, finite edges,
+// and a finite value in every valid cell.
+inline void CheckGridShape(const kova::GridData& grid, std::size_t cells) {
+  Check(grid.Cols >= 1 && grid.Rows >= 1 && grid.Cols <= 32767 && grid.Rows <= 32767,
+        "grid size outside 1 to 32767");
+  const std::size_t n = static_cast<std::size_t>(grid.Cols) * static_cast<std::size_t>(grid.Rows);
+  Check(n == cells, "grid size differs from the cell count given before reading");
+  Check(grid.Values.size() == n && grid.NoData.size() == n,
+        "values or no-data flags other than one per cell");
+  Check(std::isfinite(grid.CellWidth) && grid.CellWidth > 0 && std::isfinite(grid.CellHeight) &&
+            grid.CellHeight > 0,
+        "cell size not finite or not above zero");
+  Check(std::isfinite(grid.Left) && std::isfinite(grid.Bottom), "grid edge not finite");
+  for (std::size_t k = 0; k < n; ++k) {
+    Check(grid.NoData[k] <= 1, "no-data flag other than 0 or 1");
+    if (grid.NoData[k] == 0) Check(std::isfinite(grid.Values[k]), "a value that is not finite");
+  }
 }
 
 // A folder of its own under $TMPDIR (or /dev/shm, or /tmp), removed when the

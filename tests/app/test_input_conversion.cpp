@@ -194,13 +194,7 @@ TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
   TempDir dir;
   kova::testing::RecordingUi ui;
   TKovaImg image;
-  KovaHeader albers = TemplateHeader();
-  albers.ProjectionType = 8;
-  albers.OriginLatitude = EncodeReal48(0.0L);
-  albers.OriginLongitude = EncodeReal48(0.0L);
-  albers.StdParallel1 = EncodeReal48(29.5L);
-  albers.StdParallel2 = EncodeReal48(45.5L);
-  WriteTemplateImage(dir.file("albers_template.img"), albers);
+  kova::testing::WriteAlbersTemplate(dir.file("albers_template.img"));
   WriteTemplateImage(dir.file("latlon.img"));
   Field field = kova::testing::SmallField();
   field.left = -200000;

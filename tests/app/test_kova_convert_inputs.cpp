@@ -34,17 +34,6 @@ std::vector<std::uint8_t> Untitled(std::vector<std::uint8_t> bytes) {
   return bytes;
 }
 
-// An Albers equal-area template with standard parallels 29.5 and 45.5.
-void WriteAlbersTemplate(const std::string& path) {
-  KovaHeader albers = TemplateHeader();
-  albers.ProjectionType = 8;
-  albers.OriginLatitude = EncodeReal48(0.0L);
-  albers.OriginLongitude = EncodeReal48(0.0L);
-  albers.StdParallel1 = EncodeReal48(29.5L);
-  albers.StdParallel2 = EncodeReal48(45.5L);
-  WriteTemplateImage(path, albers);
-}
-
 // SmallField in metres of an Albers map.
 Field AlbersField() {
   Field field = SmallField();

@@ -21,6 +21,9 @@
 #include <vector>
 
 #include "app/inputs/geotiff_reader.h"
+#include "image/format.h"
+#include "image/real48.h"
+#include "image/template_image.h"
 
 namespace kova::testing {
 
@@ -65,6 +68,18 @@ inline void WriteTarvoGrid(const std::string& path, const Field& field) {
     std::fprintf(file, "\n");
   }
   std::fclose(file);
+}
+
+// An Albers equal-area template with origin 0, 0 and standard parallels 29.5
+// and 45.5, for the inputs in Albers metres.
+inline void WriteAlbersTemplate(const std::string& path) {
+  KovaHeader albers = TemplateHeader();
+  albers.ProjectionType = 8;
+  albers.OriginLatitude = EncodeReal48(0.0L);
+  albers.OriginLongitude = EncodeReal48(0.0L);
+  albers.StdParallel1 = EncodeReal48(29.5L);
+  albers.StdParallel2 = EncodeReal48(45.5L);
+  WriteTemplateImage(path, albers);
 }
 
 // --- GeoTIFF ------------------------------------------------------------------
