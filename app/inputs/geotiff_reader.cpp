@@ -460,6 +460,14 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
              path_);
     };
     constexpr std::uint64_t kAskAbove = std::uint64_t{64} << 20;
+    // Tiles many times larger than the whole image can only come from a
+    // damaged file; they are refused before any memory is taken for them.
+    const std::uint64_t image_bytes = std::uint64_t{width_} * height_ * pixel_bytes;
+    if (tile_bytes > kAskAbove && tile_bytes / 16 > image_bytes) {
+      RefuseRead("tiles of " + std::to_string(tile_width) + " x " + std::to_string(tile_height) +
+                 " cells for an image of " + std::to_string(width_) + " x " +
+                 std::to_string(height_));
+    }
     if (tile_bytes > kAskAbove && tile_bytes > AvailableMemory()) refuse_tile();
     std::vector<unsigned char> buffer;
     try {

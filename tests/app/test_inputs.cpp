@@ -449,7 +449,7 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {},
                 "The grid's left edge is not a finite number"},
-        Refusal{"TilesBeyondMemory",
+        Refusal{"TilesFarLargerThanTheImage",
                 [](const std::string& path) {
                   // Tiles of 2^20 x 2^20 cells of four 8-byte samples: 35 TB
                   // each, declared in a file of a few hundred bytes.
@@ -473,8 +473,8 @@ INSTANTIATE_TEST_SUITE_P(
                   TIFFClose(tif);
                 },
                 {},
-                "The GeoTIFF's tiles (1048576 x 1048576 cells, 33554432 MB each) do not fit in "
-                "memory"},
+                "The GeoTIFF cannot be read (tiles of 1048576 x 1048576 cells for an image of "
+                "20 x 18)"},
         Refusal{"IrregularLatitude",
                 NcFile([](NetCdfLayout& l) { l.lat_jitter = 0.05; }),
                 {},
