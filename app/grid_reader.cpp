@@ -262,7 +262,7 @@ inline ShortNoData MakeShortNoData(std::string_view text) {
 
 // The float of a short token whose product lies near a float midpoint, the
 // slow way of DecimalToFloat.
-[[gnu::noinline]] float ShortValueNearMidpoint(std::uint32_t significand, unsigned decimals,
+[[gnu::noinline]] float ShortValueNearMidpoint(std::uint64_t significand, unsigned decimals,
                                                unsigned digits, bool negative) {
   Decimal d;
   d.significand = significand;
@@ -271,15 +271,49 @@ inline ShortNoData MakeShortNoData(std::string_view text) {
   d.negative = negative;
   d.valid = true;
   float value = 0.0f;
-  // At most 8 digits and 7 decimals: always within the float range. The
+  // At most 15 digits and 14 decimals: always within the float range. The
   // text is only needed beyond 19 digits.
   DecimalToFloat(d, nullptr, nullptr, value, true, nullptr);
   return value;
 }
 
-// The common token of a grid, read with few branches: at most 8 characters
-// of [sign] digits [. digits] with at least one digit, or the no-data text
-// (at most 15 characters), ended by a space, a line feed or a carriage
+// The number of 9 to 15 characters at `begin` (digits, at most one dot, a
+// leading sign; `dot` and `sign` say where) read as ReadShortToken reads the
+// shorter ones, with its 16 characters as one 128-bit integer. More than 15
+// digits are left to the general way.
+[[gnu::noinline]] ShortToken ReadLongerNumber(const char* begin, unsigned size, unsigned dot,
+                                              unsigned sign, unsigned minus, float& value) {
+  __extension__ using Chars = unsigned __int128;
+  const unsigned has_dot = dot != 0 ? 1u : 0u;
+  const unsigned digits = size - sign - has_dot;
+  if (digits > 15) return ShortToken::kNone;
+  Chars text;
+  std::memcpy(&text, begin, 16);
+  const auto dot_at = static_cast<unsigned>(std::countr_zero(dot | (1u << size)));
+  const Chars after_dot = (~Chars{0} << (4 * dot_at)) << (4 * dot_at);
+  text = ((text & ~after_dot) | ((text >> 8) & after_dot)) >> (8 * sign);
+  const Chars zeros = (Chars{0x3030303030303030} << 64) | Chars{0x3030303030303030};
+  text = (text << (8 * (16 - digits))) | (zeros >> (8 * digits));
+  const std::uint64_t significand =
+      std::uint64_t{EightDigits(static_cast<std::uint64_t>(text))} * 100000000u +
+      EightDigits(static_cast<std::uint64_t>(text >> 64));
+  const unsigned decimals = size - dot_at - has_dot;
+  // At most 15 digits: exact in a double, whose product with a rounded
+  // tenth is used as in DecimalToFloat.
+  const double product = static_cast<double>(significand) * kDoubleTenths[decimals];
+  if (NearFloatMidpoint(product)) {
+    value = ShortValueNearMidpoint(significand, decimals, digits, minus != 0);
+  } else {
+    value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(static_cast<float>(product)) |
+                                 (minus << 31));
+  }
+  return ShortToken::kNumber;
+}
+
+// The common token of a grid, read with few branches: at most 15 characters
+// of [sign] digits [. digits] with 1 to 15 digits (those of more than 8
+// characters by ReadLongerNumber), or the no-data text (at most 16
+// characters), ended by a space, a line feed or a carriage
 // return and line feed within [begin, limit). Sets `length` to the
 // characters taken, separator included; a no-data token leaves `value` as it
 // is. The 16 characters from `begin` must be readable. Anything else gives
@@ -311,12 +345,12 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   const unsigned dot = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('.'))) & token;
   const unsigned minus = begin[0] == '-' ? 1u : 0u;
   const unsigned sign = minus | (begin[0] == '+' ? 1u : 0u);
-  // At most 8 characters (no bit of the token beyond the eighth), each a
-  // digit, the dot or the leading sign, with a digit and at most one dot.
-  const bool is_number =
-      ((digit | dot | sign) & 0xFFu) == token && digit != 0 && (dot & (dot - 1)) == 0;
+  // Each character a digit, the dot or the leading sign, with a digit and at
+  // most one dot.
+  const bool is_number = (digit | dot | sign) == token && digit != 0 && (dot & (dot - 1)) == 0;
   if (is_no_data) return ShortToken::kNoData;
   if (!is_number) return ShortToken::kNone;
+  if (size > 8) return ReadLongerNumber(begin, size, dot, sign, minus, value);
   // The digits without the dot, then without the sign, right-aligned among
   // leading '0' characters; shifts by 64 are split in two halves.
   std::uint64_t text;

@@ -824,8 +824,20 @@ TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
   const std::array<const char*, 6> separators = {" ", "   ", "\n", "\r\n", " \t", "\t "};
   // Numbers one character off the no-data text, and shapes at the edges of
   // the short way.
-  std::vector<std::string> fixed = {"-0",       "-0.000", "+.5",   "5.",       "00000001",
-                                    "16777217", "0.1",    "-9999", "99999999", "-.0000001"};
+  std::vector<std::string> fixed = {"-0",
+                                    "-0.000",
+                                    "+.5",
+                                    "5.",
+                                    "00000001",
+                                    "16777217",
+                                    "0.1",
+                                    "-9999",
+                                    "99999999",
+                                    "-.0000001",
+                                    "999999999999999",
+                                    "-.00000000000001",
+                                    "9007199254740993",
+                                    "1234567.89012345"};
   for (const std::string& near : {no_data + "0", no_data.substr(1), no_data.substr(0, 1)}) {
     float value = 0.0f;
     if (!near.empty() && near.size() <= 20 && ConvertGridFloat(near, value) == FloatStatus::kOk) {
@@ -847,11 +859,14 @@ TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
     } else {
       const auto sign = rng() % 6;
       token = sign == 0 ? "-" : sign == 1 ? "+" : "";
-      const int digits = 1 + static_cast<int>(rng() % (8 - token.size()));
+      // Mostly up to 8 characters, else up to 17 (16 digits and more take
+      // the general way).
+      const std::size_t longest = rng() % 4 == 0 ? 17 : 8;
+      const int digits = 1 + static_cast<int>(rng() % (longest - token.size()));
       std::string number;
       for (int d = 0; d < digits; ++d) number += static_cast<char>('0' + rng() % 10);
       const auto dot = rng() % (digits + 2);
-      if (dot <= static_cast<unsigned>(digits) && token.size() + digits < 8) {
+      if (dot <= static_cast<unsigned>(digits) && token.size() + digits < longest) {
         number.insert(dot, ".");
       }
       token += number;
