@@ -18,7 +18,7 @@
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"
-#include "app/platform/process.h"  // AvailableMemory
+#include "app/platform/process.h"  // ExceedsMemoryLeft
 
 namespace kova {
 
@@ -852,12 +852,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
                           std::to_string((capacity * kBytesPerGridCell + (1 << 20) - 1) >> 20) +
                           " MB of memory, more than is available");
   };
-  // Beyond this the system is asked first how much memory is left: it hands
-  // out more than it has, and would kill the run once the values fill it.
-  constexpr std::size_t kAskAbove = std::size_t{64} << 20;
-  if (cells * kBytesPerGridCell > kAskAbove && cells * kBytesPerGridCell > AvailableMemory()) {
-    throw_out_of_memory();
-  }
+  if (ExceedsMemoryLeft(cells * kBytesPerGridCell)) throw_out_of_memory();
   try {
     grid.Values.clear();
     grid.NoData.clear();

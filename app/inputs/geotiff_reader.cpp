@@ -21,7 +21,7 @@
 #include "app/inputs/input_common.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
-#include "app/platform/process.h"  // AvailableMemory
+#include "app/platform/process.h"  // ExceedsMemoryLeft
 
 namespace kova::inputs {
 namespace {
@@ -459,16 +459,17 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
                  " MB each) do not fit in memory",
              path_);
     };
-    constexpr std::uint64_t kAskAbove = std::uint64_t{64} << 20;
-    // Tiles many times larger than the whole image can only come from a
-    // damaged file; they are refused before any memory is taken for them.
+    // Tiles of over 64 MB, many times larger than the whole image, can only
+    // come from a damaged file; they are refused before any memory is taken
+    // for them.
+    constexpr std::uint64_t kLargeTile = std::uint64_t{64} << 20;
     const std::uint64_t image_bytes = std::uint64_t{width_} * height_ * pixel_bytes;
-    if (tile_bytes > kAskAbove && tile_bytes / 16 > image_bytes) {
+    if (tile_bytes > kLargeTile && tile_bytes / 16 > image_bytes) {
       RefuseRead("tiles of " + std::to_string(tile_width) + " x " + std::to_string(tile_height) +
                  " cells for an image of " + std::to_string(width_) + " x " +
                  std::to_string(height_));
     }
-    if (tile_bytes > kAskAbove && tile_bytes > AvailableMemory()) refuse_tile();
+    if (ExceedsMemoryLeft(tile_bytes)) refuse_tile();
     std::vector<unsigned char> buffer;
     try {
       buffer.resize(static_cast<std::size_t>(tile_size));

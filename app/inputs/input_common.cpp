@@ -7,7 +7,7 @@
 #include "app/conversion.h"  // RoundToFloat
 #include "app/inputs/input_source.h"
 #include "app/platform/errors.h"
-#include "app/platform/process.h"  // AvailableMemory
+#include "app/platform/process.h"  // ExceedsMemoryLeft
 
 namespace kova::inputs {
 
@@ -47,13 +47,7 @@ void AllocateGrid(GridData& grid, std::int32_t cols, std::int32_t rows, const st
     error.AddContext(path);
     throw error;
   };
-  // A large grid is measured against what the system can still give: it
-  // hands out more than it has, and would kill the run once the values fill
-  // it.
-  constexpr std::size_t kAskAbove = std::size_t{64} << 20;
-  if (cells * kBytesPerGridCell > kAskAbove && cells * kBytesPerGridCell > AvailableMemory()) {
-    throw_out_of_memory();
-  }
+  if (ExceedsMemoryLeft(cells * kBytesPerGridCell)) throw_out_of_memory();
   try {
     grid.Values.assign(cells, 0.0f);
     grid.NoData.assign(cells, 0);

@@ -69,8 +69,8 @@ bool ControlGroupNumber(const std::string& path, std::uint64_t& value) {
   return static_cast<bool>(in >> value);
 }
 
-}  // namespace
-
+// Bytes of memory the process can still take; UINT64_MAX when nothing can
+// be told.
 std::uint64_t AvailableMemory() {
   std::uint64_t available = std::numeric_limits<std::uint64_t>::max();
   std::ifstream meminfo("/proc/meminfo");
@@ -108,6 +108,13 @@ std::uint64_t AvailableMemory() {
     }
   }
   return available;
+}
+
+}  // namespace
+
+bool ExceedsMemoryLeft(std::uint64_t bytes) {
+  constexpr std::uint64_t kMeasuredAbove = std::uint64_t{64} << 20;
+  return bytes > kMeasuredAbove && bytes > AvailableMemory();
 }
 
 }  // namespace kova

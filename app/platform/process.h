@@ -22,13 +22,14 @@ std::string CurrentDirectory();
 // too (or a component is not a directory), 5 when access is denied.
 void SetCurrentDirectory(const std::string& directory);
 
-// Bytes of memory the process can still take: the smaller of the system's
-// available memory with free swap and the free room below the memory limit
-// of its control group. The
-// system overcommits memory, so that an allocation beyond this may succeed
-// and the process be killed later when it touches the pages; a large grid is
-// therefore measured against this first (a limit on the address space makes
-// the allocation itself fail instead). UINT64_MAX when nothing can be told.
-std::uint64_t AvailableMemory();
+// True when `bytes` more memory than the process can still take would be
+// needed: more than the smaller of the system's available memory with free
+// swap and the free room below the memory limit of its control group. The
+// system overcommits memory, so that such an allocation may succeed and the
+// process be killed later when it touches the pages; a large grid or buffer
+// is therefore measured against this first (a limit on the address space
+// makes the allocation itself fail instead). Requests of 64 MB or less are
+// not measured, nor any when the figures cannot be read.
+bool ExceedsMemoryLeft(std::uint64_t bytes);
 
 }  // namespace kova
