@@ -232,6 +232,14 @@ inline float ConvertFloatOrThrow(std::string_view token) {
 // What the short-token way found at a token's start.
 enum class ShortToken { kNone, kNoData, kNumber };
 
+// Where a run of short tokens stopped.
+struct ShortRun {
+  std::size_t pos;
+  std::int64_t count;
+  float low;
+  float high;
+};
+
 #if defined(__SSE2__)
 
 // The value of eight decimal digits, the first in the lowest byte of
@@ -277,44 +285,60 @@ inline ShortNoData MakeShortNoData(std::string_view text) {
   return value;
 }
 
-// The number of 9 to 15 characters at `begin` (digits, at most one dot, a
-// leading sign; `dot` and `sign` say where) read as ReadShortToken reads the
-// shorter ones, with its 16 characters as one 128-bit integer. More than 15
-// digits are left to the general way.
-[[gnu::noinline]] ShortToken ReadLongerNumber(const char* begin, unsigned size, unsigned dot,
-                                              unsigned sign, unsigned minus, float& value) {
-  __extension__ using Chars = unsigned __int128;
+// The value of the number of `size` characters at `begin`: digits, at most
+// one dot and a leading sign, where the masks `dot` and `sign` say. Its
+// characters are handled as one integer of type Chars: std::uint64_t for up
+// to 8 characters, unsigned __int128 for up to 16. The digits without the
+// dot, then without the sign, are right-aligned among leading '0'
+// characters and summed 8 at once; shifts by the whole width are split in
+// two halves. An integer of at most 15 digits is exact in a double, and its
+// product with a rounded tenth, away from a float midpoint, rounds to the
+// float of the decimal as in DecimalToFloat; near one the exact way is taken.
+template <typename Chars>
+inline float NumberValue(const char* begin, unsigned size, unsigned dot, unsigned sign,
+                         unsigned minus) {
+  constexpr unsigned kWidth = sizeof(Chars);
+  constexpr std::uint64_t kZeros8 = 0x3030303030303030u;
+  Chars text;
+  std::memcpy(&text, begin, kWidth);
   const unsigned has_dot = dot != 0 ? 1u : 0u;
   const unsigned digits = size - sign - has_dot;
-  if (digits > 15) return ShortToken::kNone;
-  Chars text;
-  std::memcpy(&text, begin, 16);
   const auto dot_at = static_cast<unsigned>(std::countr_zero(dot | (1u << size)));
   const Chars after_dot = (~Chars{0} << (4 * dot_at)) << (4 * dot_at);
   text = ((text & ~after_dot) | ((text >> 8) & after_dot)) >> (8 * sign);
-  const Chars zeros = (Chars{0x3030303030303030} << 64) | Chars{0x3030303030303030};
-  text = (text << (8 * (16 - digits))) | (zeros >> (8 * digits));
-  const std::uint64_t significand =
-      std::uint64_t{EightDigits(static_cast<std::uint64_t>(text))} * 100000000u +
-      EightDigits(static_cast<std::uint64_t>(text >> 64));
-  const unsigned decimals = size - dot_at - has_dot;
-  // At most 15 digits: exact in a double, whose product with a rounded
-  // tenth is used as in DecimalToFloat.
-  const double product = static_cast<double>(significand) * kDoubleTenths[decimals];
-  if (NearFloatMidpoint(product)) {
-    value = ShortValueNearMidpoint(significand, decimals, digits, minus != 0);
-  } else {
-    value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(static_cast<float>(product)) |
-                                 (minus << 31));
+  Chars zeros = kZeros8;
+  if constexpr (kWidth == 16) zeros |= zeros << 64;
+  text = (text << (8 * (kWidth - digits))) | ((zeros >> (4 * digits)) >> (4 * digits));
+  std::uint64_t significand = EightDigits(static_cast<std::uint64_t>(text));
+  if constexpr (kWidth == 16) {
+    significand = significand * 100000000u + EightDigits(static_cast<std::uint64_t>(text >> 64));
   }
-  return ShortToken::kNumber;
+  const unsigned decimals = size - dot_at - has_dot;
+  // Below 10^15, so converted as a signed integer: one instruction.
+  const double product =
+      static_cast<double>(static_cast<std::int64_t>(significand)) * kDoubleTenths[decimals];
+  if (NearFloatMidpoint(product)) [[unlikely]] {
+    return ShortValueNearMidpoint(significand, decimals, digits, minus != 0);
+  }
+  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(static_cast<float>(product)) |
+                              (minus << 31));
 }
 
-// The common token of a grid, read with few branches: at most 15 characters
-// of [sign] digits [. digits] with 1 to 15 digits (those of more than 8
-// characters by ReadLongerNumber), or the no-data text (at most 16
-// characters), ended by a space, a line feed or a carriage
-// return and line feed within [begin, limit). Sets `length` to the
+// NumberValue of a number of 9 to 16 characters, or false when it has more
+// than 15 digits (left to the general way). Kept out of line: most grids
+// have none.
+[[gnu::noinline]] bool LongerNumberValue(const char* begin, unsigned size, unsigned dot,
+                                         unsigned sign, unsigned minus, float& value) {
+  if (size - sign - (dot != 0 ? 1u : 0u) > 15) return false;
+  __extension__ using Chars = unsigned __int128;
+  value = NumberValue<Chars>(begin, size, dot, sign, minus);
+  return true;
+}
+
+// The common token of a grid, read with few branches: at most 16 characters
+// of [sign] digits [. digits] with 1 to 15 digits, or the no-data text (at
+// most 16 characters), ended by a space, a line feed or a carriage return
+// and line feed within [begin, limit). Sets `length` to the
 // characters taken, separator included; a no-data token leaves `value` as it
 // is. The 16 characters from `begin` must be readable. Anything else gives
 // kNone and is left to the general way, which reads every such token to the
@@ -350,40 +374,15 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   const bool is_number = (digit | dot | sign) == token && digit != 0 && (dot & (dot - 1)) == 0;
   if (is_no_data) return ShortToken::kNoData;
   if (!is_number) return ShortToken::kNone;
-  if (size > 8) return ReadLongerNumber(begin, size, dot, sign, minus, value);
-  // The digits without the dot, then without the sign, right-aligned among
-  // leading '0' characters; shifts by 64 are split in two halves.
-  std::uint64_t text;
-  std::memcpy(&text, begin, 8);
-  const unsigned has_dot = dot != 0 ? 1u : 0u;
-  const auto dot_at = static_cast<unsigned>(std::countr_zero(dot | (1u << size)));
-  const std::uint64_t after_dot = (~std::uint64_t{0} << (4 * dot_at)) << (4 * dot_at);
-  text = ((text & ~after_dot) | ((text >> 8) & after_dot)) >> (8 * sign);
-  const unsigned digits = size - sign - has_dot;
-  text = (text << (8 * (8 - digits))) |
-         ((std::uint64_t{0x3030303030303030} >> (4 * digits)) >> (4 * digits));
-  const std::uint32_t significand = EightDigits(text);
-  const unsigned decimals = size - dot_at - has_dot;
-  // An integer of at most 8 digits times a rounded tenth: as in
-  // DecimalToFloat, a product away from a float midpoint rounds to the float
-  // of the decimal.
-  const double product = static_cast<double>(significand) * kDoubleTenths[decimals];
-  if (NearFloatMidpoint(product)) [[unlikely]] {
-    value = ShortValueNearMidpoint(significand, decimals, digits, minus != 0);
-    return ShortToken::kNumber;
+  // Longer numbers are the rarer kind: they take the jump, and the short
+  // ones the straight way.
+  if (size > 8) [[unlikely]] {
+    return LongerNumberValue(begin, size, dot, sign, minus, value) ? ShortToken::kNumber
+                                                                   : ShortToken::kNone;
   }
-  value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(static_cast<float>(product)) |
-                               (minus << 31));
+  value = NumberValue<std::uint64_t>(begin, size, dot, sign, minus);
   return ShortToken::kNumber;
 }
-
-// Where a run of short tokens stopped.
-struct ShortRun {
-  std::size_t pos;
-  std::int64_t count;
-  float low;
-  float high;
-};
 
 // Reads short tokens from data[pos] on, into values[count] and flags[count]
 // on, until one is not short, runs over `end`, or `count` reaches `room`;
@@ -420,12 +419,6 @@ struct ShortNoData {};
 inline ShortNoData MakeShortNoData(std::string_view) {
   return {};
 }
-struct ShortRun {
-  std::size_t pos;
-  std::int64_t count;
-  float low;
-  float high;
-};
 inline ShortRun ReadShortTokens(const char*, std::size_t pos, std::size_t, const ShortNoData&,
                                 float*, std::uint8_t*, std::int64_t count, std::int64_t, float low,
                                 float high) {
