@@ -103,16 +103,6 @@ ValueScaling ChooseValueScaling(float value_min, float value_max) {
   return {static_cast<double>(factor), static_cast<double>(offset)};
 }
 
-float RoundToFloat(long double value, const std::string& where) {
-  const auto rounded = static_cast<float>(value);
-  if (std::isinf(rounded) && !std::isinf(value)) {
-    FloatOverflowError error;
-    error.AddContext(where);
-    throw error;
-  }
-  return rounded;
-}
-
 std::string ImageTitleFor(const std::string& input_name) {
   return "Created from Tarvo " + FileNameOf(input_name) + " by Tarvo2Kova; " + KOVA_CONTACT_EMAIL;
 }

@@ -3,6 +3,7 @@
 // a Kova image built on the template, and reports the result.
 #pragma once
 
+#include <cmath>  // std::isinf of RoundToFloat
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "app/grid_data.h"
 #include "app/grid_reader.h"
+#include "app/platform/errors.h"
 #include "app/platform/safe_output.h"
 #include "image/kova_img.h"
 
@@ -46,8 +48,17 @@ ValueScaling ChooseValueScaling(float value_min, float value_max);
 
 // Rounds an extended value to a 4-byte float, as a store into one does;
 // raises FloatOverflowError (saying `where`, when given) for a finite value
-// beyond the float range.
-float RoundToFloat(long double value, const std::string& where = {});
+// beyond the float range. Inline, as the GeoTIFF and NetCDF reader module
+// uses it without the rest of the conversion.
+inline float RoundToFloat(long double value, const std::string& where = {}) {
+  const auto rounded = static_cast<float>(value);
+  if (std::isinf(rounded) && !std::isinf(value)) {
+    FloatOverflowError error;
+    error.AddContext(where);
+    throw error;
+  }
+  return rounded;
+}
 
 // The text of the Title of an image made from `input_name`.
 std::string ImageTitleFor(const std::string& input_name);

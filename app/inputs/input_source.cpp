@@ -6,8 +6,7 @@
 #include <cstring>  // std::memcmp
 
 #include "app/grid_reader.h"
-#include "app/inputs/geotiff_reader.h"
-#include "app/inputs/netcdf_reader.h"
+#include "app/inputs/input_readers.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/safe_output.h"
@@ -77,9 +76,9 @@ InputKind DetectInputKind(const std::string& path) {
 std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options) {
   switch (DetectInputKind(path)) {
     case InputKind::kTiff:
-      return OpenGeoTiff(path, options);
+      return InputReadersFor(path).OpenGeoTiff(path, options);
     case InputKind::kNetCdf:
-      return OpenNetCdf(path, options);
+      return InputReadersFor(path).OpenNetCdf(path, options);
     case InputKind::kTarvoGrid:
       break;
   }
