@@ -32,11 +32,12 @@ inline std::string ReadText(const std::filesystem::path& path) {
   return text.str();
 }
 
-// Runs KOVA_PROGRAM with `args` in `folder`; standard input is empty. With
-// `join_group`, the cgroup.procs file of a control group, the program runs
-// in that group.
+// Runs KOVA_PROGRAM (or `program`) with `args` in `folder`; standard input
+// is empty. With `join_group`, the cgroup.procs file of a control group, the
+// program runs in that group.
 inline KovaResult RunKova(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                          const std::filesystem::path& join_group = {}) {
+                          const std::filesystem::path& join_group = {},
+                          const std::string& program = KOVA_PROGRAM) {
   const std::filesystem::path out = folder / ".kova-out";
   const std::filesystem::path err = folder / ".kova-err";
   // Built by appending: GCC 12 warns wrongly (-Wrestrict) on a chain of "+".
@@ -48,7 +49,7 @@ inline KovaResult RunKova(const std::filesystem::path& folder, const std::vector
     command += ShellQuoted(join_group.string());
     command += " && exec ";
   }
-  command += KOVA_PROGRAM;
+  command += ShellQuoted(program);
   for (const std::string& arg : args) {
     command += ' ';
     command += ShellQuoted(arg);

@@ -298,6 +298,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "latitude, longitude and time; choose one with --index level=N: levels.nc\n",
                   {"levels.nc"},
                   {}},
+        InputCase{"DamagedGeoTiff",
+                  [](const TempDir& dir) {
+                    Tiff("cut.tif", kNoChange)(dir);
+                    fs::resize_file(dir.file("cut.tif"), 300);
+                  },
+                  {"convert", "cut.tif"},
+                  1,
+                  "",
+                  "kova: The GeoTIFF cannot be read (open: TIFFFetchDirectory: cut.tif: Can not read "
+                  "TIFF directory count): cut.tif\n",
+                  {"cut.tif"},
+                  {}},
         InputCase{"TimeStepsWithoutAFolder",
                   NetCdf("rain.nc",
                          [](NetCdfLayout& l) {
@@ -310,6 +322,77 @@ INSTANTIATE_TEST_SUITE_P(
                   "rain.nc\n",
                   {"rain.nc"},
                   {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Where the reader module lies for a copy of `kova` in DIR/bin: beside it,
+// where an installation puts it (DIR/bin/KOVA_READER_MODULE_DIR), or nowhere.
+enum class ModulePlace { kBeside, kInstalled, kNowhere };
+
+struct ModuleCase {
+  const char* label;
+  ModulePlace place;
+  const char* input;  // field.asc, field.tif or field.nc
+  int code;
+  std::string err;  // DIR: the copy's folder; INSTALLED: the installed module
+};
+
+void PrintTo(const ModuleCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class KovaReaderModule : public ::testing::TestWithParam<ModuleCase> {};
+
+TEST_P(KovaReaderModule, LoadedWhenAGeoTiffOrNetCdfInputNeedsIt) {
+  const ModuleCase& c = GetParam();
+  TempDir dir;
+  const fs::path built = fs::path(KOVA_PROGRAM).parent_path();
+  const fs::path bin = dir.path() / "bin";
+  const fs::path installed = (bin / KOVA_READER_MODULE_DIR / "kova_readers.so").lexically_normal();
+  fs::create_directories(bin);
+  fs::create_directory(dir.path() / "work");
+  fs::copy_file(KOVA_PROGRAM, bin / "kova");
+  fs::copy_file(built / "template.img", bin / "template.img");
+  if (c.place != ModulePlace::kNowhere) {
+    const fs::path module = c.place == ModulePlace::kBeside ? bin / "kova_readers.so" : installed;
+    fs::create_directories(module.parent_path());
+    fs::copy_file(built / "kova_readers.so", module);
+  }
+  const std::string input = (dir.path() / "work" / c.input).string();
+  const std::string kind = fs::path(input).extension().string();
+  if (kind == ".asc") WriteTarvoGrid(input, SmallField());
+  if (kind == ".tif") WriteGeoTiff(input, SmallField(), {});
+  if (kind == ".nc") WriteNetCdf(input, SmallField(), {});
+
+  const KovaResult result =
+      RunKova(dir.path() / "work", {"convert", c.input}, {}, (bin / "kova").string());
+  std::string err = InFolder(c.err, bin);
+  for (std::size_t at; (at = err.find("INSTALLED")) != std::string::npos;) {
+    err.replace(at, 9, installed.string());
+  }
+  EXPECT_EQ(result.code, c.code);
+  EXPECT_EQ(result.out, c.code == 0 ? "Image field.img created successfully\n" : "");
+  EXPECT_EQ(result.err, err);
+  std::set<std::string> files = {c.input};
+  if (c.code == 0) files.insert("field.img");
+  EXPECT_EQ(FilesUnder(dir.path() / "work"), files);
+}
+
+const std::string kNoModule =
+    "kova: The GeoTIFF and NetCDF readers (kova_readers.so) cannot be loaded: "
+    "DIR/kova_readers.so: cannot open shared object file: No such file or directory; "
+    "INSTALLED: cannot open shared object file: No such file or directory: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, KovaReaderModule,
+    ::testing::Values(
+        ModuleCase{"GeoTiffWithModuleBeside", ModulePlace::kBeside, "field.tif", 0, ""},
+        ModuleCase{"NetCdfWithModuleBeside", ModulePlace::kBeside, "field.nc", 0, ""},
+        ModuleCase{"GeoTiffWithModuleInstalled", ModulePlace::kInstalled, "field.tif", 0, ""},
+        ModuleCase{"TarvoGridWithoutModule", ModulePlace::kNowhere, "field.asc", 0, ""},
+        ModuleCase{"GeoTiffWithoutModule", ModulePlace::kNowhere, "field.tif", 1,
+                   kNoModule + "field.tif\n"},
+        ModuleCase{"NetCdfWithoutModule", ModulePlace::kNowhere, "field.nc", 1,
+                   kNoModule + "field.nc\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
