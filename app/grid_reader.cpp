@@ -4,6 +4,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>  // SSE2: a token's characters classified 16 at once
+#include <tmmintrin.h>  // SSSE3, where the processor has it: two numbers at once
 #endif
 
 #include <algorithm>
@@ -384,14 +385,14 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   return ShortToken::kNumber;
 }
 
-// Reads short tokens from data[pos] on, into values[count] and flags[count]
-// on, until one is not short, runs over `end`, or `count` reaches `room`;
-// `low` and `high` follow the smallest and largest valid value. A function
-// of its own, so that its loop keeps everything in registers.
-[[gnu::noinline]] ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
-                                           const ShortNoData& no_data, float* values,
-                                           std::uint8_t* flags, std::int64_t count,
-                                           std::int64_t room, float low, float high) {
+// Reads short tokens one by one from data[pos] on, into values[count] and
+// flags[count] on, until one is not short, runs over `end`, or `count`
+// reaches `room`; `low` and `high` follow the smallest and largest valid
+// value. Inlined into the two loops below, each of which keeps everything in
+// registers.
+[[gnu::always_inline]] inline ShortRun ShortTokensOneByOne(
+    const char* data, std::size_t pos, std::size_t end, const ShortNoData& no_data, float* values,
+    std::uint8_t* flags, std::int64_t count, std::int64_t room, float low, float high) {
   while (count < room) {
     float value = kNoDataMarker;
     std::size_t taken = 0;
@@ -410,6 +411,195 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
     }
   }
   return {pos, count, low, high};
+}
+
+[[gnu::noinline]] ShortRun ShortTokensSse2(const char* data, std::size_t pos, std::size_t end,
+                                           const ShortNoData& no_data, float* values,
+                                           std::uint8_t* flags, std::int64_t count,
+                                           std::int64_t room, float low, float high) {
+  return ShortTokensOneByOne(data, pos, end, no_data, values, flags, count, room, low, high);
+}
+
+// For each dot place (0 to 8; the size when there is none) and size (0 to
+// 8) of a number of up to 8 characters, the shuffle of DigitShuffle into 8
+// bytes, as one integer: byte 0 is the lowest.
+constexpr int kHalfSizes = 9;
+
+constexpr std::array<std::uint64_t, kHalfSizes * kHalfSizes> MakeHalfShuffles() {
+  std::array<std::uint64_t, kHalfSizes * kHalfSizes> table{};
+  for (int dot_at = 0; dot_at < kHalfSizes; ++dot_at) {
+    for (int size = 0; size < kHalfSizes; ++size) {
+      const int has_dot = dot_at < size ? 1 : 0;
+      const int kept = size - has_dot;
+      std::uint64_t shuffle = 0;
+      for (int to = 0; to < 8; ++to) {
+        const int kept_at = to - (8 - kept);
+        const int from = has_dot != 0 && kept_at >= dot_at ? kept_at + 1 : kept_at;
+        shuffle |= std::uint64_t{kept_at < 0 ? 0x80u : static_cast<unsigned>(from)} << (8 * to);
+      }
+      table[static_cast<std::size_t>(dot_at * kHalfSizes + size)] = shuffle;
+    }
+  }
+  return table;
+}
+
+constexpr std::array<std::uint64_t, kHalfSizes* kHalfSizes> kHalfShuffles = MakeHalfShuffles();
+
+// The first 8 characters of the no-data text, and its length (17 when it
+// is too long for a pair).
+struct PairNoData {
+  std::uint64_t chars;
+  unsigned length;
+};
+
+// The low `size` bytes (0 to 8) of a 64-bit integer.
+inline std::uint64_t LowBytes(unsigned size) {
+  return size >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * size)) - 1;
+}
+
+// Two numbers of 1 to 8 characters in the 16 characters at `begin`, each
+// ended by a space or a line feed, the second right after the first's end:
+// the common case of a grid, read with one set of vector operations for
+// both. Writes both values and flags and sets `length` to the characters
+// taken; false (nothing written) for anything else, and where a product
+// lies near a float midpoint, which the single way then reads.
+[[gnu::target("ssse3"), gnu::always_inline]] inline bool ReadTokenPair(
+    const char* begin, const PairNoData& no_data, float* values, std::uint8_t* flags, float& low,
+    float& high, std::size_t& length) {
+  const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+  auto mask_of = [](__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); };
+  const unsigned blank =
+      mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0x10000u;
+  const unsigned ends = mask_of(_mm_or_si128(_mm_cmpeq_epi8(chars, _mm_set1_epi8(' ')),
+                                             _mm_cmpeq_epi8(chars, _mm_set1_epi8('\n'))));
+  const auto size_a = static_cast<unsigned>(std::countr_zero(blank));
+  const unsigned start_b = size_a + 1;
+  const auto size_b = static_cast<unsigned>(std::countr_zero(blank >> start_b));
+  const unsigned end_b = start_b + size_b;
+  if (size_a - 1 >= 8 || size_b - 1 >= 8 || end_b >= 16 ||
+      ((ends >> size_a) & (ends >> end_b) & 1u) == 0) {
+    return false;
+  }
+  const unsigned mask_a = (1u << size_a) - 1;
+  const unsigned mask_b = ((1u << size_b) - 1) << start_b;
+  const __m128i offset = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
+  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset);
+  const unsigned digit = mask_of(is_digit);
+  const unsigned dot = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('.')));
+  const unsigned minus = mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('-')));
+  const unsigned sign =
+      (minus | mask_of(_mm_cmpeq_epi8(chars, _mm_set1_epi8('+')))) & (1u | (1u << start_b));
+  const unsigned dot_a = dot & mask_a;
+  const unsigned dot_b = dot & mask_b;
+  // Each character a digit, a dot or a leading sign; each number with a
+  // digit and at most one dot.
+  if (((mask_a | mask_b) & ~(digit | dot | sign)) != 0 || (digit & mask_a) == 0 ||
+      (digit & mask_b) == 0 || (dot_a & (dot_a - 1)) != 0 || (dot_b & (dot_b - 1)) != 0) {
+    return false;
+  }
+  const auto dot_at_a = static_cast<unsigned>(std::countr_zero(dot_a | (1u << size_a)));
+  const auto dot_at_b =
+      static_cast<unsigned>(std::countr_zero((dot_b >> start_b) | (1u << size_b)));
+  const std::uint64_t shuffle_a = kHalfShuffles[dot_at_a * kHalfSizes + size_a];
+  // The second number's bytes lie start_b further on; a byte of 0x80 or
+  // more stays one that gives 0.
+  const std::uint64_t shuffle_b =
+      kHalfShuffles[dot_at_b * kHalfSizes + size_b] + start_b * 0x0101010101010101u;
+  const __m128i placed = _mm_shuffle_epi8(
+      _mm_and_si128(offset, is_digit),
+      _mm_set_epi64x(static_cast<std::int64_t>(shuffle_b), static_cast<std::int64_t>(shuffle_a)));
+  const __m128i pairs = _mm_maddubs_epi16(placed, _mm_set1_epi16(0x010A));
+  const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
+  const __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00012710));
+  const unsigned decimals_a = size_a - dot_at_a - (dot_a != 0 ? 1u : 0u);
+  const unsigned decimals_b = size_b - dot_at_b - (dot_b != 0 ? 1u : 0u);
+  const __m128d products = _mm_mul_pd(
+      _mm_cvtepi32_pd(eights), _mm_set_pd(kDoubleTenths[decimals_b], kDoubleTenths[decimals_a]));
+  // NearFloatMidpoint of both products: the low 29 bits of each, less the
+  // midpoint's less 4, compared as unsigned with 8.
+  const __m128i low_bits =
+      _mm_sub_epi32(_mm_and_si128(_mm_castpd_si128(products), _mm_set1_epi64x(0x1FFFFFFF)),
+                    _mm_set1_epi64x(0x10000000 - 4));
+  const __m128i beyond = _mm_cmpgt_epi32(_mm_xor_si128(low_bits, _mm_set1_epi32(INT32_MIN)),
+                                         _mm_set1_epi32(INT32_MIN + 8));
+  if ((mask_of(beyond) & 0x0F0Fu) != 0x0F0Fu) [[unlikely]]
+    return false;
+  std::uint64_t both =
+      static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_castps_si128(_mm_cvtpd_ps(products))));
+  both |= std::uint64_t{minus & 1u} << 31 | std::uint64_t{(minus >> start_b) & 1u} << 63;
+  // The no-data text compared whole: the same length and characters.
+  std::uint64_t text_a = 0;
+  std::uint64_t text_b = 0;
+  std::memcpy(&text_a, begin, 8);
+  std::memcpy(&text_b, begin + start_b, 8);
+  const std::uint64_t no_data_a =
+      size_a == no_data.length && ((text_a ^ no_data.chars) & LowBytes(size_a)) == 0 ? 1 : 0;
+  const std::uint64_t no_data_b =
+      size_b == no_data.length && ((text_b ^ no_data.chars) & LowBytes(size_b)) == 0 ? 1 : 0;
+  // All ones over a number's 32 bits where it is valid, chosen without a
+  // branch: no-data cells come at random.
+  const std::uint64_t valid = ~(((0 - no_data_a) & 0xFFFFFFFFu) | ((0 - no_data_b) << 32));
+  constexpr std::uint64_t kMarkers =
+      std::uint64_t{std::bit_cast<std::uint32_t>(kNoDataMarker)} * 0x100000001u;
+  constexpr std::uint64_t kInfinities = std::uint64_t{0x7F800000} * 0x100000001u;
+  constexpr std::uint64_t kNegativeInfinities = std::uint64_t{0xFF800000} * 0x100000001u;
+  const std::uint64_t stored = (both & valid) | (kMarkers & ~valid);
+  std::memcpy(values, &stored, 8);
+  const auto pair_flags = static_cast<std::uint16_t>(no_data_a | no_data_b << 8);
+  std::memcpy(flags, &pair_flags, 2);
+  const std::uint64_t for_low = (both & valid) | (kInfinities & ~valid);
+  const std::uint64_t for_high = (both & valid) | (kNegativeInfinities & ~valid);
+  low = std::min(low, std::bit_cast<float>(static_cast<std::uint32_t>(for_low)));
+  low = std::min(low, std::bit_cast<float>(static_cast<std::uint32_t>(for_low >> 32)));
+  high = std::max(high, std::bit_cast<float>(static_cast<std::uint32_t>(for_high)));
+  high = std::max(high, std::bit_cast<float>(static_cast<std::uint32_t>(for_high >> 32)));
+  length = end_b + 1;
+  return true;
+}
+
+// The SSSE3 way: pairs of common numbers while they come, one token the
+// single way between them.
+[[gnu::noinline, gnu::target("ssse3")]] ShortRun ShortTokensInPairs(
+    const char* data, std::size_t pos, std::size_t end, const ShortNoData& no_data, float* values,
+    std::uint8_t* flags, std::int64_t count, std::int64_t room, float low, float high) {
+  PairNoData pair_no_data{0, no_data.length <= 8 ? no_data.length : 17};
+  std::memcpy(&pair_no_data.chars, &no_data.chars, 8);
+  for (;;) {
+    while (count + 2 <= room && end - pos > 16) {
+      std::size_t taken = 0;
+      if (!ReadTokenPair(data + pos, pair_no_data, values + count, flags + count, low, high,
+                         taken)) {
+        break;
+      }
+      pos += taken;
+      count += 2;
+      if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
+        while (pos < end && data[pos] == ' ') ++pos;
+      }
+    }
+    const std::int64_t before = count;
+    const ShortRun one = ShortTokensOneByOne(data, pos, end, no_data, values, flags, count,
+                                             std::min(room, count + 1), low, high);
+    pos = one.pos;
+    count = one.count;
+    low = one.low;
+    high = one.high;
+    if (count == before || count >= room) return one;
+  }
+}
+
+// Reads short tokens from data[pos] on, into values[count] and flags[count]
+// on, until one is not short, runs over `end`, or `count` reaches `room`;
+// `low` and `high` follow the smallest and largest valid value. Takes them
+// in pairs where the processor has SSSE3.
+ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
+                         const ShortNoData& no_data, float* values, std::uint8_t* flags,
+                         std::int64_t count, std::int64_t room, float low, float high) {
+  static const bool kHasSsse3 = __builtin_cpu_supports("ssse3") != 0;
+  if (kHasSsse3 && grid_detail::short_token_way != grid_detail::ShortTokenWay::kOneByOne) {
+    return ShortTokensInPairs(data, pos, end, no_data, values, flags, count, room, low, high);
+  }
+  return ShortTokensSse2(data, pos, end, no_data, values, flags, count, room, low, high);
 }
 
 #else

@@ -109,6 +109,12 @@ enum class FloatStatus { kOk, kInvalid, kOverflow };
 FloatStatus ConvertGridFloat(std::string_view token, float& value, bool allow_fast = true,
                              bool* took_fast = nullptr);
 
+// Which way common tokens take: in pairs where the processor can, or one by
+// one as on a processor without SSSE3 (so that tests cover both on any
+// machine).
+enum class ShortTokenWay { kFastest, kOneByOne };
+inline ShortTokenWay short_token_way = ShortTokenWay::kFastest;
+
 }  // namespace grid_detail
 
 }  // namespace kova

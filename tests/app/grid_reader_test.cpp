@@ -813,15 +813,23 @@ TEST(StraddlingNoData, IsComparedWhole) {
 }
 
 // Short tokens of every shape, among every kind of separator and across
-// block ends, read to the value of the exact conversion; the no-data text
-// compared whole, also where it is a number, longer than 8 characters, or
-// one character off.
-class ShortTokens : public ::testing::TestWithParam<const char*> {};
+// block ends, read to the value of the exact conversion, in pairs and one by
+// one; the no-data text compared whole, also where it is a number, longer
+// than 8 characters, or one character off; the extremes those of the values.
+class ShortTokens
+    : public ::testing::TestWithParam<std::tuple<const char*, grid_detail::ShortTokenWay>> {
+ protected:
+  void SetUp() override { grid_detail::short_token_way = std::get<1>(GetParam()); }
+  void TearDown() override { grid_detail::short_token_way = grid_detail::ShortTokenWay::kFastest; }
+};
 
 TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
-  const std::string no_data = GetParam();
+  const std::string no_data = std::get<0>(GetParam());
   std::mt19937_64 rng(0xC0FFEEull);
-  const std::array<const char*, 6> separators = {" ", "   ", "\n", "\r\n", " \t", "\t "};
+  // Single spaces and line feeds most often, as in most grids: where two
+  // numbers are read at once.
+  const std::array<const char*, 9> separators = {" ",  " ",    " ",   "\n", "   ",
+                                                 "\n", "\r\n", " \t", "\t "};
   // Numbers one character off the no-data text, and shapes at the edges of
   // the short way.
   std::vector<std::string> fixed = {"-0",
@@ -878,10 +886,14 @@ TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
   const GridRead got = ReadGridText(text);
   ASSERT_EQ(got.cells.size(), tokens.size());
   int failures = 0;
+  float low = kNone;
+  float high = -kNone;
   for (std::size_t i = 0; i < tokens.size() && failures < 10; ++i) {
     float exact = kNoDataMarker;
     if (tokens[i] != no_data) {
       ASSERT_EQ(ConvertGridFloat(tokens[i], exact, false), FloatStatus::kOk) << tokens[i];
+      low = std::min(low, exact);
+      high = std::max(high, exact);
     }
     if (std::bit_cast<std::uint32_t>(got.cells[i]) != std::bit_cast<std::uint32_t>(exact)) {
       ++failures;
@@ -889,11 +901,45 @@ TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
                     << ", exact " << Hex(exact);
     }
   }
+  EXPECT_EQ(Hex(got.min), Hex(low));
+  EXPECT_EQ(Hex(got.max), Hex(high));
 }
 
-INSTANTIATE_TEST_SUITE_P(NoDataTexts, ShortTokens,
-                         ::testing::Values("-9999", "0", "12345678", "-3.4028235e+38", "NA",
-                                           "-999999999999999"));
+INSTANTIATE_TEST_SUITE_P(
+    NoDataTexts, ShortTokens,
+    ::testing::Combine(::testing::Values("-9999", "0", "12345678", "-3.4028235e+38", "NA",
+                                         "-999999999999999"),
+                       ::testing::Values(grid_detail::ShortTokenWay::kFastest,
+                                         grid_detail::ShortTokenWay::kOneByOne)));
+
+// Tokens that look almost like a short number, first or second of two that
+// would be read at once: each is read as the general way reads it, to its
+// value or to its error.
+class OddTokenBesideNumber : public ::testing::TestWithParam<std::tuple<const char*, bool>> {};
+
+TEST_P(OddTokenBesideNumber, IsReadAsAlone) {
+  const auto [token, first] = GetParam();
+  const std::string pair = first ? std::string(token) + " 2.5" : "2.5 " + std::string(token);
+  const std::string text =
+      "ncols 4\nnrows 1\nxll 0\nyll 0\ncell 1\nnodata -9999\n" + pair + " 1.25 -9999\n";
+  float value = 0.0f;
+  if (ConvertGridFloat(token, value) != FloatStatus::kOk) {
+    EXPECT_EQ(ErrorText<ConvertError>([&] { ReadGridText(text); }),
+              "'" + std::string(token) + "' is not a valid floating point value: line 7, column " +
+                  (first ? "1" : "5"));
+    return;
+  }
+  const std::vector<float> expected =
+      first ? std::vector<float>{value, 2.5f, 1.25f, M} : std::vector<float>{2.5f, value, 1.25f, M};
+  EXPECT_EQ(ReadGridText(text).cells, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tokens, OddTokenBesideNumber,
+                         ::testing::Combine(::testing::Values("1.2.3", "1..2", ".", "-", "+", "-.",
+                                                              "+-1", "1-2", "--1", "1e5",
+                                                              "12345678", "-1234567", "9.99999e-3",
+                                                              "-9999.", "-99990"),
+                                            ::testing::Bool()));
 
 // "1.000...0": the value 1 written with `length` characters.
 std::string LongOne(std::size_t length) {
