@@ -454,7 +454,7 @@ struct PairNoData {
 
 // The low `size` bytes (0 to 8) of a 64-bit integer.
 inline std::uint64_t LowBytes(unsigned size) {
-  return size >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * size)) - 1;
+  return ~std::uint64_t{0} >> (64 - 8 * size);
 }
 
 // Two numbers of 1 to 8 characters in the 16 characters at `begin`, each
@@ -476,8 +476,8 @@ inline std::uint64_t LowBytes(unsigned size) {
   const unsigned start_b = size_a + 1;
   const auto size_b = static_cast<unsigned>(std::countr_zero(blank >> start_b));
   const unsigned end_b = start_b + size_b;
-  if (size_a - 1 >= 8 || size_b - 1 >= 8 || end_b >= 16 ||
-      ((ends >> size_a) & (ends >> end_b) & 1u) == 0) {
+  if ((((size_a - 1) | (size_b - 1)) >= 8) | (end_b >= 16) |
+      (((ends >> size_a) & (ends >> end_b) & 1u) == 0)) {
     return false;
   }
   const unsigned mask_a = (1u << size_a) - 1;
@@ -493,8 +493,9 @@ inline std::uint64_t LowBytes(unsigned size) {
   const unsigned dot_b = dot & mask_b;
   // Each character a digit, a dot or a leading sign; each number with a
   // digit and at most one dot.
-  if (((mask_a | mask_b) & ~(digit | dot | sign)) != 0 || (digit & mask_a) == 0 ||
-      (digit & mask_b) == 0 || (dot_a & (dot_a - 1)) != 0 || (dot_b & (dot_b - 1)) != 0) {
+  if ((((mask_a | mask_b) & ~(digit | dot | sign)) | (dot_a & (dot_a - 1)) |
+       (dot_b & (dot_b - 1))) != 0 ||
+      ((digit & mask_a) == 0) | ((digit & mask_b) == 0)) {
     return false;
   }
   const auto dot_at_a = static_cast<unsigned>(std::countr_zero(dot_a | (1u << size_a)));
