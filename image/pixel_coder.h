@@ -39,4 +39,14 @@ class PixelCoder {
   bool fast_;  // the double quotient is usable: a finite, nonzero factor
 };
 
+namespace coder_detail {
+
+// Which way blocks of values are coded: the fastest the processor has, or
+// two values to a register as with SSE2 alone (so that tests cover both on
+// any machine).
+enum class BlockWay { kFastest, kSse2 };
+inline BlockWay block_way = BlockWay::kFastest;
+
+}  // namespace coder_detail
+
 }  // namespace kova

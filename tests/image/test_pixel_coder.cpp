@@ -87,10 +87,23 @@ std::vector<Scaling> ManyScalings(int count, std::uint64_t seed) {
   return scalings;
 }
 
-class NextToDecisionPoints : public ::testing::TestWithParam<Codes> {};
+// Each block way in turn (four or two values to a register), back to the
+// fastest after the test.
+class BlockWayTest {
+ public:
+  explicit BlockWayTest(coder_detail::BlockWay way) { coder_detail::block_way = way; }
+  ~BlockWayTest() { coder_detail::block_way = coder_detail::BlockWay::kFastest; }
+};
+
+const auto kBlockWays =
+    ::testing::Values(coder_detail::BlockWay::kFastest, coder_detail::BlockWay::kSse2);
+
+class NextToDecisionPoints
+    : public ::testing::TestWithParam<std::tuple<Codes, coder_detail::BlockWay>> {};
 
 TEST_P(NextToDecisionPoints, FastCodesEqualTheRule) {
-  const Codes c = GetParam();
+  const Codes c = std::get<0>(GetParam());
+  const BlockWayTest way(std::get<1>(GetParam()));
   int compared = 0;
   for (const Scaling& s : ManyScalings(300, 20261208 + static_cast<std::uint64_t>(c.max))) {
     const PixelCoder coder(s.offset, s.factor, static_cast<std::uint8_t>(c.min),
@@ -118,13 +131,18 @@ TEST_P(NextToDecisionPoints, FastCodesEqualTheRule) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CodeRanges, NextToDecisionPoints,
-                         ::testing::Values(Codes{0, 253, 254}, Codes{1, 250, 0}, Codes{10, 10, 255},
-                                           Codes{0, 255, 255}, Codes{5, 2, 9}));
+                         ::testing::Combine(::testing::Values(Codes{0, 253, 254}, Codes{1, 250, 0},
+                                                              Codes{10, 10, 255},
+                                                              Codes{0, 255, 255}, Codes{5, 2, 9}),
+                                            kBlockWays));
 
 // Random values all over and beyond the codes, in runs of every length from
 // 0 to 40 starting anywhere, so that the vector blocks and the value-by-value
 // tail both meet every position.
-TEST(PixelCoderRuns, EveryLengthAndStartGivesTheRule) {
+class PixelCoderRuns : public ::testing::TestWithParam<coder_detail::BlockWay> {};
+
+TEST_P(PixelCoderRuns, EveryLengthAndStartGivesTheRule) {
+  const BlockWayTest way(GetParam());
   std::mt19937_64 rng(42);
   std::uniform_real_distribution<double> anywhere(-30, 290);
   const Scaling s{RoundToReal48(-3.25L), RoundToReal48(0.0734L)};
@@ -153,6 +171,8 @@ TEST(PixelCoderRuns, EveryLengthAndStartGivesTheRule) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(BlockWays, PixelCoderRuns, kBlockWays);
 
 // A factor of zero: the rule divides by it, so every valid value faults,
 // value 0 (the offset) as an invalid operation, any other as a division by
