@@ -1038,8 +1038,9 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   };
   if (ExceedsMemoryLeft(cells * kBytesPerGridCell)) throw_out_of_memory();
   try {
-    grid.Values.clear();
-    grid.NoData.clear();
+    // Every cell up to the count read is written below and the rest cut
+    // off at the end, so a grid reused for a file of the same size is not
+    // filled first.
     grid.Values.resize(cells);
     grid.NoData.resize(cells);
   } catch (const std::bad_alloc&) {
