@@ -80,6 +80,14 @@ void BM_CodeMaximumGridInBlocks(benchmark::State& state) {
 }
 BENCHMARK(BM_CodeMaximumGridInBlocks)->Unit(benchmark::kMicrosecond);
 
+// The same two values to a register, as on a processor without AVX2.
+void BM_CodeMaximumGridInBlocksSse2(benchmark::State& state) {
+  kova::coder_detail::block_way = kova::coder_detail::BlockWay::kSse2;
+  BM_CodeMaximumGridInBlocks(state);
+  kova::coder_detail::block_way = kova::coder_detail::BlockWay::kFastest;
+}
+BENCHMARK(BM_CodeMaximumGridInBlocksSse2)->Unit(benchmark::kMicrosecond);
+
 void BM_CodeMaximumGridValueByValue(benchmark::State& state) {
   static const CodingInput input;
   std::vector<std::uint8_t> codes(input.values.size());

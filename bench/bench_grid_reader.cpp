@@ -34,6 +34,15 @@ void BM_ReadMaximumGrid(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMaximumGrid)->Unit(benchmark::kMillisecond);
 
+// The same with the common tokens read one by one, as on a processor
+// without SSSE3.
+void BM_ReadMaximumGridOneByOne(benchmark::State& state) {
+  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kOneByOne;
+  BM_ReadMaximumGrid(state);
+  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kFastest;
+}
+BENCHMARK(BM_ReadMaximumGridOneByOne)->Unit(benchmark::kMillisecond);
+
 // The decimal conversion alone, on the value tokens of the same grid.
 void BM_ParseGridFloat(benchmark::State& state) {
   const std::string& text = TheGridFile().text();
