@@ -560,32 +560,41 @@ inline std::uint64_t LowBytes(unsigned size) {
 
 // The SSSE3 way: pairs of common numbers while they come, one token the
 // single way between them.
-[[gnu::noinline, gnu::target("ssse3")]] ShortRun ShortTokensInPairs(
-    const char* data, std::size_t pos, std::size_t end, const ShortNoData& no_data, float* values,
+// Pairs of common numbers from data[pos] on while they come (as
+// ShortTokensOneByOne, two at a time). A function of its own, so that its
+// loop has the registers to itself.
+[[gnu::noinline, gnu::target("ssse3")]] ShortRun TokenPairs(
+    const char* data, std::size_t pos, std::size_t end, const PairNoData no_data, float* values,
     std::uint8_t* flags, std::int64_t count, std::int64_t room, float low, float high) {
+  while (count + 2 <= room && end - pos > 16) {
+    std::size_t taken = 0;
+    if (!ReadTokenPair(data + pos, no_data, values + count, flags + count, low, high, taken)) {
+      break;
+    }
+    pos += taken;
+    count += 2;
+    if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
+      while (pos < end && data[pos] == ' ') ++pos;
+    }
+  }
+  return {pos, count, low, high};
+}
+
+// The SSSE3 way: pairs of common numbers while they come, one token the
+// single way between them.
+ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
+                            const ShortNoData& no_data, float* values, std::uint8_t* flags,
+                            std::int64_t count, std::int64_t room, float low, float high) {
   PairNoData pair_no_data{0, no_data.length <= 8 ? no_data.length : 17};
   std::memcpy(&pair_no_data.chars, &no_data.chars, 8);
+  ShortRun run{pos, count, low, high};
   for (;;) {
-    while (count + 2 <= room && end - pos > 16) {
-      std::size_t taken = 0;
-      if (!ReadTokenPair(data + pos, pair_no_data, values + count, flags + count, low, high,
-                         taken)) {
-        break;
-      }
-      pos += taken;
-      count += 2;
-      if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
-        while (pos < end && data[pos] == ' ') ++pos;
-      }
-    }
-    const std::int64_t before = count;
-    const ShortRun one = ShortTokensOneByOne(data, pos, end, no_data, values, flags, count,
-                                             std::min(room, count + 1), low, high);
-    pos = one.pos;
-    count = one.count;
-    low = one.low;
-    high = one.high;
-    if (count == before || count >= room) return one;
+    run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room, run.low,
+                     run.high);
+    const std::int64_t before = run.count;
+    run = ShortTokensSse2(data, run.pos, end, no_data, values, flags, run.count,
+                          std::min(room, run.count + 1), run.low, run.high);
+    if (run.count == before || run.count >= room) return run;
   }
 }
 
