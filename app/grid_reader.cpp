@@ -468,8 +468,10 @@ inline std::uint64_t LowBytes(unsigned size) {
     float& high, std::size_t& length) {
   const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
   auto mask_of = [](__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); };
+  // The bits beyond the 16 characters set, so that each size is at most 16
+  // and every shift below stays under 32.
   const unsigned blank =
-      mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0x10000u;
+      mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0xFFFF0000u;
   const unsigned ends = mask_of(_mm_or_si128(_mm_cmpeq_epi8(chars, _mm_set1_epi8(' ')),
                                              _mm_cmpeq_epi8(chars, _mm_set1_epi8('\n'))));
   const auto size_a = static_cast<unsigned>(std::countr_zero(blank));
