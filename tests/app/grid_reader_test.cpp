@@ -934,12 +934,12 @@ TEST_P(OddTokenBesideNumber, IsReadAsAlone) {
   EXPECT_EQ(ReadGridText(text).cells, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tokens, OddTokenBesideNumber,
-                         ::testing::Combine(::testing::Values("1.2.3", "1..2", ".", "-", "+", "-.",
-                                                              "+-1", "1-2", "--1", "1e5",
-                                                              "12345678", "-1234567", "9.99999e-3",
-                                                              "-9999.", "-99990"),
-                                            ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, OddTokenBesideNumber,
+    ::testing::Combine(::testing::Values("1.2.3", "1..2", ".", "-", "+", "-.", "+-1", "1-2", "--1",
+                                         "1e5", "12345678", "-1234567", "9.99999e-3", "-9999.",
+                                         "-99990", "123456789012.345", "-12345678901234567"),
+                       ::testing::Bool()));
 
 // "1.000...0": the value 1 written with `length` characters.
 std::string LongOne(std::size_t length) {
