@@ -322,9 +322,8 @@ void Converter::Run(const std::string& input_text, const std::string& output_tex
     }
 
     const ExpandedNames names = ExpandInputPattern(input_text, output_text);
-    auto workspace = std::make_unique<ConversionWorkspace>();
     for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
-      ConvertGridFile(image_, *workspace, settings_.template_path, names.InputNames[i],
+      ConvertGridFile(image_, workspace_, settings_.template_path, names.InputNames[i],
                       names.OutputNames[i], settings_.grid_limits)
           .Commit();
       created_images_.push_back(names.OutputNames[i]);

@@ -142,6 +142,9 @@ class Converter {
   ConversionSettings settings_;
   std::string list_directory_;
   std::vector<std::string> created_images_;
+  // The grid of the last file, kept from one run to the next, so that a
+  // grid of the same size needs no new memory.
+  ConversionWorkspace workspace_;
 };
 
 }  // namespace kova

@@ -1,9 +1,10 @@
 // Creating image files and writing their raster row by row.
 #include <algorithm>
 #include <array>
-#include <bit>    // countr_zero: the values next to a decision point
-#include <cmath>  // nearbyint: round half to even in the default rounding mode
-#include <ctime>  // the year of the system date
+#include <bit>     // countr_zero: the values next to a decision point
+#include <cmath>   // nearbyint: round half to even in the default rounding mode
+#include <ctime>   // the year of the system date
+#include <memory>  // the unfilled piece buffer
 #include <vector>
 
 #if defined(__SSE2__)
@@ -417,19 +418,21 @@ void TKovaImg::CreateImageWithRaster(const std::string& file_name, const std::st
   const std::uint8_t fill = props_.NoDataCode;
 
   const std::size_t total = kHeaderSize + count;
-  std::vector<std::uint8_t> piece(std::min(total, kImageWriteChunk));
-  std::copy(bytes.begin(), bytes.end(), piece.begin());
+  // Not filled first: every byte written is coded or copied into it.
+  const std::size_t piece_size = std::min(total, kImageWriteChunk);
+  const std::unique_ptr<std::uint8_t[]> piece(new std::uint8_t[piece_size]);
+  std::copy(bytes.begin(), bytes.end(), piece.get());
   std::size_t at = kHeaderSize;  // in the piece
   std::size_t cell = 0;
   while (cell < count || at != 0) {
-    const std::size_t n = std::min(piece.size() - at, count - cell);
+    const std::size_t n = std::min(piece_size - at, count - cell);
     if (coding) {
-      coder.CodeValues(values.data() + cell, no_data.data() + cell, n, piece.data() + at);
+      coder.CodeValues(values.data() + cell, no_data.data() + cell, n, piece.get() + at);
     } else {
-      std::fill_n(piece.data() + at, n, fill);
+      std::fill_n(piece.get() + at, n, fill);
     }
     cell += n;
-    write(piece.data(), at + n);
+    write(piece.get(), at + n);
     at = 0;
   }
 }
