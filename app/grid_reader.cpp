@@ -560,8 +560,6 @@ inline std::uint64_t LowBytes(unsigned size) {
   return true;
 }
 
-// The SSSE3 way: pairs of common numbers while they come, one token the
-// single way between them.
 // Pairs of common numbers from data[pos] on while they come (as
 // ShortTokensOneByOne, two at a time). A function of its own, so that its
 // loop has the registers to itself.
@@ -582,8 +580,10 @@ inline std::uint64_t LowBytes(unsigned size) {
   return {pos, count, low, high};
 }
 
-// The SSSE3 way: pairs of common numbers while they come, one token the
-// single way between them.
+constexpr std::int64_t kOneByOneBatch = 16;
+
+// The SSSE3 way: pairs of common numbers while they come, the single way
+// between them.
 ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
                             const ShortNoData& no_data, float* values, std::uint8_t* flags,
                             std::int64_t count, std::int64_t room, float low, float high) {
@@ -593,10 +593,13 @@ ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
   for (;;) {
     run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room, run.low,
                      run.high);
-    const std::int64_t before = run.count;
-    run = ShortTokensSse2(data, run.pos, end, no_data, values, flags, run.count,
-                          std::min(room, run.count + 1), run.low, run.high);
-    if (run.count == before || run.count >= room) return run;
+    // Where a pair does not fit, a few tokens one by one before the next
+    // try: a line end costs little, and numbers too long for a pair are
+    // not tried as one each time.
+    const std::int64_t batch = std::min(room, run.count + kOneByOneBatch);
+    run = ShortTokensSse2(data, run.pos, end, no_data, values, flags, run.count, batch, run.low,
+                          run.high);
+    if (run.count < batch || run.count >= room) return run;
   }
 }
 
