@@ -280,7 +280,7 @@ namespace {
 // entry that reports why when its turn comes.
 void AppendImagesOf(const std::string& input, const std::string& output,
                     const inputs::InputOptions& input_options, std::vector<SeriesEntry>& series) {
-  const std::string single = output.empty() ? ChangeFileExt(input, ".img") : output;
+  const std::string single = inputs::SingleImageName(input, output);
   inputs::InputKind kind = inputs::InputKind::kTarvoGrid;
   try {
     kind = inputs::DetectInputKind(input);
@@ -369,7 +369,7 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       ->add_option("INPUT", options.inputs, "Grid files, or quoted patterns such as \"data/*.asc\"")
       ->required();
   convert->add_option("-o,--output", options.output,
-                      "Image file of a single input file, used as typed");
+                      "Image file of a single input file, used as typed, or the folder for it");
   convert->add_option("--template", options.template_path,
                       "Template image (default: template.img beside the program)");
   convert->add_flag("--keep-going", options.keep_going,

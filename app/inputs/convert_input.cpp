@@ -10,19 +10,13 @@
 namespace kova::inputs {
 namespace {
 
-bool IsFolder(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_directory(path, ec);
-}
-
-// The image of grid `i`: a single grid goes to `output` as typed (or beside
-// the input), a time step into the folder `output` names (or beside the
-// input).
+// The image of grid `i`: a single grid as SingleImageName says, a time step
+// into the folder `output` names (or beside the input).
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
                          const std::string& output) {
   const std::string suffix = source.NameSuffix(i);
+  if (suffix.empty()) return SingleImageName(input, output);
   if (output.empty()) return OutputNameFor(input, "", suffix);
-  if (suffix.empty()) return output;
   if (IsFolder(output)) return OutputNameFor(input, output, suffix);
   ConversionError error("The time steps need a folder for their images; " + output + " is not one");
   error.AddContext(input);
@@ -30,6 +24,16 @@ std::string ImageNameFor(const InputSource& source, std::size_t i, const std::st
 }
 
 }  // namespace
+
+bool IsFolder(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
+std::string SingleImageName(const std::string& input, const std::string& output) {
+  if (output.empty()) return ChangeFileExt(input, ".img");
+  return IsFolder(output) ? OutputNameFor(input, output, "") : output;
+}
 
 std::vector<InputImage> PlanInputImages(const std::string& input, const std::string& output,
                                         const InputOptions& options) {

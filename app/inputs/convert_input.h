@@ -24,8 +24,16 @@ struct InputImage {
   std::string Output;
 };
 
-// The images of the input file `input`. A single grid goes to `output` as
-// typed (empty: beside the input as NAME.img). The grids
+// True when `path` names an existing folder.
+bool IsFolder(const std::string& path);
+
+// The image of an input that gives one: beside the input when `output` is
+// empty, in the folder `output` names under the input's name, else `output`
+// as typed.
+std::string SingleImageName(const std::string& input, const std::string& output);
+
+// The images of the input file `input`. A single grid goes where
+// SingleImageName says. The grids
 // of a time series go beside the input, or into the folder `output` names,
 // each as NAME_STAMP.img. Opens the file to count its grids; raises the
 // reader's errors, and ConversionError when a series' `output` is no folder

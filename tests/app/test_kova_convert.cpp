@@ -131,6 +131,24 @@ TEST_F(KovaConvert, OutputWithoutExtensionIsWrittenAsTyped) {
   EXPECT_FALSE(fs::exists(Path("plain.img")));
 }
 
+// -o naming a folder puts the image of a single input there under the
+// input's name, with or without the closing slash.
+class KovaConvertIntoFolder : public KovaConvert,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KovaConvertIntoFolder, WritesTheImageInIt) {
+  WriteSeries(1);
+  fs::create_directory(Path("out"));
+  const KovaResult result = Kova({"convert", "r1.asc", "-o", GetParam()});
+  EXPECT_EQ(result.out, "Image out/r1.img created successfully\n");
+  EXPECT_EQ(result.code, 0);
+  EXPECT_FALSE(fs::exists(Path("r1.img")));
+  ASSERT_EQ(Kova({"convert", "r1.asc"}).code, 0);
+  EXPECT_EQ(ReadAllBytes(Path("out/r1.img")), ReadAllBytes(Path("r1.img")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, KovaConvertIntoFolder, ::testing::Values("out", "out/"));
+
 // --- The no-overwrite rule --------------------------------------------------
 
 TEST_F(KovaConvert, AnOutputThatIsNotAnImageIsKeptUnlessForced) {
