@@ -388,8 +388,7 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
 // Reads short tokens one by one from data[pos] on, into values[count] and
 // flags[count] on, until one is not short, runs over `end`, or `count`
 // reaches `room`; `low` and `high` follow the smallest and largest valid
-// value. Inlined into the two loops below, each of which keeps everything in
-// registers.
+// value.
 [[gnu::always_inline]] inline ShortRun ShortTokensOneByOne(
     const char* data, std::size_t pos, std::size_t end, const ShortNoData& no_data, float* values,
     std::uint8_t* flags, std::int64_t count, std::int64_t room, float low, float high) {
@@ -413,6 +412,9 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   return {pos, count, low, high};
 }
 
+// ShortTokensOneByOne as a function of its own, so that its loop keeps
+// everything in registers: the whole way on a processor without SSSE3, the
+// tokens between pairs on one with it.
 [[gnu::noinline]] ShortRun ShortTokensSse2(const char* data, std::size_t pos, std::size_t end,
                                            const ShortNoData& no_data, float* values,
                                            std::uint8_t* flags, std::int64_t count,
@@ -421,8 +423,11 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
 }
 
 // For each dot place (0 to 8; the size when there is none) and size (0 to
-// 8) of a number of up to 8 characters, the shuffle of DigitShuffle into 8
-// bytes, as one integer: byte 0 is the lowest.
+// 8) of a number of up to 8 characters, the byte shuffle that right-aligns
+// its characters in 8 bytes, leaving out the dot, with zeros before them
+// (a byte of 0x80 gives 0), as one integer whose lowest byte is the first.
+// The sign is a character like the digits here: it is made 0 before the
+// shuffle.
 constexpr int kHalfSizes = 9;
 
 constexpr std::array<std::uint64_t, kHalfSizes * kHalfSizes> MakeHalfShuffles() {
@@ -452,7 +457,7 @@ struct PairNoData {
   unsigned length;
 };
 
-// The low `size` bytes (0 to 8) of a 64-bit integer.
+// The low `size` bytes (1 to 8) of a 64-bit integer.
 inline std::uint64_t LowBytes(unsigned size) {
   return ~std::uint64_t{0} >> (64 - 8 * size);
 }
