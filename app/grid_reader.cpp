@@ -237,8 +237,6 @@ enum class ShortToken { kNone, kNoData, kNumber };
 struct ShortRun {
   std::size_t pos;
   std::int64_t count;
-  float low;
-  float high;
 };
 
 #if defined(__SSE2__)
@@ -387,29 +385,26 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
 
 // Reads short tokens one by one from data[pos] on, into values[count] and
 // flags[count] on, until one is not short, runs over `end`, or `count`
-// reaches `room`; `low` and `high` follow the smallest and largest valid
-// value.
-[[gnu::always_inline]] inline ShortRun ShortTokensOneByOne(
-    const char* data, std::size_t pos, std::size_t end, const ShortNoData& no_data, float* values,
-    std::uint8_t* flags, std::int64_t count, std::int64_t room, float low, float high) {
+// reaches `room`.
+[[gnu::always_inline]] inline ShortRun ShortTokensOneByOne(const char* data, std::size_t pos,
+                                                           std::size_t end,
+                                                           const ShortNoData& no_data,
+                                                           float* values, std::uint8_t* flags,
+                                                           std::int64_t count, std::int64_t room) {
   while (count < room) {
     float value = kNoDataMarker;
     std::size_t taken = 0;
     const ShortToken kind = ReadShortToken(data + pos, data + end, no_data, value, taken);
     if (kind == ShortToken::kNone) break;
     pos += taken;
-    const bool number = kind == ShortToken::kNumber;
     values[count] = value;
-    flags[count] = number ? 0 : 1;
-    // Chosen without a branch: no-data cells come at random.
-    low = std::min(low, number ? value : std::numeric_limits<float>::infinity());
-    high = std::max(high, number ? value : -std::numeric_limits<float>::infinity());
+    flags[count] = kind == ShortToken::kNumber ? 0 : 1;
     ++count;
     if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
       while (pos < end && data[pos] == ' ') ++pos;
     }
   }
-  return {pos, count, low, high};
+  return {pos, count};
 }
 
 // ShortTokensOneByOne as a function of its own, so that its loop keeps
@@ -418,8 +413,8 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
 [[gnu::noinline]] ShortRun ShortTokensSse2(const char* data, std::size_t pos, std::size_t end,
                                            const ShortNoData& no_data, float* values,
                                            std::uint8_t* flags, std::int64_t count,
-                                           std::int64_t room, float low, float high) {
-  return ShortTokensOneByOne(data, pos, end, no_data, values, flags, count, room, low, high);
+                                           std::int64_t room) {
+  return ShortTokensOneByOne(data, pos, end, no_data, values, flags, count, room);
 }
 
 // For each dot place (0 to 8; the size when there is none) and size (0 to
@@ -468,9 +463,11 @@ inline std::uint64_t LowBytes(unsigned size) {
 // both. Writes both values and flags and sets `length` to the characters
 // taken; false (nothing written) for anything else, and where a product
 // lies near a float midpoint, which the single way then reads.
-[[gnu::target("ssse3"), gnu::always_inline]] inline bool ReadTokenPair(
-    const char* begin, const PairNoData& no_data, float* values, std::uint8_t* flags, float& low,
-    float& high, std::size_t& length) {
+[[gnu::target("ssse3"), gnu::always_inline]] inline bool ReadTokenPair(const char* begin,
+                                                                       const PairNoData& no_data,
+                                                                       float* values,
+                                                                       std::uint8_t* flags,
+                                                                       std::size_t& length) {
   const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
   auto mask_of = [](__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); };
   // The bits beyond the 16 characters set, so that each size is at most 16
@@ -549,18 +546,10 @@ inline std::uint64_t LowBytes(unsigned size) {
   const std::uint64_t valid = ~(((0 - no_data_a) & 0xFFFFFFFFu) | ((0 - no_data_b) << 32));
   constexpr std::uint64_t kMarkers =
       std::uint64_t{std::bit_cast<std::uint32_t>(kNoDataMarker)} * 0x100000001u;
-  constexpr std::uint64_t kInfinities = std::uint64_t{0x7F800000} * 0x100000001u;
-  constexpr std::uint64_t kNegativeInfinities = std::uint64_t{0xFF800000} * 0x100000001u;
   const std::uint64_t stored = (both & valid) | (kMarkers & ~valid);
   std::memcpy(values, &stored, 8);
   const auto pair_flags = static_cast<std::uint16_t>(no_data_a | no_data_b << 8);
   std::memcpy(flags, &pair_flags, 2);
-  const std::uint64_t for_low = (both & valid) | (kInfinities & ~valid);
-  const std::uint64_t for_high = (both & valid) | (kNegativeInfinities & ~valid);
-  low = std::min(low, std::bit_cast<float>(static_cast<std::uint32_t>(for_low)));
-  low = std::min(low, std::bit_cast<float>(static_cast<std::uint32_t>(for_low >> 32)));
-  high = std::max(high, std::bit_cast<float>(static_cast<std::uint32_t>(for_high)));
-  high = std::max(high, std::bit_cast<float>(static_cast<std::uint32_t>(for_high >> 32)));
   length = end_b + 1;
   return true;
 }
@@ -568,12 +557,14 @@ inline std::uint64_t LowBytes(unsigned size) {
 // Pairs of common numbers from data[pos] on while they come (as
 // ShortTokensOneByOne, two at a time). A function of its own, so that its
 // loop has the registers to itself.
-[[gnu::noinline, gnu::target("ssse3")]] ShortRun TokenPairs(
-    const char* data, std::size_t pos, std::size_t end, const PairNoData no_data, float* values,
-    std::uint8_t* flags, std::int64_t count, std::int64_t room, float low, float high) {
+[[gnu::noinline, gnu::target("ssse3")]] ShortRun TokenPairs(const char* data, std::size_t pos,
+                                                            std::size_t end,
+                                                            const PairNoData no_data, float* values,
+                                                            std::uint8_t* flags, std::int64_t count,
+                                                            std::int64_t room) {
   while (count + 2 <= room && end - pos > 16) {
     std::size_t taken = 0;
-    if (!ReadTokenPair(data + pos, no_data, values + count, flags + count, low, high, taken)) {
+    if (!ReadTokenPair(data + pos, no_data, values + count, flags + count, taken)) {
       break;
     }
     pos += taken;
@@ -582,7 +573,7 @@ inline std::uint64_t LowBytes(unsigned size) {
       while (pos < end && data[pos] == ' ') ++pos;
     }
   }
-  return {pos, count, low, high};
+  return {pos, count};
 }
 
 constexpr std::int64_t kOneByOneBatch = 16;
@@ -591,35 +582,32 @@ constexpr std::int64_t kOneByOneBatch = 16;
 // between them.
 ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
                             const ShortNoData& no_data, float* values, std::uint8_t* flags,
-                            std::int64_t count, std::int64_t room, float low, float high) {
+                            std::int64_t count, std::int64_t room) {
   PairNoData pair_no_data{0, no_data.length <= 8 ? no_data.length : 17};
   std::memcpy(&pair_no_data.chars, &no_data.chars, 8);
-  ShortRun run{pos, count, low, high};
+  ShortRun run{pos, count};
   for (;;) {
-    run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room, run.low,
-                     run.high);
+    run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room);
     // Where a pair does not fit, a few tokens one by one before the next
     // try: a line end costs little, and numbers too long for a pair are
     // not tried as one each time.
     const std::int64_t batch = std::min(room, run.count + kOneByOneBatch);
-    run = ShortTokensSse2(data, run.pos, end, no_data, values, flags, run.count, batch, run.low,
-                          run.high);
+    run = ShortTokensSse2(data, run.pos, end, no_data, values, flags, run.count, batch);
     if (run.count < batch || run.count >= room) return run;
   }
 }
 
 // Reads short tokens from data[pos] on, into values[count] and flags[count]
-// on, until one is not short, runs over `end`, or `count` reaches `room`;
-// `low` and `high` follow the smallest and largest valid value. Takes them
-// in pairs where the processor has SSSE3.
+// on, until one is not short, runs over `end`, or `count` reaches `room`.
+// Takes them in pairs where the processor has SSSE3.
 ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
                          const ShortNoData& no_data, float* values, std::uint8_t* flags,
-                         std::int64_t count, std::int64_t room, float low, float high) {
+                         std::int64_t count, std::int64_t room) {
   static const bool kHasSsse3 = __builtin_cpu_supports("ssse3") != 0;
   if (kHasSsse3 && grid_detail::short_token_way != grid_detail::ShortTokenWay::kOneByOne) {
-    return ShortTokensInPairs(data, pos, end, no_data, values, flags, count, room, low, high);
+    return ShortTokensInPairs(data, pos, end, no_data, values, flags, count, room);
   }
-  return ShortTokensSse2(data, pos, end, no_data, values, flags, count, room, low, high);
+  return ShortTokensSse2(data, pos, end, no_data, values, flags, count, room);
 }
 
 #else
@@ -630,12 +618,65 @@ inline ShortNoData MakeShortNoData(std::string_view) {
   return {};
 }
 inline ShortRun ReadShortTokens(const char*, std::size_t pos, std::size_t, const ShortNoData&,
-                                float*, std::uint8_t*, std::int64_t count, std::int64_t, float low,
-                                float high) {
-  return {pos, count, low, high};
+                                float*, std::uint8_t*, std::int64_t count, std::int64_t) {
+  return {pos, count};
 }
 
 #endif  // __SSE2__
+
+// The smallest and largest valid value of `count` cells, as a pass over
+// them in order with std::min and std::max finds them (+infinity and
+// -infinity when none is valid). Four at a time where SSE2 allows; the
+// order only tells where an extreme is zero, then it is the first zero met,
+// with its sign.
+void ValidExtremes(const float* values, const std::uint8_t* no_data, std::size_t count,
+                   float& smallest, float& largest) {
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  float low = kInfinity;
+  float high = -kInfinity;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  __m128 low4 = _mm_set1_ps(kInfinity);
+  __m128 high4 = _mm_set1_ps(-kInfinity);
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 4 <= count; i += 4) {
+    std::int32_t four_flags = 0;
+    std::memcpy(&four_flags, no_data + i, 4);
+    const __m128i flags32 =
+        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four_flags), zero), zero);
+    const __m128 missing = _mm_castsi128_ps(_mm_cmpgt_epi32(flags32, zero));
+    const __m128 v = _mm_loadu_ps(values + i);
+    low4 = _mm_min_ps(
+        low4, _mm_or_ps(_mm_and_ps(missing, _mm_set1_ps(kInfinity)), _mm_andnot_ps(missing, v)));
+    high4 = _mm_max_ps(
+        high4, _mm_or_ps(_mm_and_ps(missing, _mm_set1_ps(-kInfinity)), _mm_andnot_ps(missing, v)));
+  }
+  alignas(16) float lows[4];
+  alignas(16) float highs[4];
+  _mm_store_ps(lows, low4);
+  _mm_store_ps(highs, high4);
+  for (int k = 0; k < 4; ++k) {
+    low = std::min(low, lows[k]);
+    high = std::max(high, highs[k]);
+  }
+#endif
+  for (; i < count; ++i) {
+    if (no_data[i] != 0) continue;
+    low = std::min(low, values[i]);
+    high = std::max(high, values[i]);
+  }
+  if (low == 0.0f || high == 0.0f) {
+    for (i = 0; i < count; ++i) {
+      if (no_data[i] == 0 && values[i] == 0.0f) {
+        if (low == 0.0f) low = values[i];
+        if (high == 0.0f) high = values[i];
+        break;
+      }
+    }
+  }
+  smallest = low;
+  largest = high;
+}
 
 }  // namespace
 
@@ -1066,10 +1107,8 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
     throw_out_of_memory();
   }
   const std::string_view no_data = header.NoDataText;
-  float smallest = std::numeric_limits<float>::infinity();
-  float largest = -std::numeric_limits<float>::infinity();
-  in.smallest_valid = smallest;
-  in.largest_valid = largest;
+  in.smallest_valid = std::numeric_limits<float>::infinity();
+  in.largest_valid = -std::numeric_limits<float>::infinity();
   std::int64_t count = 0;
   const char* token_start = nullptr;
   std::string_view token;
@@ -1081,12 +1120,9 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
       // first beyond the room taken or the limits.
       const ShortRun run = ReadShortTokens(
           in.buffer.get(), in.pos, in.end, short_no_data, grid.Values.data(), grid.NoData.data(),
-          count, std::min(stop_at, static_cast<std::int64_t>(grid.Values.size())), smallest,
-          largest);
+          count, std::min(stop_at, static_cast<std::int64_t>(grid.Values.size())));
       in.pos = run.pos;
       count = run.count;
-      smallest = run.low;
-      largest = run.high;
       if (!in.SkipToToken()) break;
       // Any other token.
       float value = kNoDataMarker;
@@ -1134,10 +1170,6 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
         grid.Values.resize(more);
         grid.NoData.resize(more);
       }
-      if (!missing) {
-        largest = std::max(largest, value);
-        smallest = std::min(smallest, value);
-      }
       grid.Values[static_cast<std::size_t>(count)] = value;
       grid.NoData[static_cast<std::size_t>(count)] = missing;
       ++count;
@@ -1172,8 +1204,8 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   }
   grid.Values.resize(static_cast<std::size_t>(count));
   grid.NoData.resize(static_cast<std::size_t>(count));
-  in.smallest_valid = smallest;
-  in.largest_valid = largest;
+  ValidExtremes(grid.Values.data(), grid.NoData.data(), grid.Values.size(), in.smallest_valid,
+                in.largest_valid);
 }
 
 bool GridReader::ValidValueRange(float& smallest, float& largest) const {

@@ -941,6 +941,47 @@ INSTANTIATE_TEST_SUITE_P(
                                          "-99990", "123456789012.345", "-12345678901234567"),
                        ::testing::Bool()));
 
+// The extremes of the valid values as a pass in order finds them: where an
+// extreme is zero, the first zero met gives its sign, whether it lies among
+// the first cells, read four at a time, or among the last.
+struct ZeroExtremes {
+  const char* values;
+  std::uint32_t min_bits;
+  std::uint32_t max_bits;
+};
+
+class ExtremesAtZero : public ::testing::TestWithParam<ZeroExtremes> {};
+
+TEST_P(ExtremesAtZero, TakeTheSignOfTheFirstZero) {
+  std::istringstream in(GetParam().values);
+  int cols = 0;
+  for (std::string token; in >> token;) ++cols;
+  const GridRead got =
+      ReadGridText("ncols " + std::to_string(cols) +
+                   "\nnrows 1\nxll 0\nyll 0\ncell 1\nnodata -9999\n" + GetParam().values + "\n");
+  EXPECT_EQ(Hex(got.min), Hex(std::bit_cast<float>(GetParam().min_bits)));
+  EXPECT_EQ(Hex(got.max), Hex(std::bit_cast<float>(GetParam().max_bits)));
+}
+
+constexpr std::uint32_t kPlusZero = 0x00000000u;
+constexpr std::uint32_t kMinusZero = 0x80000000u;
+constexpr std::uint32_t kOne = 0x3F800000u;
+constexpr std::uint32_t kMinusOne = 0xBF800000u;
+constexpr std::uint32_t kMinusNine = 0xC1100000u;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ExtremesAtZero,
+    ::testing::Values(ZeroExtremes{"0 -0 1", kPlusZero, kOne},
+                      ZeroExtremes{"-0 0 1", kMinusZero, kOne},
+                      ZeroExtremes{"-1 -0 0", kMinusOne, kMinusZero},
+                      ZeroExtremes{"-1 0 -0", kMinusOne, kPlusZero},
+                      ZeroExtremes{"-9999 -0 0", kMinusZero, kMinusZero},
+                      ZeroExtremes{"1 1 1 1 1 1 1 1 -0 0", kMinusZero, kOne},
+                      ZeroExtremes{"1 1 1 0 1 1 1 1 1 -0", kPlusZero, kOne},
+                      ZeroExtremes{"0 1 1 1 -0 1 1 1", kPlusZero, kOne},
+                      ZeroExtremes{"-1 -1 -1 -0 -1 -1 -1 0", kMinusOne, kMinusZero},
+                      ZeroExtremes{"-1 -2 -3 -4 -5 -6 -7 -8 -9 -0.0", kMinusNine, kMinusZero}));
+
 // "1.000...0": the value 1 written with `length` characters.
 std::string LongOne(std::size_t length) {
   return "1." + std::string(length - 2, '0');
