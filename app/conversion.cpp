@@ -158,22 +158,6 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
   return names;
 }
 
-bool ValidValueRange(const GridData& grid, float& smallest, float& largest) {
-  float low = std::numeric_limits<float>::infinity();
-  float high = -std::numeric_limits<float>::infinity();
-  const std::size_t cells = grid.Values.size();
-  for (std::size_t i = 0; i < cells; ++i) {
-    // A no-data cell leaves both as they are, without a branch.
-    const float v = grid.Values[i];
-    const bool valid = grid.NoData[i] == 0;
-    low = std::min(low, valid ? v : low);
-    high = std::max(high, valid ? v : high);
-  }
-  smallest = low;
-  largest = high;
-  return low <= high;
-}
-
 void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid) {
   // The grid's right and top edges.
   const float grid_right =

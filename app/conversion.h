@@ -73,9 +73,6 @@ bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept;
 // The input text names several files when it holds "*" or "?".
 bool IsInputPattern(const std::string& input_text);
 
-// The smallest and largest valid value of a grid; false when it has none.
-bool ValidValueRange(const GridData& grid, float& smallest, float& largest);
-
 // The output's header prepared in `image` from the template and the grid's
 // size, corners and cell sizes: the template attached afresh (never written),
 // then Columns, Rows, OriginLongitude, OriginLatitude, OriginColumn,

@@ -624,13 +624,14 @@ inline ShortRun ReadShortTokens(const char*, std::size_t pos, std::size_t, const
 
 #endif  // __SSE2__
 
-// The smallest and largest valid value of `count` cells, as a pass over
-// them in order with std::min and std::max finds them (+infinity and
-// -infinity when none is valid). Four at a time where SSE2 allows; the
-// order only tells where an extreme is zero, then it is the first zero met,
-// with its sign.
-void ValidExtremes(const float* values, const std::uint8_t* no_data, std::size_t count,
-                   float& smallest, float& largest) {
+}  // namespace
+
+// Four cells at a time where SSE2 allows: the order of the cells only tells
+// where an extreme is zero, and then it is the first zero met, with its sign.
+bool ValidValueRange(const GridData& grid, float& smallest, float& largest) {
+  const float* const values = grid.Values.data();
+  const std::uint8_t* const no_data = grid.NoData.data();
+  const std::size_t count = std::min(grid.Values.size(), grid.NoData.size());
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
   float low = kInfinity;
   float high = -kInfinity;
@@ -676,9 +677,8 @@ void ValidExtremes(const float* values, const std::uint8_t* no_data, std::size_t
   }
   smallest = low;
   largest = high;
+  return low <= high;
 }
-
-}  // namespace
 
 namespace grid_detail {
 
@@ -1204,8 +1204,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   }
   grid.Values.resize(static_cast<std::size_t>(count));
   grid.NoData.resize(static_cast<std::size_t>(count));
-  ValidExtremes(grid.Values.data(), grid.NoData.data(), grid.Values.size(), in.smallest_valid,
-                in.largest_valid);
+  kova::ValidValueRange(grid, in.smallest_valid, in.largest_valid);
 }
 
 bool GridReader::ValidValueRange(float& smallest, float& largest) const {

@@ -69,8 +69,8 @@ class GridReader {
   void ReadGridValues(const GridHeader& header, GridData& grid,
                       GridLimits limits = kWindowGridLimits);
 
-  // The smallest and largest valid value that the last ReadGridValues met;
-  // false when the grid held no valid value.
+  // The smallest and largest valid value that the last ReadGridValues met
+  // (ValidValueRange of its grid); false when the grid held no valid value.
   bool ValidValueRange(float& smallest, float& largest) const;
 
   void Close();  // closes the file; also done by the destructor
@@ -96,6 +96,11 @@ float ParseGridFloat(const std::string& token);
 // or "$" / "0x" hexadecimal; 32-bit signed range. Raises ConvertError
 // "'%s' is not a valid integer value".
 std::int32_t ParseGridInteger(const std::string& token);
+
+// The smallest and largest valid value of a grid (+infinity and -infinity
+// when it has none), as a pass over its cells in order with std::min and
+// std::max finds them; false when it has none.
+bool ValidValueRange(const GridData& grid, float& smallest, float& largest);
 
 namespace grid_detail {
 
