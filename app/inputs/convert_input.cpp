@@ -10,6 +10,11 @@
 namespace kova::inputs {
 namespace {
 
+bool IsFolder(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
 // The image of grid `i`: a single grid as SingleImageName says, a time step
 // into the folder `output` names (or beside the input).
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
@@ -24,11 +29,6 @@ std::string ImageNameFor(const InputSource& source, std::size_t i, const std::st
 }
 
 }  // namespace
-
-bool IsFolder(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_directory(path, ec);
-}
 
 std::string SingleImageName(const std::string& input, const std::string& output) {
   if (output.empty()) return ChangeFileExt(input, ".img");

@@ -24,9 +24,6 @@ struct InputImage {
   std::string Output;
 };
 
-// True when `path` names an existing folder.
-bool IsFolder(const std::string& path);
-
 // The image of an input that gives one: beside the input when `output` is
 // empty, in the folder `output` names under the input's name, else `output`
 // as typed.
