@@ -4,6 +4,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>  // SSE2: a token's characters classified 16 at once
+#include <immintrin.h>  // AVX2 and BMI, where the processor has them: four at once
 #include <tmmintrin.h>  // SSSE3, where the processor has it: two numbers at once
 #endif
 
@@ -449,6 +450,7 @@ constexpr std::array<std::uint64_t, kHalfSizes* kHalfSizes> kHalfShuffles = Make
 // is too long for a pair).
 struct PairNoData {
   std::uint64_t chars;
+  std::uint64_t bytes;  // the mask of its characters among the 8
   unsigned length;
 };
 
@@ -537,10 +539,10 @@ inline std::uint64_t LowBytes(unsigned size) {
   std::uint64_t text_b = 0;
   std::memcpy(&text_a, begin, 8);
   std::memcpy(&text_b, begin + start_b, 8);
-  const std::uint64_t no_data_a =
-      size_a == no_data.length && ((text_a ^ no_data.chars) & LowBytes(size_a)) == 0 ? 1 : 0;
-  const std::uint64_t no_data_b =
-      size_b == no_data.length && ((text_b ^ no_data.chars) & LowBytes(size_b)) == 0 ? 1 : 0;
+  const std::uint64_t no_data_a = static_cast<std::uint64_t>(
+      (size_a == no_data.length) & (((text_a ^ no_data.chars) & no_data.bytes) == 0));
+  const std::uint64_t no_data_b = static_cast<std::uint64_t>(
+      (size_b == no_data.length) & (((text_b ^ no_data.chars) & no_data.bytes) == 0));
   // All ones over a number's 32 bits where it is valid, chosen without a
   // branch: no-data cells come at random.
   const std::uint64_t valid = ~(((0 - no_data_a) & 0xFFFFFFFFu) | ((0 - no_data_b) << 32));
@@ -551,6 +553,151 @@ inline std::uint64_t LowBytes(unsigned size) {
   const auto pair_flags = static_cast<std::uint16_t>(no_data_a | no_data_b << 8);
   std::memcpy(flags, &pair_flags, 2);
   length = end_b + 1;
+  return true;
+}
+
+// The no-data text as four numbers at once compare it: its characters and
+// then a space, or a line feed, over the low `bytes` of 8 bytes. A text that
+// no token of a quad can equal has `bytes` 0 and `with_space` 1.
+struct QuadNoData {
+  std::uint64_t with_space;
+  std::uint64_t with_line_feed;
+  std::uint64_t bytes;
+};
+
+// The top bits of the 32 bytes.
+[[gnu::target("avx2"), gnu::always_inline]] inline std::uint32_t TopBits(__m256i bytes) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+}
+
+// Four numbers of 1 to 8 characters within the 32 characters at `begin`,
+// each ended by a space or a line feed, each right after the one before:
+// the common case of a grid, read with one set of 256-bit operations. The
+// first two lie in the first 16 characters with their ends, the last two in
+// the 16 from the third's start, which form the register's upper half, so
+// that each byte shuffle stays within its half. Writes the four values and
+// flags and sets `length` to the characters taken; false (nothing written)
+// for anything else, and where a product lies near a float midpoint. The 48
+// characters from `begin` must be readable.
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline bool ReadTokenQuad(
+    const char* begin, const QuadNoData& no_data, float* values, std::uint8_t* flags,
+    std::size_t& length) {
+  const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin));
+  // The bits beyond the 32 characters set, so that each end found is at
+  // most 35 and every shift below stays under 64.
+  const std::uint64_t blank =
+      TopBits(_mm256_cmpeq_epi8(_mm256_min_epu8(chars, _mm256_set1_epi8(32)), chars)) |
+      (~std::uint64_t{0} << 32);
+  // The four token ends, each after the one before.
+  std::uint64_t rest = blank;
+  const auto end_0 = static_cast<unsigned>(std::countr_zero(rest));
+  rest &= rest - 1;
+  const auto end_1 = static_cast<unsigned>(std::countr_zero(rest));
+  rest &= rest - 1;
+  const auto end_2 = static_cast<unsigned>(std::countr_zero(rest));
+  rest &= rest - 1;
+  const auto end_3 = static_cast<unsigned>(std::countr_zero(rest));
+  const unsigned size_0 = end_0;
+  const unsigned size_1 = end_1 - end_0 - 1;
+  const unsigned size_2 = end_2 - end_1 - 1;
+  const unsigned size_3 = end_3 - end_2 - 1;
+  // Sizes 1 to 8; the first two tokens and their ends within the first 16
+  // characters, the last two within the 16 from the third's start.
+  if ((((size_0 - 1) | (size_1 - 1) | (size_2 - 1) | (size_3 - 1)) >= 8) | (end_1 >= 16) |
+      (end_3 - end_1 > 16)) {
+    return false;
+  }
+  const std::uint64_t covered = (std::uint64_t{2} << end_3) - 1;
+  const std::uint64_t ends = blank & covered;
+  const std::uint64_t starts = ((ends << 1) | 1) & covered;
+  const __m256i offset = _mm256_sub_epi8(chars, _mm256_set1_epi8('0'));
+  const std::uint32_t digit =
+      TopBits(_mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset));
+  const std::uint32_t dot = TopBits(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8('.')));
+  const std::uint32_t sign =
+      TopBits(_mm256_or_si256(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8('-')),
+                              _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('+'))));
+  const std::uint32_t space_or_line_feed =
+      TopBits(_mm256_or_si256(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8(' ')),
+                              _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('\n'))));
+  // Each character a digit, a dot, a leading sign or an end that is a space
+  // or a line feed. A token with no digit or a second dot is found below.
+  if ((covered & ~(digit | dot | (sign & starts) | (ends & space_or_line_feed))) != 0) return false;
+  const unsigned start_1 = end_0 + 1;
+  const unsigned start_2 = end_1 + 1;
+  const unsigned start_3 = end_2 + 1;
+  // Each dot place within its token; its size where there is none.
+  const auto dot_at_0 = static_cast<unsigned>(std::countr_zero(dot | (1u << size_0)));
+  const auto dot_at_1 = static_cast<unsigned>(std::countr_zero((dot >> start_1) | (1u << size_1)));
+  const auto dot_at_2 = static_cast<unsigned>(std::countr_zero((dot >> start_2) | (1u << size_2)));
+  const auto dot_at_3 = static_cast<unsigned>(std::countr_zero((dot >> start_3) | (1u << size_3)));
+  // Each token's place in its half, as a shuffle offset in all 8 bytes.
+  const __m256i starts_in_half =
+      _mm256_set_epi64x(static_cast<std::int64_t>((start_3 - start_2) * 0x0101010101010101u), 0,
+                        static_cast<std::int64_t>(start_1 * 0x0101010101010101u), 0);
+  const __m256i shuffle = _mm256_add_epi64(
+      starts_in_half,
+      _mm256_set_epi64x(static_cast<std::int64_t>(kHalfShuffles[dot_at_3 * kHalfSizes + size_3]),
+                        static_cast<std::int64_t>(kHalfShuffles[dot_at_2 * kHalfSizes + size_2]),
+                        static_cast<std::int64_t>(kHalfShuffles[dot_at_1 * kHalfSizes + size_1]),
+                        static_cast<std::int64_t>(kHalfShuffles[dot_at_0 * kHalfSizes + size_0])));
+  const __m256i halves = _mm256_inserti128_si256(
+      chars, _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + start_2)), 1);
+  const __m256i half_offset = _mm256_sub_epi8(halves, _mm256_set1_epi8('0'));
+  const __m256i is_digit =
+      _mm256_cmpeq_epi8(_mm256_min_epu8(half_offset, _mm256_set1_epi8(9)), half_offset);
+  // The shuffle leaves out each token's first dot: a second one would be
+  // among the bytes placed. Every token needs a digit among them.
+  const __m256i second_dot =
+      _mm256_shuffle_epi8(_mm256_cmpeq_epi8(halves, _mm256_set1_epi8('.')), shuffle);
+  const __m256i no_digit =
+      _mm256_cmpeq_epi64(_mm256_shuffle_epi8(is_digit, shuffle), _mm256_setzero_si256());
+  const __m256i odd = _mm256_or_si256(second_dot, no_digit);
+  if (!_mm256_testz_si256(odd, odd)) return false;
+  const __m256i placed = _mm256_shuffle_epi8(_mm256_and_si256(half_offset, is_digit), shuffle);
+  const __m256i pairs = _mm256_maddubs_epi16(placed, _mm256_set1_epi16(0x010A));
+  const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
+  const __m256i eights =
+      _mm256_madd_epi16(_mm256_packs_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
+  // Each half holds its two significands twice: the first copy of each.
+  const __m128i significands = _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0b1000));
+  const unsigned decimals_0 = size_0 - dot_at_0 - (dot_at_0 < size_0 ? 1u : 0u);
+  const unsigned decimals_1 = size_1 - dot_at_1 - (dot_at_1 < size_1 ? 1u : 0u);
+  const unsigned decimals_2 = size_2 - dot_at_2 - (dot_at_2 < size_2 ? 1u : 0u);
+  const unsigned decimals_3 = size_3 - dot_at_3 - (dot_at_3 < size_3 ? 1u : 0u);
+  __m256d products =
+      _mm256_mul_pd(_mm256_cvtepi32_pd(significands),
+                    _mm256_set_pd(kDoubleTenths[decimals_3], kDoubleTenths[decimals_2],
+                                  kDoubleTenths[decimals_1], kDoubleTenths[decimals_0]));
+  // NearFloatMidpoint of the four products, as for a pair.
+  const __m256i low_bits = _mm256_sub_epi32(
+      _mm256_and_si256(_mm256_castpd_si256(products), _mm256_set1_epi64x(0x1FFFFFFF)),
+      _mm256_set1_epi64x(0x10000000 - 4));
+  const __m256i beyond = _mm256_cmpgt_epi32(
+      _mm256_xor_si256(low_bits, _mm256_set1_epi32(INT32_MIN)), _mm256_set1_epi32(INT32_MIN + 8));
+  if ((TopBits(beyond) & 0x0F0F0F0Fu) != 0x0F0F0F0Fu) [[unlikely]]
+    return false;
+  // Each token's first 8 characters, end included where it lies within
+  // them: the sign from the first, the no-data text compared with them.
+  const __m256i texts = _mm256_shuffle_epi8(
+      halves, _mm256_add_epi64(starts_in_half, _mm256_set1_epi64x(0x0706050403020100)));
+  const __m256i negative = _mm256_slli_epi64(_mm256_cmpeq_epi8(texts, _mm256_set1_epi8('-')), 63);
+  products = _mm256_or_pd(products, _mm256_castsi256_pd(negative));
+  const __m256i text_bytes =
+      _mm256_and_si256(texts, _mm256_set1_epi64x(static_cast<std::int64_t>(no_data.bytes)));
+  const __m256d is_no_data = _mm256_castsi256_pd(_mm256_or_si256(
+      _mm256_cmpeq_epi64(text_bytes,
+                         _mm256_set1_epi64x(static_cast<std::int64_t>(no_data.with_space))),
+      _mm256_cmpeq_epi64(text_bytes,
+                         _mm256_set1_epi64x(static_cast<std::int64_t>(no_data.with_line_feed)))));
+  products =
+      _mm256_blendv_pd(products, _mm256_set1_pd(static_cast<double>(kNoDataMarker)), is_no_data);
+  _mm_storeu_ps(values, _mm256_cvtpd_ps(products));
+  // One flag byte from each of the four bits.
+  const auto quad_flags =
+      (static_cast<std::uint32_t>(_mm256_movemask_pd(is_no_data)) * 0x00204081u) & 0x01010101u;
+  std::memcpy(flags, &quad_flags, 4);
+  length = end_3 + 1;
   return true;
 }
 
@@ -576,17 +723,56 @@ inline std::uint64_t LowBytes(unsigned size) {
   return {pos, count};
 }
 
+// Quads of common numbers from data[pos] on while they come, a pair where
+// four do not fit (as ShortTokensOneByOne, four or two at a time).
+[[gnu::noinline, gnu::target("avx2,bmi,bmi2")]] ShortRun TokenQuads(
+    const char* data, std::size_t pos, std::size_t end, const QuadNoData quad_no_data,
+    const PairNoData pair_no_data, float* values, std::uint8_t* flags, std::int64_t count,
+    std::int64_t room) {
+  while (count + 4 <= room && end - pos > 48) {
+    std::size_t taken = 0;
+    if (ReadTokenQuad(data + pos, quad_no_data, values + count, flags + count, taken)) {
+      count += 4;
+    } else if (ReadTokenPair(data + pos, pair_no_data, values + count, flags + count, taken)) {
+      count += 2;
+    } else {
+      break;
+    }
+    pos += taken;
+    if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
+      while (pos < end && data[pos] == ' ') ++pos;
+    }
+  }
+  return {pos, count};
+}
+
 constexpr std::int64_t kOneByOneBatch = 16;
 
 // The SSSE3 way: pairs of common numbers while they come, the single way
-// between them.
+// between them; with `quads`, four at a time before the pairs.
 ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
                             const ShortNoData& no_data, float* values, std::uint8_t* flags,
-                            std::int64_t count, std::int64_t room) {
-  PairNoData pair_no_data{0, no_data.length <= 8 ? no_data.length : 17};
+                            std::int64_t count, std::int64_t room, bool quads) {
+  PairNoData pair_no_data{0, 0, no_data.length <= 8 ? no_data.length : 17};
+  if (no_data.length >= 1 && no_data.length <= 8) pair_no_data.bytes = LowBytes(no_data.length);
   std::memcpy(&pair_no_data.chars, &no_data.chars, 8);
+  // A text of 8 characters would need 9 compared, its end included: such
+  // grids take pairs. One of more than 8 equals no token of a quad.
+  QuadNoData quad_no_data{1, 1, 0};
+  if (no_data.length >= 1 && no_data.length <= 7) {
+    const std::uint64_t text = pair_no_data.chars & LowBytes(no_data.length);
+    quad_no_data = {text | std::uint64_t{' '} << (8 * no_data.length),
+                    text | std::uint64_t{'\n'} << (8 * no_data.length),
+                    LowBytes(no_data.length + 1)};
+  } else if (no_data.length == 8) {
+    quads = false;
+  }
   ShortRun run{pos, count};
   for (;;) {
+    if (quads) {
+      run = TokenQuads(data, run.pos, end, quad_no_data, pair_no_data, values, flags, run.count,
+                       room);
+    }
     run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room);
     // Where a pair does not fit, a few tokens one by one before the next
     // try: a line end costs little, and numbers too long for a pair are
@@ -604,8 +790,13 @@ ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
                          const ShortNoData& no_data, float* values, std::uint8_t* flags,
                          std::int64_t count, std::int64_t room) {
   static const bool kHasSsse3 = __builtin_cpu_supports("ssse3") != 0;
-  if (kHasSsse3 && grid_detail::short_token_way != grid_detail::ShortTokenWay::kOneByOne) {
-    return ShortTokensInPairs(data, pos, end, no_data, values, flags, count, room);
+  static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0 &&
+                               __builtin_cpu_supports("bmi") != 0 &&
+                               __builtin_cpu_supports("bmi2") != 0;
+  const grid_detail::ShortTokenWay way = grid_detail::short_token_way;
+  if (kHasSsse3 && way != grid_detail::ShortTokenWay::kOneByOne) {
+    return ShortTokensInPairs(data, pos, end, no_data, values, flags, count, room,
+                              kHasAvx2 && way == grid_detail::ShortTokenWay::kFastest);
   }
   return ShortTokensSse2(data, pos, end, no_data, values, flags, count, room);
 }

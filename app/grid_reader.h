@@ -114,10 +114,10 @@ enum class FloatStatus { kOk, kInvalid, kOverflow };
 FloatStatus ConvertGridFloat(std::string_view token, float& value, bool allow_fast = true,
                              bool* took_fast = nullptr);
 
-// Which way common tokens take: in pairs where the processor can, or one by
-// one as on a processor without SSSE3 (so that tests cover both on any
-// machine).
-enum class ShortTokenWay { kFastest, kOneByOne };
+// Which way common tokens take: four at a time where the processor can, in
+// pairs as on a processor without AVX2, or one by one as on one without
+// SSSE3 (so that tests cover each on any machine).
+enum class ShortTokenWay { kFastest, kPairs, kOneByOne };
 inline ShortTokenWay short_token_way = ShortTokenWay::kFastest;
 
 }  // namespace grid_detail

@@ -34,6 +34,15 @@ void BM_ReadMaximumGrid(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMaximumGrid)->Unit(benchmark::kMillisecond);
 
+// The same with the common tokens read in pairs, as on a processor without
+// AVX2.
+void BM_ReadMaximumGridInPairs(benchmark::State& state) {
+  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kPairs;
+  BM_ReadMaximumGrid(state);
+  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kFastest;
+}
+BENCHMARK(BM_ReadMaximumGridInPairs)->Unit(benchmark::kMillisecond);
+
 // The same with the common tokens read one by one, as on a processor
 // without SSSE3.
 void BM_ReadMaximumGridOneByOne(benchmark::State& state) {

@@ -907,30 +907,39 @@ TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     NoDataTexts, ShortTokens,
-    ::testing::Combine(::testing::Values("-9999", "0", "12345678", "-3.4028235e+38", "NA",
-                                         "-999999999999999"),
+    ::testing::Combine(::testing::Values("-9999", "0", "-999.99", "12345678", "-3.4028235e+38",
+                                         "NA", "-999999999999999"),
                        ::testing::Values(grid_detail::ShortTokenWay::kFastest,
+                                         grid_detail::ShortTokenWay::kPairs,
                                          grid_detail::ShortTokenWay::kOneByOne)));
 
-// Tokens that look almost like a short number, first or second of two that
-// would be read at once: each is read as the general way reads it, to its
-// value or to its error.
-class OddTokenBesideNumber : public ::testing::TestWithParam<std::tuple<const char*, bool>> {};
+// Tokens that look almost like a short number, at each place among four
+// that would be read at once: each is read as the general way reads it, to
+// its value or to its error.
+class OddTokenBesideNumber : public ::testing::TestWithParam<std::tuple<const char*, int>> {};
 
 TEST_P(OddTokenBesideNumber, IsReadAsAlone) {
-  const auto [token, first] = GetParam();
-  const std::string pair = first ? std::string(token) + " 2.5" : "2.5 " + std::string(token);
-  const std::string text =
-      "ncols 4\nnrows 1\nxll 0\nyll 0\ncell 1\nnodata -9999\n" + pair + " 1.25 -9999\n";
+  const auto [token, place] = GetParam();
+  std::vector<std::string> row = {"2.5", "1.25", "-9999"};
+  row.insert(row.begin() + place, token);
+  std::string text = "ncols 4\nnrows 4\nxll 0\nyll 0\ncell 1\nnodata -9999\n";
+  int column = 1;
+  for (int i = 0; i < 4; ++i) {
+    text += row[static_cast<std::size_t>(i)] + (i < 3 ? " " : "\n");
+    if (i < place) column += static_cast<int>(row[static_cast<std::size_t>(i)].size()) + 1;
+  }
+  // More rows, so that four tokens at once are tried on the first.
+  for (int i = 0; i < 3; ++i) text += "10.5 11.5 12.5 13.5\n";
   float value = 0.0f;
   if (ConvertGridFloat(token, value) != FloatStatus::kOk) {
     EXPECT_EQ(ErrorText<ConvertError>([&] { ReadGridText(text); }),
               "'" + std::string(token) + "' is not a valid floating point value: line 7, column " +
-                  (first ? "1" : "5"));
+                  std::to_string(column));
     return;
   }
-  const std::vector<float> expected =
-      first ? std::vector<float>{value, 2.5f, 1.25f, M} : std::vector<float>{2.5f, value, 1.25f, M};
+  std::vector<float> expected = {2.5f, 1.25f, M};
+  expected.insert(expected.begin() + place, value);
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), {10.5f, 11.5f, 12.5f, 13.5f});
   EXPECT_EQ(ReadGridText(text).cells, expected);
 }
 
@@ -939,7 +948,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values("1.2.3", "1..2", ".", "-", "+", "-.", "+-1", "1-2", "--1",
                                          "1e5", "12345678", "-1234567", "9.99999e-3", "-9999.",
                                          "-99990", "123456789012.345", "-12345678901234567"),
-                       ::testing::Bool()));
+                       ::testing::Range(0, 4)));
 
 // The extremes of the valid values as a pass in order finds them: where an
 // extreme is zero, the first zero met gives its sign, whether it lies among
