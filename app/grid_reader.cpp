@@ -565,6 +565,42 @@ struct QuadNoData {
   std::uint64_t bytes;
 };
 
+// The byte vectors a quad is compared with, made once for a run of quads.
+// Each is opaque to the compiler, so that it is kept (in a register or
+// beside the loop) instead of made again from its byte in every round.
+struct QuadConstants {
+  __m256i space, line_feed, zero_char, nine, dot, minus, plus, first_eight;
+  __m256i no_data_bytes, no_data_with_space, no_data_with_line_feed;
+  __m256i low_29_bits, midpoint_less_4, lowest_32, lowest_32_and_8;
+};
+
+// Eight bytes repeated over 32, opaque to the compiler.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i OpaqueSplat(std::uint64_t eight) {
+  __m256i v = _mm256_set1_epi64x(static_cast<std::int64_t>(eight));
+  asm("" : "+x"(v));
+  return v;
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline QuadConstants MakeQuadConstants(
+    const QuadNoData& no_data) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  return {OpaqueSplat(' ' * kOnes),
+          OpaqueSplat('\n' * kOnes),
+          OpaqueSplat('0' * kOnes),
+          OpaqueSplat(9 * kOnes),
+          OpaqueSplat('.' * kOnes),
+          OpaqueSplat('-' * kOnes),
+          OpaqueSplat('+' * kOnes),
+          OpaqueSplat(0x0706050403020100u),
+          OpaqueSplat(no_data.bytes),
+          OpaqueSplat(no_data.with_space),
+          OpaqueSplat(no_data.with_line_feed),
+          OpaqueSplat(0x1FFFFFFF),
+          OpaqueSplat(0x10000000 - 4),
+          OpaqueSplat(0x8000000080000000u),
+          OpaqueSplat(0x8000000880000008u)};
+}
+
 // The top bits of the 32 bytes.
 [[gnu::target("avx2"), gnu::always_inline]] inline std::uint32_t TopBits(__m256i bytes) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
@@ -580,14 +616,15 @@ struct QuadNoData {
 // for anything else, and where a product lies near a float midpoint. The 48
 // characters from `begin` must be readable.
 [[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline bool ReadTokenQuad(
-    const char* begin, const QuadNoData& no_data, float* values, std::uint8_t* flags,
+    const char* begin, const QuadConstants& k, float* values, std::uint8_t* flags,
     std::size_t& length) {
   const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin));
-  // The bits beyond the 32 characters set, so that each end found is at
-  // most 35 and every shift below stays under 64.
-  const std::uint64_t blank =
-      TopBits(_mm256_cmpeq_epi8(_mm256_min_epu8(chars, _mm256_set1_epi8(32)), chars)) |
-      (~std::uint64_t{0} << 32);
+  // Tokens end at a space or a line feed; any other blank within them
+  // makes them odd below. The bits beyond the 32 characters are set, so
+  // that each end found is at most 35 and every shift below stays under 64.
+  const std::uint64_t blank = TopBits(_mm256_or_si256(_mm256_cmpeq_epi8(chars, k.space),
+                                                      _mm256_cmpeq_epi8(chars, k.line_feed))) |
+                              (~std::uint64_t{0} << 32);
   // The four token ends, each after the one before.
   std::uint64_t rest = blank;
   const auto end_0 = static_cast<unsigned>(std::countr_zero(rest));
@@ -610,19 +647,14 @@ struct QuadNoData {
   const std::uint64_t covered = (std::uint64_t{2} << end_3) - 1;
   const std::uint64_t ends = blank & covered;
   const std::uint64_t starts = ((ends << 1) | 1) & covered;
-  const __m256i offset = _mm256_sub_epi8(chars, _mm256_set1_epi8('0'));
-  const std::uint32_t digit =
-      TopBits(_mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset));
-  const std::uint32_t dot = TopBits(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8('.')));
+  const __m256i offset = _mm256_sub_epi8(chars, k.zero_char);
+  const std::uint32_t digit = TopBits(_mm256_cmpeq_epi8(_mm256_min_epu8(offset, k.nine), offset));
+  const std::uint32_t dot = TopBits(_mm256_cmpeq_epi8(chars, k.dot));
   const std::uint32_t sign =
-      TopBits(_mm256_or_si256(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8('-')),
-                              _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('+'))));
-  const std::uint32_t space_or_line_feed =
-      TopBits(_mm256_or_si256(_mm256_cmpeq_epi8(chars, _mm256_set1_epi8(' ')),
-                              _mm256_cmpeq_epi8(chars, _mm256_set1_epi8('\n'))));
-  // Each character a digit, a dot, a leading sign or an end that is a space
-  // or a line feed. A token with no digit or a second dot is found below.
-  if ((covered & ~(digit | dot | (sign & starts) | (ends & space_or_line_feed))) != 0) return false;
+      TopBits(_mm256_or_si256(_mm256_cmpeq_epi8(chars, k.minus), _mm256_cmpeq_epi8(chars, k.plus)));
+  // Each character a digit, a dot, a leading sign or an end. A token with
+  // no digit or a second dot is found below.
+  if ((covered & ~(digit | dot | (sign & starts) | ends)) != 0) return false;
   const unsigned start_1 = end_0 + 1;
   const unsigned start_2 = end_1 + 1;
   const unsigned start_3 = end_2 + 1;
@@ -643,13 +675,11 @@ struct QuadNoData {
                         static_cast<std::int64_t>(kHalfShuffles[dot_at_0 * kHalfSizes + size_0])));
   const __m256i halves = _mm256_inserti128_si256(
       chars, _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + start_2)), 1);
-  const __m256i half_offset = _mm256_sub_epi8(halves, _mm256_set1_epi8('0'));
-  const __m256i is_digit =
-      _mm256_cmpeq_epi8(_mm256_min_epu8(half_offset, _mm256_set1_epi8(9)), half_offset);
+  const __m256i half_offset = _mm256_sub_epi8(halves, k.zero_char);
+  const __m256i is_digit = _mm256_cmpeq_epi8(_mm256_min_epu8(half_offset, k.nine), half_offset);
   // The shuffle leaves out each token's first dot: a second one would be
   // among the bytes placed. Every token needs a digit among them.
-  const __m256i second_dot =
-      _mm256_shuffle_epi8(_mm256_cmpeq_epi8(halves, _mm256_set1_epi8('.')), shuffle);
+  const __m256i second_dot = _mm256_shuffle_epi8(_mm256_cmpeq_epi8(halves, k.dot), shuffle);
   const __m256i no_digit =
       _mm256_cmpeq_epi64(_mm256_shuffle_epi8(is_digit, shuffle), _mm256_setzero_si256());
   const __m256i odd = _mm256_or_si256(second_dot, no_digit);
@@ -671,25 +701,21 @@ struct QuadNoData {
                                   kDoubleTenths[decimals_1], kDoubleTenths[decimals_0]));
   // NearFloatMidpoint of the four products, as for a pair.
   const __m256i low_bits = _mm256_sub_epi32(
-      _mm256_and_si256(_mm256_castpd_si256(products), _mm256_set1_epi64x(0x1FFFFFFF)),
-      _mm256_set1_epi64x(0x10000000 - 4));
-  const __m256i beyond = _mm256_cmpgt_epi32(
-      _mm256_xor_si256(low_bits, _mm256_set1_epi32(INT32_MIN)), _mm256_set1_epi32(INT32_MIN + 8));
+      _mm256_and_si256(_mm256_castpd_si256(products), k.low_29_bits), k.midpoint_less_4);
+  const __m256i beyond =
+      _mm256_cmpgt_epi32(_mm256_xor_si256(low_bits, k.lowest_32), k.lowest_32_and_8);
   if ((TopBits(beyond) & 0x0F0F0F0Fu) != 0x0F0F0F0Fu) [[unlikely]]
     return false;
   // Each token's first 8 characters, end included where it lies within
   // them: the sign from the first, the no-data text compared with them.
-  const __m256i texts = _mm256_shuffle_epi8(
-      halves, _mm256_add_epi64(starts_in_half, _mm256_set1_epi64x(0x0706050403020100)));
-  const __m256i negative = _mm256_slli_epi64(_mm256_cmpeq_epi8(texts, _mm256_set1_epi8('-')), 63);
+  const __m256i texts =
+      _mm256_shuffle_epi8(halves, _mm256_add_epi64(starts_in_half, k.first_eight));
+  const __m256i negative = _mm256_slli_epi64(_mm256_cmpeq_epi8(texts, k.minus), 63);
   products = _mm256_or_pd(products, _mm256_castsi256_pd(negative));
-  const __m256i text_bytes =
-      _mm256_and_si256(texts, _mm256_set1_epi64x(static_cast<std::int64_t>(no_data.bytes)));
-  const __m256d is_no_data = _mm256_castsi256_pd(_mm256_or_si256(
-      _mm256_cmpeq_epi64(text_bytes,
-                         _mm256_set1_epi64x(static_cast<std::int64_t>(no_data.with_space))),
-      _mm256_cmpeq_epi64(text_bytes,
-                         _mm256_set1_epi64x(static_cast<std::int64_t>(no_data.with_line_feed)))));
+  const __m256i text_bytes = _mm256_and_si256(texts, k.no_data_bytes);
+  const __m256d is_no_data = _mm256_castsi256_pd(
+      _mm256_or_si256(_mm256_cmpeq_epi64(text_bytes, k.no_data_with_space),
+                      _mm256_cmpeq_epi64(text_bytes, k.no_data_with_line_feed)));
   products =
       _mm256_blendv_pd(products, _mm256_set1_pd(static_cast<double>(kNoDataMarker)), is_no_data);
   _mm_storeu_ps(values, _mm256_cvtpd_ps(products));
@@ -723,17 +749,28 @@ struct QuadNoData {
   return {pos, count};
 }
 
+// One pair where four numbers do not fit: kept out of the quad loop, so
+// that the loop has the registers to itself.
+[[gnu::noinline, gnu::target("avx2,bmi,bmi2")]] bool PairBesideQuads(const char* begin,
+                                                                     const PairNoData& no_data,
+                                                                     float* values,
+                                                                     std::uint8_t* flags,
+                                                                     std::size_t& length) {
+  return ReadTokenPair(begin, no_data, values, flags, length);
+}
+
 // Quads of common numbers from data[pos] on while they come, a pair where
 // four do not fit (as ShortTokensOneByOne, four or two at a time).
 [[gnu::noinline, gnu::target("avx2,bmi,bmi2")]] ShortRun TokenQuads(
     const char* data, std::size_t pos, std::size_t end, const QuadNoData quad_no_data,
     const PairNoData pair_no_data, float* values, std::uint8_t* flags, std::int64_t count,
     std::int64_t room) {
+  const QuadConstants constants = MakeQuadConstants(quad_no_data);
   while (count + 4 <= room && end - pos > 48) {
     std::size_t taken = 0;
-    if (ReadTokenQuad(data + pos, quad_no_data, values + count, flags + count, taken)) {
+    if (ReadTokenQuad(data + pos, constants, values + count, flags + count, taken)) [[likely]] {
       count += 4;
-    } else if (ReadTokenPair(data + pos, pair_no_data, values + count, flags + count, taken)) {
+    } else if (PairBesideQuads(data + pos, pair_no_data, values + count, flags + count, taken)) {
       count += 2;
     } else {
       break;
