@@ -7,9 +7,11 @@
 #include <unistd.h>    // link, symlink
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/platform/errors.h"
@@ -53,6 +55,36 @@ TEST(SafeOutputTest, TheOldContentStaysUntilCommitAndNoTemporaryFileRemains) {
   }
   EXPECT_EQ(Text(out), "new content");
   EXPECT_TRUE(OtherNames(dir, {"out.img"}).empty());
+}
+
+// The handles of the process, as /proc lists them.
+std::size_t OpenHandles() {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// Replaced outputs are let go by another thread: each replacement leaves the
+// new bytes, and every handle of an old file is closed soon after, also when
+// more are replaced at once than wait to be closed, and when a hard link
+// keeps the old file.
+TEST(SafeOutputTest, ReplacedOutputsAreAllLetGo) {
+  TempDir dir;
+  const std::string out = dir.file("out.img");
+  const std::string other_name = dir.file("other.img");
+  WriteText(out, "first");
+  const std::size_t before = OpenHandles();
+  for (int i = 0; i < 200; ++i) {
+    if (i == 100) {
+      ASSERT_EQ(::link(out.c_str(), other_name.c_str()), 0);
+    }
+    WriteFileWhole(out, "content " + std::to_string(i));
+    ASSERT_EQ(Text(out), "content " + std::to_string(i));
+  }
+  EXPECT_EQ(Text(other_name), "content 99");
+  for (int wait = 0; wait < 500 && OpenHandles() > before; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(OpenHandles(), before);
 }
 
 TEST(SafeOutputTest, AnOutputNotCommittedLeavesNothingBehind) {
