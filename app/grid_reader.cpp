@@ -784,6 +784,9 @@ struct QuadConstants {
 }
 
 constexpr std::int64_t kOneByOneBatch = 16;
+// Quad runs of fewer tokens are short, and this many in a row end the quads.
+constexpr std::int64_t kShortQuadRun = 32;
+constexpr int kShortQuadRunsTried = 4;
 
 // The SSSE3 way: pairs of common numbers while they come, the single way
 // between them; with `quads`, four at a time before the pairs.
@@ -805,10 +808,18 @@ ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
     quads = false;
   }
   ShortRun run{pos, count};
+  int short_quad_runs = 0;
   for (;;) {
     if (quads) {
+      const std::int64_t before = run.count;
       run = TokenQuads(data, run.pos, end, quad_no_data, pair_no_data, values, flags, run.count,
                        room);
+      // Moving between the AVX and the SSE instructions of the other ways
+      // costs some processors more than a few quads gain: where quads keep
+      // stopping early (numbers too long for them), the rest of this stretch
+      // takes pairs.
+      short_quad_runs = run.count - before < kShortQuadRun ? short_quad_runs + 1 : 0;
+      if (short_quad_runs == kShortQuadRunsTried) quads = false;
     }
     run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room);
     // Where a pair does not fit, a few tokens one by one before the next
