@@ -419,15 +419,20 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
 }
 
 // For each dot place (0 to 8; the size when there is none) and size (0 to
-// 8) of a number of up to 8 characters, the byte shuffle that right-aligns
+// 8) of a number of up to 8 characters: the byte shuffle that right-aligns
 // its characters in 8 bytes, leaving out the dot, with zeros before them
-// (a byte of 0x80 gives 0), as one integer whose lowest byte is the first.
-// The sign is a character like the digits here: it is made 0 before the
-// shuffle.
+// (a byte of 0x80 gives 0), as one integer whose lowest byte is the first;
+// and the rounded tenth power its digits are multiplied by. The sign is a
+// character like the digits here: it is made 0 before the shuffle.
+struct HalfLayout {
+  std::uint64_t shuffle;
+  double tenth;
+};
+
 constexpr int kHalfSizes = 9;
 
-constexpr std::array<std::uint64_t, kHalfSizes * kHalfSizes> MakeHalfShuffles() {
-  std::array<std::uint64_t, kHalfSizes * kHalfSizes> table{};
+constexpr std::array<HalfLayout, kHalfSizes * kHalfSizes> MakeHalfLayouts() {
+  std::array<HalfLayout, kHalfSizes * kHalfSizes> table{};
   for (int dot_at = 0; dot_at < kHalfSizes; ++dot_at) {
     for (int size = 0; size < kHalfSizes; ++size) {
       const int has_dot = dot_at < size ? 1 : 0;
@@ -438,13 +443,15 @@ constexpr std::array<std::uint64_t, kHalfSizes * kHalfSizes> MakeHalfShuffles() 
         const int from = has_dot != 0 && kept_at >= dot_at ? kept_at + 1 : kept_at;
         shuffle |= std::uint64_t{kept_at < 0 ? 0x80u : static_cast<unsigned>(from)} << (8 * to);
       }
-      table[static_cast<std::size_t>(dot_at * kHalfSizes + size)] = shuffle;
+      const int decimals = has_dot != 0 ? size - dot_at - 1 : 0;
+      table[static_cast<std::size_t>(dot_at * kHalfSizes + size)] = {shuffle,
+                                                                     kDoubleTenths[decimals]};
     }
   }
   return table;
 }
 
-constexpr std::array<std::uint64_t, kHalfSizes* kHalfSizes> kHalfShuffles = MakeHalfShuffles();
+constexpr std::array<HalfLayout, kHalfSizes* kHalfSizes> kHalfLayouts = MakeHalfLayouts();
 
 // The first 8 characters of the no-data text, and its length (17 when it
 // is too long for a pair).
@@ -507,21 +514,20 @@ inline std::uint64_t LowBytes(unsigned size) {
   const auto dot_at_a = static_cast<unsigned>(std::countr_zero(dot_a | (1u << size_a)));
   const auto dot_at_b =
       static_cast<unsigned>(std::countr_zero((dot_b >> start_b) | (1u << size_b)));
-  const std::uint64_t shuffle_a = kHalfShuffles[dot_at_a * kHalfSizes + size_a];
+  const HalfLayout& layout_a = kHalfLayouts[dot_at_a * kHalfSizes + size_a];
+  const HalfLayout& layout_b = kHalfLayouts[dot_at_b * kHalfSizes + size_b];
+  const std::uint64_t shuffle_a = layout_a.shuffle;
   // The second number's bytes lie start_b further on; a byte of 0x80 or
   // more stays one that gives 0.
-  const std::uint64_t shuffle_b =
-      kHalfShuffles[dot_at_b * kHalfSizes + size_b] + start_b * 0x0101010101010101u;
+  const std::uint64_t shuffle_b = layout_b.shuffle + start_b * 0x0101010101010101u;
   const __m128i placed = _mm_shuffle_epi8(
       _mm_and_si128(offset, is_digit),
       _mm_set_epi64x(static_cast<std::int64_t>(shuffle_b), static_cast<std::int64_t>(shuffle_a)));
   const __m128i pairs = _mm_maddubs_epi16(placed, _mm_set1_epi16(0x010A));
   const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
   const __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00012710));
-  const unsigned decimals_a = size_a - dot_at_a - (dot_a != 0 ? 1u : 0u);
-  const unsigned decimals_b = size_b - dot_at_b - (dot_b != 0 ? 1u : 0u);
-  const __m128d products = _mm_mul_pd(
-      _mm_cvtepi32_pd(eights), _mm_set_pd(kDoubleTenths[decimals_b], kDoubleTenths[decimals_a]));
+  const __m128d products =
+      _mm_mul_pd(_mm_cvtepi32_pd(eights), _mm_set_pd(layout_b.tenth, layout_a.tenth));
   // NearFloatMidpoint of both products: the low 29 bits of each, less the
   // midpoint's less 4, compared as unsigned with 8.
   const __m128i low_bits =
@@ -663,16 +669,19 @@ struct QuadConstants {
   const auto dot_at_1 = static_cast<unsigned>(std::countr_zero((dot >> start_1) | (1u << size_1)));
   const auto dot_at_2 = static_cast<unsigned>(std::countr_zero((dot >> start_2) | (1u << size_2)));
   const auto dot_at_3 = static_cast<unsigned>(std::countr_zero((dot >> start_3) | (1u << size_3)));
+  const HalfLayout& layout_0 = kHalfLayouts[dot_at_0 * kHalfSizes + size_0];
+  const HalfLayout& layout_1 = kHalfLayouts[dot_at_1 * kHalfSizes + size_1];
+  const HalfLayout& layout_2 = kHalfLayouts[dot_at_2 * kHalfSizes + size_2];
+  const HalfLayout& layout_3 = kHalfLayouts[dot_at_3 * kHalfSizes + size_3];
   // Each token's place in its half, as a shuffle offset in all 8 bytes.
   const __m256i starts_in_half =
       _mm256_set_epi64x(static_cast<std::int64_t>((start_3 - start_2) * 0x0101010101010101u), 0,
                         static_cast<std::int64_t>(start_1 * 0x0101010101010101u), 0);
   const __m256i shuffle = _mm256_add_epi64(
-      starts_in_half,
-      _mm256_set_epi64x(static_cast<std::int64_t>(kHalfShuffles[dot_at_3 * kHalfSizes + size_3]),
-                        static_cast<std::int64_t>(kHalfShuffles[dot_at_2 * kHalfSizes + size_2]),
-                        static_cast<std::int64_t>(kHalfShuffles[dot_at_1 * kHalfSizes + size_1]),
-                        static_cast<std::int64_t>(kHalfShuffles[dot_at_0 * kHalfSizes + size_0])));
+      starts_in_half, _mm256_set_epi64x(static_cast<std::int64_t>(layout_3.shuffle),
+                                        static_cast<std::int64_t>(layout_2.shuffle),
+                                        static_cast<std::int64_t>(layout_1.shuffle),
+                                        static_cast<std::int64_t>(layout_0.shuffle)));
   const __m256i halves = _mm256_inserti128_si256(
       chars, _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + start_2)), 1);
   const __m256i half_offset = _mm256_sub_epi8(halves, k.zero_char);
@@ -691,14 +700,9 @@ struct QuadConstants {
       _mm256_madd_epi16(_mm256_packs_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
   // Each half holds its two significands twice: the first copy of each.
   const __m128i significands = _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0b1000));
-  const unsigned decimals_0 = size_0 - dot_at_0 - (dot_at_0 < size_0 ? 1u : 0u);
-  const unsigned decimals_1 = size_1 - dot_at_1 - (dot_at_1 < size_1 ? 1u : 0u);
-  const unsigned decimals_2 = size_2 - dot_at_2 - (dot_at_2 < size_2 ? 1u : 0u);
-  const unsigned decimals_3 = size_3 - dot_at_3 - (dot_at_3 < size_3 ? 1u : 0u);
   __m256d products =
       _mm256_mul_pd(_mm256_cvtepi32_pd(significands),
-                    _mm256_set_pd(kDoubleTenths[decimals_3], kDoubleTenths[decimals_2],
-                                  kDoubleTenths[decimals_1], kDoubleTenths[decimals_0]));
+                    _mm256_set_pd(layout_3.tenth, layout_2.tenth, layout_1.tenth, layout_0.tenth));
   // NearFloatMidpoint of the four products, as for a pair.
   const __m256i low_bits = _mm256_sub_epi32(
       _mm256_and_si256(_mm256_castpd_si256(products), k.low_29_bits), k.midpoint_less_4);
