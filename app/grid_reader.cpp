@@ -619,7 +619,7 @@ struct QuadConstants {
 // the 16 from the third's start, which form the register's upper half, so
 // that each byte shuffle stays within its half. Writes the four values and
 // flags and sets `length` to the characters taken; false (nothing written)
-// for anything else, and where a product lies near a float midpoint. The 48
+// for anything else, and where a product lies near a float midpoint. The 32
 // characters from `begin` must be readable.
 [[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline bool ReadTokenQuad(
     const char* begin, const QuadConstants& k, float* values, std::uint8_t* flags,
@@ -770,7 +770,7 @@ struct QuadConstants {
     const PairNoData pair_no_data, float* values, std::uint8_t* flags, std::int64_t count,
     std::int64_t room) {
   const QuadConstants constants = MakeQuadConstants(quad_no_data);
-  while (count + 4 <= room && end - pos > 48) {
+  while (count + 4 <= room && end - pos > 32) {
     std::size_t taken = 0;
     if (ReadTokenQuad(data + pos, constants, values + count, flags + count, taken)) [[likely]] {
       count += 4;

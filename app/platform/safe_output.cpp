@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <random>  // the temporary file's name
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
