@@ -950,6 +950,47 @@ INSTANTIATE_TEST_SUITE_P(
                                          "-99990", "123456789012.345", "-12345678901234567"),
                        ::testing::Range(0, 4)));
 
+// Rows of four numbers at the edges of what is read four at once (the first
+// two with their ends within 16 characters, the last two within 16 from the
+// third's start; a no-data text of 7 characters compared with its end, one
+// of 8 left to pairs): each cell as one by one reads it.
+struct QuadEdge {
+  const char* no_data;
+  const char* row;
+};
+
+class QuadEdges : public ::testing::TestWithParam<QuadEdge> {
+ protected:
+  void TearDown() override { grid_detail::short_token_way = grid_detail::ShortTokenWay::kFastest; }
+};
+
+TEST_P(QuadEdges, AreReadAsOneByOne) {
+  std::string text =
+      "ncols 4\nnrows 6\nxll 0\nyll 0\ncell 1\nnodata " + std::string(GetParam().no_data) + "\n";
+  for (int i = 0; i < 6; ++i) text += std::string(GetParam().row) + "\n";
+  const GridRead fastest = ReadGridText(text);
+  grid_detail::short_token_way = grid_detail::ShortTokenWay::kOneByOne;
+  const GridRead one_by_one = ReadGridText(text);
+  ASSERT_EQ(fastest.cells.size(), one_by_one.cells.size());
+  for (std::size_t i = 0; i < fastest.cells.size(); ++i) {
+    EXPECT_EQ(Hex(fastest.cells[i]), Hex(one_by_one.cells[i])) << "cell " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, QuadEdges,
+                         ::testing::Values(QuadEdge{"-9999", "1234567 1234567 -9999 2"},
+                                           QuadEdge{"-9999", "12345678 1234567 1 -9999"},
+                                           QuadEdge{"-999.99", "1234567 -999.99 1 -999.99"},
+                                           QuadEdge{"-999.99", "12345678 -999.99 1 2"},
+                                           QuadEdge{"-999.99", "1 -999.99 1234567 -999.99"},
+                                           QuadEdge{"-999.99", "1 2 12345678 -999.99"},
+                                           QuadEdge{"-999.99", "-999.9 -999.990 +999.99 -999.99"},
+                                           QuadEdge{"12345678", "12345678 1 12345678 2"},
+                                           QuadEdge{"-9999", "-0 +0 -.5 5."},
+                                           QuadEdge{"-9999", "1 2 \t3 4"},
+                                           QuadEdge{"-9999", "1\t 2 3 4"},
+                                           QuadEdge{"-9999", "1  2 3 4"}));
+
 // The extremes of the valid values as a pass in order finds them: where an
 // extreme is zero, the first zero met gives its sign, whether it lies among
 // the first cells, read four at a time, or among the last.
