@@ -240,6 +240,14 @@ struct ShortRun {
   std::int64_t count;
 };
 
+// Whether four numbers at once are tried, kept over the runs of short tokens
+// of one grid: after a few short quad runs in a row, not before the cell
+// `resume_at`.
+struct QuadTrial {
+  int short_runs = 0;
+  std::int64_t resume_at = 0;
+};
+
 #if defined(__SSE2__)
 
 // The value of eight decimal digits, the first in the lowest byte of
@@ -254,18 +262,57 @@ inline std::uint32_t EightDigits(std::uint64_t chars) {
   return static_cast<std::uint32_t>(v);
 }
 
-// The no-data text laid out for the comparison of 16 characters at once;
-// `length` is 17 when the text is longer, so that no short token equals it.
+// The first 8 characters of the no-data text, and its length (17 when it
+// is too long for a pair).
+struct PairNoData {
+  std::uint64_t chars;
+  std::uint64_t bytes;  // the mask of its characters among the 8
+  unsigned length;
+};
+
+// The low `size` bytes (1 to 8) of a 64-bit integer.
+inline std::uint64_t LowBytes(unsigned size) {
+  return ~std::uint64_t{0} >> (64 - 8 * size);
+}
+
+// The no-data text as four numbers at once compare it: its characters and
+// then a space, or a line feed, over the low `bytes` of 8 bytes. A text that
+// no token of a quad can equal has `bytes` 0 and `with_space` 1.
+struct QuadNoData {
+  std::uint64_t with_space;
+  std::uint64_t with_line_feed;
+  std::uint64_t bytes;
+};
+
+// The no-data text laid out for each way of reading short tokens, made once
+// for a grid.
 struct ShortNoData {
+  // For the comparison of 16 characters at once; `length` is 17 when the
+  // text is longer, so that no short token equals it.
   __m128i chars;
   unsigned length;
+  PairNoData pair;
+  QuadNoData quad;
+  // A text of 8 characters would need 9 compared in a quad, its end
+  // included: such grids take pairs. One of more than 8 equals no token of
+  // a quad.
+  bool quads;
 };
 
 inline ShortNoData MakeShortNoData(std::string_view text) {
   alignas(16) char chars[16] = {};
   std::memcpy(chars, text.data(), std::min<std::size_t>(text.size(), 16));
-  return {_mm_load_si128(reinterpret_cast<const __m128i*>(chars)),
-          static_cast<unsigned>(std::min<std::size_t>(text.size(), 17))};
+  const auto length = static_cast<unsigned>(std::min<std::size_t>(text.size(), 17));
+  PairNoData pair{0, 0, length <= 8 ? length : 17};
+  std::memcpy(&pair.chars, chars, 8);
+  if (length >= 1 && length <= 8) pair.bytes = LowBytes(length);
+  QuadNoData quad{1, 1, 0};
+  if (length >= 1 && length <= 7) {
+    // The characters after the text are 0.
+    quad = {pair.chars | std::uint64_t{' '} << (8 * length),
+            pair.chars | std::uint64_t{'\n'} << (8 * length), LowBytes(length + 1)};
+  }
+  return {_mm_load_si128(reinterpret_cast<const __m128i*>(chars)), length, pair, quad, length != 8};
 }
 
 // The float of a short token whose product lies near a float midpoint, the
@@ -453,19 +500,6 @@ constexpr std::array<HalfLayout, kHalfSizes * kHalfSizes> MakeHalfLayouts() {
 
 constexpr std::array<HalfLayout, kHalfSizes* kHalfSizes> kHalfLayouts = MakeHalfLayouts();
 
-// The first 8 characters of the no-data text, and its length (17 when it
-// is too long for a pair).
-struct PairNoData {
-  std::uint64_t chars;
-  std::uint64_t bytes;  // the mask of its characters among the 8
-  unsigned length;
-};
-
-// The low `size` bytes (1 to 8) of a 64-bit integer.
-inline std::uint64_t LowBytes(unsigned size) {
-  return ~std::uint64_t{0} >> (64 - 8 * size);
-}
-
 // Two numbers of 1 to 8 characters in the 16 characters at `begin`, each
 // ended by a space or a line feed, the second right after the first's end:
 // the common case of a grid, read with one set of vector operations for
@@ -561,15 +595,6 @@ inline std::uint64_t LowBytes(unsigned size) {
   length = end_b + 1;
   return true;
 }
-
-// The no-data text as four numbers at once compare it: its characters and
-// then a space, or a line feed, over the low `bytes` of 8 bytes. A text that
-// no token of a quad can equal has `bytes` 0 and `with_space` 1.
-struct QuadNoData {
-  std::uint64_t with_space;
-  std::uint64_t with_line_feed;
-  std::uint64_t bytes;
-};
 
 // The byte vectors a quad is compared with, made once for a run of quads.
 // Each is opaque to the compiler, so that it is kept (in a register or
@@ -791,41 +816,32 @@ constexpr std::int64_t kOneByOneBatch = 16;
 // Quad runs of fewer tokens are short, and this many in a row end the quads.
 constexpr std::int64_t kShortQuadRun = 32;
 constexpr int kShortQuadRunsTried = 4;
+// The tokens read in pairs before quads are tried again.
+constexpr std::int64_t kQuadRest = 4096;
 
 // The SSSE3 way: pairs of common numbers while they come, the single way
-// between them; with `quads`, four at a time before the pairs.
+// between them; with `quads`, four at a time before the pairs, as `trial`
+// allows.
 ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
                             const ShortNoData& no_data, float* values, std::uint8_t* flags,
-                            std::int64_t count, std::int64_t room, bool quads) {
-  PairNoData pair_no_data{0, 0, no_data.length <= 8 ? no_data.length : 17};
-  if (no_data.length >= 1 && no_data.length <= 8) pair_no_data.bytes = LowBytes(no_data.length);
-  std::memcpy(&pair_no_data.chars, &no_data.chars, 8);
-  // A text of 8 characters would need 9 compared, its end included: such
-  // grids take pairs. One of more than 8 equals no token of a quad.
-  QuadNoData quad_no_data{1, 1, 0};
-  if (no_data.length >= 1 && no_data.length <= 7) {
-    const std::uint64_t text = pair_no_data.chars & LowBytes(no_data.length);
-    quad_no_data = {text | std::uint64_t{' '} << (8 * no_data.length),
-                    text | std::uint64_t{'\n'} << (8 * no_data.length),
-                    LowBytes(no_data.length + 1)};
-  } else if (no_data.length == 8) {
-    quads = false;
-  }
+                            std::int64_t count, std::int64_t room, bool quads, QuadTrial& trial) {
   ShortRun run{pos, count};
-  int short_quad_runs = 0;
   for (;;) {
-    if (quads) {
+    if (quads && run.count >= trial.resume_at) {
       const std::int64_t before = run.count;
-      run = TokenQuads(data, run.pos, end, quad_no_data, pair_no_data, values, flags, run.count,
+      run = TokenQuads(data, run.pos, end, no_data.quad, no_data.pair, values, flags, run.count,
                        room);
       // Moving between the AVX and the SSE instructions of the other ways
       // costs some processors more than a few quads gain: where quads keep
-      // stopping early (numbers too long for them), the rest of this stretch
-      // takes pairs.
-      short_quad_runs = run.count - before < kShortQuadRun ? short_quad_runs + 1 : 0;
-      if (short_quad_runs == kShortQuadRunsTried) quads = false;
+      // stopping early (numbers too long for them, or tokens the general way
+      // reads), the next stretch of the grid takes pairs.
+      trial.short_runs = run.count - before < kShortQuadRun ? trial.short_runs + 1 : 0;
+      if (trial.short_runs == kShortQuadRunsTried) {
+        trial.short_runs = 0;
+        trial.resume_at = run.count + kQuadRest;
+      }
     }
-    run = TokenPairs(data, run.pos, end, pair_no_data, values, flags, run.count, room);
+    run = TokenPairs(data, run.pos, end, no_data.pair, values, flags, run.count, room);
     // Where a pair does not fit, a few tokens one by one before the next
     // try: a line end costs little, and numbers too long for a pair are
     // not tried as one each time.
@@ -840,15 +856,16 @@ ShortRun ShortTokensInPairs(const char* data, std::size_t pos, std::size_t end,
 // Takes them in pairs where the processor has SSSE3.
 ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
                          const ShortNoData& no_data, float* values, std::uint8_t* flags,
-                         std::int64_t count, std::int64_t room) {
+                         std::int64_t count, std::int64_t room, QuadTrial& trial) {
   static const bool kHasSsse3 = __builtin_cpu_supports("ssse3") != 0;
   static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0 &&
                                __builtin_cpu_supports("bmi") != 0 &&
                                __builtin_cpu_supports("bmi2") != 0;
   const grid_detail::ShortTokenWay way = grid_detail::short_token_way;
   if (kHasSsse3 && way != grid_detail::ShortTokenWay::kOneByOne) {
-    return ShortTokensInPairs(data, pos, end, no_data, values, flags, count, room,
-                              kHasAvx2 && way == grid_detail::ShortTokenWay::kFastest);
+    return ShortTokensInPairs(
+        data, pos, end, no_data, values, flags, count, room,
+        kHasAvx2 && no_data.quads && way == grid_detail::ShortTokenWay::kFastest, trial);
   }
   return ShortTokensSse2(data, pos, end, no_data, values, flags, count, room);
 }
@@ -861,7 +878,8 @@ inline ShortNoData MakeShortNoData(std::string_view) {
   return {};
 }
 inline ShortRun ReadShortTokens(const char*, std::size_t pos, std::size_t, const ShortNoData&,
-                                float*, std::uint8_t*, std::int64_t count, std::int64_t) {
+                                float*, std::uint8_t*, std::int64_t count, std::int64_t,
+                                QuadTrial&) {
   return {pos, count};
 }
 
@@ -1356,6 +1374,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   const char* token_start = nullptr;
   std::string_view token;
   const ShortNoData short_no_data = MakeShortNoData(no_data);
+  QuadTrial quad_trial;
   try {
     for (;;) {
       // The common tokens, one after another straight into the grid, until
@@ -1363,7 +1382,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
       // first beyond the room taken or the limits.
       const ShortRun run = ReadShortTokens(
           in.buffer.get(), in.pos, in.end, short_no_data, grid.Values.data(), grid.NoData.data(),
-          count, std::min(stop_at, static_cast<std::int64_t>(grid.Values.size())));
+          count, std::min(stop_at, static_cast<std::int64_t>(grid.Values.size())), quad_trial);
       in.pos = run.pos;
       count = run.count;
       if (!in.SkipToToken()) break;
