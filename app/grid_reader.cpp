@@ -431,6 +431,16 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
   return ShortToken::kNumber;
 }
 
+// The place after the spaces from data[pos] on (within `end`), where a
+// grid aligns its columns by spaces; most grids have one between numbers.
+[[gnu::always_inline]] inline std::size_t PastAligningSpaces(const char* data, std::size_t pos,
+                                                             std::size_t end) {
+  if (data[pos] == ' ') [[unlikely]] {
+    while (pos < end && data[pos] == ' ') ++pos;
+  }
+  return pos;
+}
+
 // Reads short tokens one by one from data[pos] on, into values[count] and
 // flags[count] on, until one is not short, runs over `end`, or `count`
 // reaches `room`.
@@ -448,9 +458,7 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
     values[count] = value;
     flags[count] = kind == ShortToken::kNumber ? 0 : 1;
     ++count;
-    if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
-      while (pos < end && data[pos] == ' ') ++pos;
-    }
+    pos = PastAligningSpaces(data, pos, end);
   }
   return {pos, count};
 }
@@ -771,9 +779,7 @@ struct QuadConstants {
     }
     pos += taken;
     count += 2;
-    if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
-      while (pos < end && data[pos] == ' ') ++pos;
-    }
+    pos = PastAligningSpaces(data, pos, end);
   }
   return {pos, count};
 }
@@ -805,9 +811,7 @@ struct QuadConstants {
       break;
     }
     pos += taken;
-    if (data[pos] == ' ') [[unlikely]] {  // columns aligned by spaces
-      while (pos < end && data[pos] == ' ') ++pos;
-    }
+    pos = PastAligningSpaces(data, pos, end);
   }
   return {pos, count};
 }
