@@ -12,11 +12,15 @@
 namespace {
 
 using kova::bench::GridFile;
+using kova::bench::TheExponentGridFile;
 using kova::bench::TheGridFile;
 
-// Header and values of the file, as a run reads them.
-void BM_ReadMaximumGrid(benchmark::State& state) {
-  const GridFile& file = TheGridFile();
+using kova::grid_detail::ShortTokenWay;
+
+// Header and values of the file, as a run reads them, with the common tokens
+// read the given way.
+void ReadGrid(benchmark::State& state, const GridFile& file, ShortTokenWay way) {
+  kova::grid_detail::short_token_way = way;
   kova::GridData grid;
   kova::GridHeader header;
   for (auto _ : state) {
@@ -26,31 +30,44 @@ void BM_ReadMaximumGrid(benchmark::State& state) {
     reader.Close();
     benchmark::DoNotOptimize(grid.Values.data());
   }
+  kova::grid_detail::short_token_way = ShortTokenWay::kFastest;
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(file.text().size()));
   state.counters["values/s"] = benchmark::Counter(
       static_cast<double>(state.iterations()) * kova::kMaxGridRows * kova::kMaxGridCols,
       benchmark::Counter::kIsRate);
 }
+
+void BM_ReadMaximumGrid(benchmark::State& state) {
+  ReadGrid(state, TheGridFile(), ShortTokenWay::kFastest);
+}
 BENCHMARK(BM_ReadMaximumGrid)->Unit(benchmark::kMillisecond);
 
 // The same with the common tokens read in pairs, as on a processor without
 // AVX2.
 void BM_ReadMaximumGridInPairs(benchmark::State& state) {
-  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kPairs;
-  BM_ReadMaximumGrid(state);
-  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kFastest;
+  ReadGrid(state, TheGridFile(), ShortTokenWay::kPairs);
 }
 BENCHMARK(BM_ReadMaximumGridInPairs)->Unit(benchmark::kMillisecond);
 
 // The same with the common tokens read one by one, as on a processor
 // without SSSE3.
 void BM_ReadMaximumGridOneByOne(benchmark::State& state) {
-  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kOneByOne;
-  BM_ReadMaximumGrid(state);
-  kova::grid_detail::short_token_way = kova::grid_detail::ShortTokenWay::kFastest;
+  ReadGrid(state, TheGridFile(), ShortTokenWay::kOneByOne);
 }
 BENCHMARK(BM_ReadMaximumGridOneByOne)->Unit(benchmark::kMillisecond);
+
+// The same values with exponents: every token takes the general way, and
+// the fastest way must be no slower than pairs (four at once rest there).
+void BM_ReadExponentGrid(benchmark::State& state) {
+  ReadGrid(state, TheExponentGridFile(), ShortTokenWay::kFastest);
+}
+BENCHMARK(BM_ReadExponentGrid)->Unit(benchmark::kMillisecond);
+
+void BM_ReadExponentGridInPairs(benchmark::State& state) {
+  ReadGrid(state, TheExponentGridFile(), ShortTokenWay::kPairs);
+}
+BENCHMARK(BM_ReadExponentGridInPairs)->Unit(benchmark::kMillisecond);
 
 // The decimal conversion alone, on the value tokens of the same grid.
 void BM_ParseGridFloat(benchmark::State& state) {

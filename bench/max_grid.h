@@ -18,8 +18,9 @@
 
 namespace kova::bench {
 
-// The grid text, generated the same way every time.
-inline std::string MaximumGridText() {
+// The grid text, generated the same way every time; with `exponents`, each
+// value written as 4.5678e+01, a token the general way reads.
+inline std::string MaximumGridText(bool exponents = false) {
   std::string text =
       "columns 800\nrows 300\nleft -180.0\nbottom -67.5\ncell 0.45\n"
       "nodata -9999\n";
@@ -34,8 +35,12 @@ inline std::string MaximumGridText() {
         continue;
       }
       int v = value(rng);
-      std::snprintf(number, sizeof number, "%s%d.%03d", v < 0 ? "-" : "", std::abs(v) / 1000,
-                    std::abs(v) % 1000);
+      if (exponents) {
+        std::snprintf(number, sizeof number, "%.4e", v / 1000.0);
+      } else {
+        std::snprintf(number, sizeof number, "%s%d.%03d", v < 0 ? "-" : "", std::abs(v) / 1000,
+                      std::abs(v) % 1000);
+      }
       text += number;
     }
     text += "\r\n";
@@ -46,10 +51,11 @@ inline std::string MaximumGridText() {
 // The grid written once to a temporary file, removed at exit.
 class GridFile {
  public:
-  GridFile() {
-    text_ = MaximumGridText();
+  explicit GridFile(bool exponents = false) {
+    text_ = MaximumGridText(exponents);
     path_ = (std::filesystem::temp_directory_path() /
-             ("kova-bench-grid-" + std::to_string(::getpid()) + ".asc"))
+             ("kova-bench-grid-" + std::string(exponents ? "exponents-" : "") +
+              std::to_string(::getpid()) + ".asc"))
                 .string();
     std::ofstream(path_, std::ios::binary) << text_;
   }
@@ -67,6 +73,12 @@ class GridFile {
 
 inline const GridFile& TheGridFile() {
   static const GridFile file;
+  return file;
+}
+
+// The same values written with exponents.
+inline const GridFile& TheExponentGridFile() {
+  static const GridFile file(true);
   return file;
 }
 
