@@ -95,4 +95,65 @@ const char* HeaderFieldExample(HeaderField field) {
   return kFieldTexts[static_cast<int>(field)].example;
 }
 
+std::string HeaderKeywordText(HeaderKeyword kind) {
+  if (kind.centre) {
+    return kind.field == kLeft ? "the x of the centre of the lower-left cell"
+                               : "the y of the centre of the lower-left cell";
+  }
+  return HeaderFieldText(kind.field);
+}
+
+const char* HeaderKeywordShortText(HeaderKeyword kind) {
+  switch (kind.field) {
+    case kColumns:
+      return "columns";
+    case kRows:
+      return "rows";
+    case kLeft:
+      return kind.centre ? "left cell centre" : "left edge";
+    case kBottom:
+      return kind.centre ? "bottom cell centre" : "bottom edge";
+    case kCellSize:
+      return "cell size";
+    case kCellWidth:
+      return "cell width";
+    case kCellHeight:
+      return "cell height";
+    case kNoData:
+      break;
+  }
+  return "no-data text";
+}
+
+unsigned HeaderFieldBits(HeaderField field) {
+  switch (field) {
+    case kColumns:
+      return kColumnsFieldBit;
+    case kRows:
+      return kRowsFieldBit;
+    case kLeft:
+      return kLeftFieldBit;
+    case kBottom:
+      return kBottomFieldBit;
+    case kCellSize:
+      return kWidthFieldBit | kHeightFieldBit;
+    case kCellWidth:
+      return kWidthFieldBit;
+    case kCellHeight:
+      return kHeightFieldBit;
+    case kNoData:
+      break;
+  }
+  return kNoDataFieldBit;
+}
+
+HeaderField FirstMissingField(unsigned settled) {
+  if ((settled & kColumnsFieldBit) == 0) return kColumns;
+  if ((settled & kRowsFieldBit) == 0) return kRows;
+  if ((settled & kLeftFieldBit) == 0) return kLeft;
+  if ((settled & kBottomFieldBit) == 0) return kBottom;
+  if ((settled & (kWidthFieldBit | kHeightFieldBit)) == 0) return kCellSize;
+  return (settled & kWidthFieldBit) == 0 ? kCellWidth : kCellHeight;
+}
+
 }  // namespace kova

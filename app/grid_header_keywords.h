@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kova {
@@ -36,5 +37,38 @@ const char* HeaderFieldText(HeaderField field);
 
 // A keyword of the field, for messages: "ncols", "dy".
 const char* HeaderFieldExample(HeaderField field);
+
+// What a header line gives, for messages: HeaderFieldText, or "the x of the
+// centre of the lower-left cell".
+std::string HeaderKeywordText(HeaderKeyword kind);
+
+// The same in short, for the list of a header's lines: "columns", "left
+// edge", "left cell centre", "cell width".
+const char* HeaderKeywordShortText(HeaderKeyword kind);
+
+// What each of the six lines of a header read by place gives.
+inline constexpr HeaderKeyword kPlaceFields[6] = {{HeaderField::kColumns},  {HeaderField::kRows},
+                                                  {HeaderField::kLeft},     {HeaderField::kBottom},
+                                                  {HeaderField::kCellSize}, {HeaderField::kNoData}};
+
+// The things a header settles, one bit each; a cell size settles both the
+// width and the height.
+enum : unsigned {
+  kColumnsFieldBit = 1,
+  kRowsFieldBit = 2,
+  kLeftFieldBit = 4,
+  kBottomFieldBit = 8,
+  kWidthFieldBit = 16,
+  kHeightFieldBit = 32,
+  kNoDataFieldBit = 64,
+  kPlacingFieldBits = 63,  // all but the no-data text, which is optional
+};
+
+// The bits that a line of the field settles.
+unsigned HeaderFieldBits(HeaderField field);
+
+// The first thing that `settled` lacks, as the field of a line that would
+// give it (with the width settled and not the height, kCellHeight).
+HeaderField FirstMissingField(unsigned settled);
 
 }  // namespace kova

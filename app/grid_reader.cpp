@@ -1002,91 +1002,9 @@ std::int32_t ParseGridInteger(const std::string& token) {
 
 namespace {
 
-// What each of the six header lines gives by its place.
-constexpr HeaderKeyword kPlaceFields[6] = {{HeaderField::kColumns},  {HeaderField::kRows},
-                                           {HeaderField::kLeft},     {HeaderField::kBottom},
-                                           {HeaderField::kCellSize}, {HeaderField::kNoData}};
-
 // A header has at most seven lines: columns, rows, left, bottom, dx, dy and
 // no data.
 constexpr int kMaxHeaderLines = 7;
-
-// What a header line gives, for messages.
-std::string FieldText(HeaderKeyword kind) {
-  if (kind.centre) {
-    return kind.field == HeaderField::kLeft ? "the x of the centre of the lower-left cell"
-                                            : "the y of the centre of the lower-left cell";
-  }
-  return HeaderFieldText(kind.field);
-}
-
-// The same in short, for the list of a header's lines.
-const char* ShortFieldText(HeaderKeyword kind) {
-  switch (kind.field) {
-    case HeaderField::kColumns:
-      return "columns";
-    case HeaderField::kRows:
-      return "rows";
-    case HeaderField::kLeft:
-      return kind.centre ? "left cell centre" : "left edge";
-    case HeaderField::kBottom:
-      return kind.centre ? "bottom cell centre" : "bottom edge";
-    case HeaderField::kCellSize:
-      return "cell size";
-    case HeaderField::kCellWidth:
-      return "cell width";
-    case HeaderField::kCellHeight:
-      return "cell height";
-    case HeaderField::kNoData:
-      break;
-  }
-  return "no-data text";
-}
-
-// The things a header line settles, one bit each; a cell size settles both
-// the width and the height.
-enum : unsigned {
-  kColumnsBit = 1,
-  kRowsBit = 2,
-  kLeftBit = 4,
-  kBottomBit = 8,
-  kWidthBit = 16,
-  kHeightBit = 32,
-  kNoDataBit = 64,
-  kPlacingBits = 63,  // all but the no-data text, which is optional
-};
-
-unsigned SettledBits(HeaderField field) {
-  switch (field) {
-    case HeaderField::kColumns:
-      return kColumnsBit;
-    case HeaderField::kRows:
-      return kRowsBit;
-    case HeaderField::kLeft:
-      return kLeftBit;
-    case HeaderField::kBottom:
-      return kBottomBit;
-    case HeaderField::kCellSize:
-      return kWidthBit | kHeightBit;
-    case HeaderField::kCellWidth:
-      return kWidthBit;
-    case HeaderField::kCellHeight:
-      return kHeightBit;
-    case HeaderField::kNoData:
-      break;
-  }
-  return kNoDataBit;
-}
-
-// The first thing that `settled` lacks, as the field of a line that gives it.
-HeaderField FirstMissing(unsigned settled) {
-  if ((settled & kColumnsBit) == 0) return HeaderField::kColumns;
-  if ((settled & kRowsBit) == 0) return HeaderField::kRows;
-  if ((settled & kLeftBit) == 0) return HeaderField::kLeft;
-  if ((settled & kBottomBit) == 0) return HeaderField::kBottom;
-  if ((settled & (kWidthBit | kHeightBit)) == 0) return HeaderField::kCellSize;
-  return (settled & kWidthBit) == 0 ? HeaderField::kCellWidth : HeaderField::kCellHeight;
-}
 
 // The values the header lines gave, and which line gave each.
 struct HeaderValues {
@@ -1140,7 +1058,7 @@ struct GridReader::Impl {
   std::uint64_t bytes_read = 0;
   float smallest_valid = std::numeric_limits<float>::infinity();
   float largest_valid = -std::numeric_limits<float>::infinity();
-  // The twelve header tokens and where they start, for the messages that
+  // The header tokens (two a line) and where they start, for the messages that
   // say which header line is wrong.
   std::array<std::string, 2 * kMaxHeaderLines> header_tokens;
   std::array<std::uint64_t, 2 * kMaxHeaderLines> header_offsets{};
@@ -1322,7 +1240,7 @@ struct GridReader::Impl {
         const int line = (number + 1) / 2;
         return "line " + std::to_string(LineAt(header_offsets[number - 1])) + ": header line " +
                std::to_string(line) + " should begin with the keyword of " +
-               FieldText(kPlaceFields[line - 1]) + ", not the number '" + token +
+               HeaderKeywordText(kPlaceFields[line - 1]) + ", not the number '" + token +
                "'; is a header line missing?";
       }
     }
@@ -1349,7 +1267,7 @@ void AddHeaderContext(KovaError& error, const std::string& where, int line, Head
     error.AddContext(context);  // a number, only out of range
     return;
   }
-  context += std::string(context.empty() ? "" : "; ") + "expected " + FieldText(kind) +
+  context += std::string(context.empty() ? "" : "; ") + "expected " + HeaderKeywordText(kind) +
              " as the value of header line " + std::to_string(line);
   if (LooksLikeKeyword(token)) {
     context += "; '" + std::string(token) + "' looks like a keyword: is a header line missing?";
@@ -1420,8 +1338,8 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
   for (int line = 1; line <= 5; ++line) {
     const std::optional<HeaderKeyword> kind = FindHeaderKeyword(in.ReadHeaderToken(2 * line - 1));
     kinds[line - 1] = kind;
-    if (!kind || (SettledBits(kind->field) & settled) != 0) by_keywords = false;
-    if (kind) settled |= SettledBits(kind->field);
+    if (!kind || (HeaderFieldBits(kind->field) & settled) != 0) by_keywords = false;
+    if (kind) settled |= HeaderFieldBits(kind->field);
     in.ReadHeaderToken(2 * line);
     in.TakeHeaderValue(kind.value_or(kPlaceFields[line - 1]), line, values);
   }
@@ -1443,8 +1361,8 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
     // first value; an unknown keyword there starts the no-data line, as its
     // place says.
     for (lines = 5; lines < kMaxHeaderLines; ++lines) {
-      const bool placed = (settled & kPlacingBits) == kPlacingBits;
-      if (placed && (settled & kNoDataBit) != 0) break;
+      const bool placed = (settled & kPlacingFieldBits) == kPlacingFieldBits;
+      if (placed && (settled & kNoDataFieldBit) != 0) break;
       const int line = lines + 1;
       std::string_view token;
       if (!in.NextToken(token)) {
@@ -1454,7 +1372,7 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
       if (IsNumber(token)) {
         in.PutBack(token);
         if (placed) break;
-        const HeaderField missing = FirstMissing(settled);
+        const HeaderField missing = FirstMissingField(settled);
         throw ConversionError("Grid file " + path + " has no header line for " +
                               HeaderFieldText(missing) + " (such as '" +
                               HeaderFieldExample(missing) + "')");
@@ -1462,23 +1380,23 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
       in.KeepHeaderToken(2 * line - 1, token);
       std::optional<HeaderKeyword> kind = FindHeaderKeyword(token);
       if (!kind && !placed) {
-        const HeaderField missing = FirstMissing(settled);
+        const HeaderField missing = FirstMissingField(settled);
         throw ConversionError("Grid file " + path + " has no header line for " +
                               HeaderFieldText(missing) + " (such as '" +
                               HeaderFieldExample(missing) + "'); '" + std::string(token) +
                               "' on header line " + std::to_string(line) + " is not one");
       }
       if (!kind) kind = HeaderKeyword{HeaderField::kNoData};
-      const unsigned bits = SettledBits(kind->field);
+      const unsigned bits = HeaderFieldBits(kind->field);
       if ((bits & settled) != 0) {
         int first = 0;
         for (int earlier = 0; earlier < lines; ++earlier) {
-          if (kinds[earlier] && (SettledBits(kinds[earlier]->field) & bits) != 0) {
+          if (kinds[earlier] && (HeaderFieldBits(kinds[earlier]->field) & bits) != 0) {
             first = earlier + 1;
             break;
           }
         }
-        throw ConversionError("Grid file " + path + " gives " + FieldText(*kind) +
+        throw ConversionError("Grid file " + path + " gives " + HeaderKeywordText(*kind) +
                               " twice in its header (header lines " + std::to_string(first) +
                               " and " + std::to_string(line) + ")");
       }
@@ -1498,7 +1416,7 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
   std::string names;
   for (int line = 1; line <= lines; ++line) {
     names += std::string(line > 1 ? ", " : "") +
-             ShortFieldText(by_keywords ? *kinds[line - 1] : kPlaceFields[line - 1]);
+             HeaderKeywordShortText(by_keywords ? *kinds[line - 1] : kPlaceFields[line - 1]);
   }
   in.extra_line_hint =
       std::string(kNextLineWords[lines - 5]) + " header line (the header has " +
@@ -1523,8 +1441,9 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
     const int line = values.line[static_cast<std::size_t>(field)];
     const float size = field == HeaderField::kCellHeight ? values.height : values.width;
     if (line == 0 || size > 0.0f) continue;
-    ConversionError error("Grid file " + path + " gives a " + ShortFieldText(HeaderKeyword{field}) +
-                          " of " + in.header_tokens[2 * line - 1] + "; it must be above 0");
+    ConversionError error("Grid file " + path + " gives a " +
+                          HeaderKeywordShortText(HeaderKeyword{field}) + " of " +
+                          in.header_tokens[2 * line - 1] + "; it must be above 0");
     error.AddContext(in.HeaderShapeHint());
     throw error;
   }
