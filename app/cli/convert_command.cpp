@@ -170,10 +170,10 @@ class FileConverter {
       }
       return;
     }
+    if (options_.verbose) result.grid = SummariseGrid(grid);
     if (options_.quiet) return;
-    result.grid = SummariseGrid(grid);
-    if (result.grid.value_max <= result.grid.value_min) return;
-    const ValueScaling scaling = ChooseValueScaling(result.grid.value_min, result.grid.value_max);
+    // The scaling the image was made with.
+    const ValueScaling scaling{image_.ScaleFactor(), image_.ScaleOffset()};
     if (const auto finding = FindOutliers(grid, scaling)) {
       PrintDiagnostic(OutlierText(GridPlace(entry, grid), *finding));
     }
