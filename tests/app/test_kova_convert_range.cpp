@@ -168,6 +168,55 @@ TEST_P(SeriesRange, RangeOfOwnExtremesIsThePlainRun) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SeriesRange, ::testing::Values(kTarvo, kTiff, kNetCdf));
 
+// A file of the series that cannot be read: without --keep-going the first
+// pass stops before any image is made; with it the file is left out of the
+// range and fails in its turn.
+struct DamagedCase {
+  const char* label;
+  std::vector<std::string> options;
+  int code;
+  std::string err;
+  std::vector<std::string> images;
+};
+
+void PrintTo(const DamagedCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class SeriesRangeDamaged : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(SeriesRangeDamaged, StopsOrLeavesTheFileOut) {
+  const DamagedCase& c = GetParam();
+  TempDir dir;
+  WriteGrids(dir, {0, 40});
+  WriteText(dir.file("rain_1.asc"),
+            ReadText(dir.file("rain_1.asc")) + "7\n");  // one value too many
+  const KovaResult result =
+      RunKova(dir.path(), Args(Args({"convert", "--series-range"}, c.options), {"rain_*.asc"}));
+  EXPECT_EQ(result.code, c.code);
+  EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+  std::vector<std::string> images;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    if (entry.path().extension() == ".img") images.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(images, c.images);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SeriesRangeDamaged,
+    ::testing::Values(
+        DamagedCase{"Stops",
+                    {},
+                    1,
+                    "rain_1.asc\nkova: stopped at file 2 of 2 while finding the range of the "
+                    "series; no image created\n",
+                    {}},
+        DamagedCase{"KeepGoing",
+                    {"--keep-going", "-q"},
+                    1,
+                    "kova: 1 of 2 images created; 1 failed\n",
+                    {"rain_0.img"}}));
+
 // --- Clamping and refused ranges ------------------------------------------
 
 struct RangeCase {
