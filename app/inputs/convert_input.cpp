@@ -15,11 +15,14 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, ec);
 }
 
-// The image of grid `i`: a single grid as SingleImageName says, a time step
-// into the folder `output` names (or beside the input).
+// The image of grid `i`: a single grid as SingleImageName says (with the
+// source's NamePart behind the input's name, unless `output` names a file),
+// a time step into the folder `output` names (or beside the input).
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
                          const std::string& output) {
-  const std::string suffix = source.NameSuffix(i);
+  const std::string step = source.NameSuffix(i);
+  const std::string suffix = source.NamePart() + step;
+  if (step.empty() && !output.empty() && !IsFolder(output)) return output;
   if (suffix.empty()) return SingleImageName(input, output);
   if (output.empty()) return OutputNameFor(input, "", suffix);
   if (IsFolder(output)) return OutputNameFor(input, output, suffix);

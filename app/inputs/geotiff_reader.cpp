@@ -317,9 +317,11 @@ GeoTiffSource::GeoTiffSource(const std::string& path, const InputOptions& option
   TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar_);
   CheckGridSize(static_cast<std::int64_t>(width_), static_cast<std::int64_t>(height_), path_);
   if (band_ < 1 || band_ > samples_) {
-    Refuse("The GeoTIFF has " + std::to_string(samples_) + " band" + (samples_ == 1 ? "" : "s") +
-               "; there is no band " + std::to_string(band_),
-           path_);
+    InputOptionError error("The GeoTIFF has " + std::to_string(samples_) + " band" +
+                           (samples_ == 1 ? "" : "s") + "; there is no band " +
+                           std::to_string(band_));
+    error.AddContext(path_);
+    throw error;
   }
   decode_ = DecoderFor(sample_format_, bits_);
   if (decode_ == nullptr) {

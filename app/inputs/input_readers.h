@@ -39,6 +39,13 @@ inline constexpr const char* kReaderModuleEntry = "kova_input_readers";
 // module. Called before main by linked_readers.cpp.
 void UseLinkedReaders(const InputReaders& readers);
 
+// Whether OpenInput reads GeoTIFF and NetCDF files in child processes
+// (isolated_input.h): by default when the readers come from the module, as
+// in `kova`; programs with the readers linked read in their own process
+// unless they ask.
+void ReadInChildProcesses(bool wanted);
+bool ReadsInChildProcesses();
+
 // Where the module is looked for, in this order: beside the program, then
 // where an installation puts it relative to the program's folder.
 std::vector<std::string> ReaderModulePaths();

@@ -138,6 +138,7 @@ auto NetCdf(const std::string& name, const std::function<void(NetCdfLayout&)>& c
 }
 
 const auto kNoChange = [](auto&) {};
+const std::string kRunHelp = "kova: run 'kova help' for the commands and options\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, KovaConvertInputKinds,
@@ -186,10 +187,10 @@ INSTANTIATE_TEST_SUITE_P(
                   NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
                   {"convert", "two.nc", "--variable", "snow"},
                   0,
-                  "Image two.img created successfully\n",
+                  "Image two_snow.img created successfully\n",
                   "",
-                  {"two.nc", "two.img"},
-                  {{"two.img"}}},
+                  {"two.nc", "two_snow.img"},
+                  {{"two_snow.img"}}},
         InputCase{"NetCdfLevelChosenByIndex",
                   NetCdf("levels.nc",
                          [](NetCdfLayout& l) {
@@ -200,10 +201,10 @@ INSTANTIATE_TEST_SUITE_P(
                          }),
                   {"convert", "levels.nc", "--index", "level=2"},
                   0,
-                  "Image levels.img created successfully\n",
+                  "Image levels_rain_level2.img created successfully\n",
                   "",
-                  {"levels.nc", "levels.img"},
-                  {{"levels.img", 2000}}},
+                  {"levels.nc", "levels_rain_level2.img"},
+                  {{"levels_rain_level2.img", 2000}}},
         InputCase{"ProjectedGeoTiffOnMatchingTemplate",
                   [](const TempDir& dir) {
                     WriteAlbersTemplate(dir.file("albers.img"));
@@ -234,9 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"BandBeyondTheFile",
                   Tiff("field.tif", kNoChange),
                   {"convert", "field.tif", "--band", "2"},
-                  1,
+                  2,
                   "",
-                  "kova: The GeoTIFF has 1 band; there is no band 2: field.tif\n",
+                  "kova: The GeoTIFF has 1 band; there is no band 2: field.tif\n" + kRunHelp,
                   {"field.tif"},
                   {}},
         InputCase{"ProjectedGeoTiffOnTheDefaultTemplate",
