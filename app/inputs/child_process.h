@@ -42,6 +42,7 @@ struct ChildEnd {
   Kind kind = Kind::kExited;
   int code = 0;
   std::string description;  // "Segmentation fault", "exit code 3"
+  bool said_more = false;   // the child wrote more than the parent read
 };
 
 class ChildProcess {
@@ -57,7 +58,8 @@ class ChildProcess {
   // Moves the deadline, for work whose size is known only from the answer.
   virtual void SetDeadline(ChildClock::time_point deadline) = 0;
 
-  // Waits until the child has ended, killing it at the deadline.
+  // Waits until the child has ended, killing it at the deadline; what it
+  // writes meanwhile is read and dropped.
   virtual ChildEnd Finish() = 0;
 };
 

@@ -231,11 +231,10 @@ void ServeJob(const std::string& request, ChildOutput& out) {
   Message message;
   try {
     std::unique_ptr<InputSource> source = OpenHere(job);
-    if (job.request == Request::kOpen) {
-      PutOpened(message, *source);
-    } else {
+    PutOpened(message, *source);
+    if (job.request == Request::kReadGrid) {
       const GridData grid = source->ReadGrid(static_cast<std::size_t>(job.grid));
-      SendGrid(grid, out);
+      if (out.Write(message.Text().data(), message.Text().size())) SendGrid(grid, out);
       return;
     }
   } catch (const std::exception& error) {
@@ -331,7 +330,7 @@ void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
     case ChildEnd::Kind::kCrashed:
       ThrowLibraryFailure(job.kind, "the reading crashed: " + end.description, job.path);
     case ChildEnd::Kind::kExited:
-      if (end.code != 0 || !complete) {
+      if (end.code != 0 || !complete || end.said_more) {
         ThrowLibraryFailure(job.kind, "the reading ended without an answer, " + end.description,
                             job.path);
       }
@@ -340,37 +339,61 @@ void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
   if (error) std::rethrow_exception(error);
 }
 
+// Opens the file in a child when it is first asked about it; reading a grid
+// opens it anew in the grid's child, which tells the same.
 class ChildProcessSource final : public InputSource {
  public:
   ChildProcessSource(const std::string& path, InputKind kind, const InputOptions& options)
-      : job_{Request::kOpen, kind, path, options, 0} {
-    RunJob(job_, kOpenTimeLimit,
-           [this](Answer answer, Source& in, ChildProcess&) { return ReadOpened(answer, in); });
-  }
+      : job_{Request::kOpen, kind, path, options, 0} {}
 
   InputKind Kind() const override { return job_.kind; }
-  std::size_t GridCount() const override { return suffixes_.size(); }
-  std::string NameSuffix(std::size_t i) const override { return suffixes_.at(i); }
-  std::string NamePart() const override { return name_part_; }
-  std::optional<InputProjection> Projection() const override { return projection_; }
-  std::optional<std::size_t> CellCount() const override { return cells_; }
+  std::size_t GridCount() const override { return Opened().suffixes_.size(); }
+  std::string NameSuffix(std::size_t i) const override { return Opened().suffixes_.at(i); }
+  std::string NamePart() const override { return Opened().name_part_; }
+  std::optional<InputProjection> Projection() const override { return Opened().projection_; }
+  std::optional<std::size_t> CellCount() const override { return Opened().cells_; }
 
   GridData ReadGrid(std::size_t i) override {
     Job job = job_;
     job.request = Request::kReadGrid;
     job.grid = i;
-    const std::size_t cells = cells_.value_or(std::size_t{kMaxGridSide} * kMaxGridSide);
     GridData grid;
-    RunJob(job, kReadTimeLimit + cells * kReadTimePerCell,
-           [&](Answer answer, Source& in, ChildProcess&) {
-             return answer == Answer::kGrid && ReadGridAnswer(in, grid);
-           });
+    try {
+      // The child opens the file first, in the time any opening gets.
+      RunJob(job, kOpenTimeLimit, [&](Answer answer, Source& in, ChildProcess& child) {
+        if (!ReadOpened(answer, in)) return false;
+        child.SetDeadline(ChildClock::now() + kReadTimeLimit +
+                          cells_.value_or(0) * kReadTimePerCell);
+        return in.Get(answer) && answer == Answer::kGrid && ReadGridAnswer(in, grid);
+      });
+    } catch (...) {
+      // A file that could not be opened is not tried again when asked about.
+      if (!opened_) failure_ = std::current_exception();
+      throw;
+    }
     return grid;
   }
 
  private:
-  bool ReadOpened(Answer answer, Source& in) {
+  const ChildProcessSource& Opened() const {
+    if (failure_) std::rethrow_exception(failure_);
+    if (!opened_) {
+      try {
+        RunJob(job_, kOpenTimeLimit,
+               [this](Answer answer, Source& in, ChildProcess&) { return ReadOpened(answer, in); });
+      } catch (...) {
+        failure_ = std::current_exception();
+        throw;
+      }
+    }
+    return *this;
+  }
+
+  bool ReadOpened(Answer answer, Source& in) const {
     std::uint64_t count = 0;
+    suffixes_.clear();
+    projection_.reset();
+    cells_.reset();
     if (answer != Answer::kOpened || !in.Get(count) || count > kLargestCount ||
         !in.GetText(name_part_)) {
       return false;
@@ -392,6 +415,7 @@ class ChildProcessSource final : public InputSource {
     std::uint64_t cells = 0;
     if (!in.Get(has_cells) || !in.Get(cells)) return false;
     if (has_cells != 0) cells_ = static_cast<std::size_t>(cells);
+    opened_ = true;
     return true;
   }
 
@@ -413,10 +437,13 @@ class ChildProcessSource final : public InputSource {
   static constexpr std::uint64_t kLargestCount = std::uint64_t{1} << 31;
 
   Job job_;
-  std::vector<std::string> suffixes_;
-  std::string name_part_;
-  std::optional<InputProjection> projection_;
-  std::optional<std::size_t> cells_;
+  // What the file holds, learnt from the first child that opened it.
+  mutable bool opened_ = false;
+  mutable std::exception_ptr failure_;
+  mutable std::vector<std::string> suffixes_;
+  mutable std::string name_part_;
+  mutable std::optional<InputProjection> projection_;
+  mutable std::optional<std::size_t> cells_;
 };
 
 }  // namespace
