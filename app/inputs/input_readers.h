@@ -28,6 +28,8 @@ struct InputReaders {
   const char* Version = nullptr;
   OpenReader OpenGeoTiff = nullptr;
   OpenReader OpenNetCdf = nullptr;
+  // Readies the libraries without opening a file (PrepareReaders).
+  void (*Prepare)() = nullptr;
 };
 
 // The file name of the module, and the one function it exports:

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>  // std::memcpy of numbers into the messages
 #include <exception>
+#include <mutex>  // std::call_once of the libraries' readying
 #include <type_traits>
 #include <vector>
 
@@ -300,8 +301,13 @@ template <typename Error>
 // that crashed after its answer may have damaged it.
 template <typename ReadAnswer>
 void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
-  // The module is loaded here, once, rather than in every child.
-  InputReadersFor(job.path);
+  // The module is loaded and its libraries readied here, once, rather than
+  // in every child.
+  const InputReaders& readers = InputReadersFor(job.path);
+  static std::once_flag prepared;
+  std::call_once(prepared, [&readers] {
+    if (readers.Prepare != nullptr) readers.Prepare();
+  });
   std::unique_ptr<ChildProcess> child =
       StartChild(&ServeJob, EncodeJob(job), ChildClock::now() + limit);
   ChildSource in(*child);

@@ -13,6 +13,7 @@
 
 #include "app/conversion.h"  // RoundToFloat
 #include "app/inputs/cf_time.h"
+#include "app/inputs/geotiff_reader.h"  // RegisterTiffTags
 #include "app/inputs/input_common.h"
 #include "app/inputs/netcdf_classic_size.h"
 #include "app/platform/errors.h"
@@ -609,6 +610,14 @@ GridData NetCdfSource::ReadGrid(std::size_t i) {
 
 std::unique_ptr<InputSource> OpenNetCdf(const std::string& path, const InputOptions& options) {
   return std::make_unique<NetCdfSource>(path, options);
+}
+
+void PrepareReaders() {
+  RegisterTiffTags();
+  std::lock_guard lock(netcdf_lock);
+  nc_initialize();
+  H5open();
+  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
 }
 
 }  // namespace kova::inputs

@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                         l.times = {0, 1};
                       }),
                       {1, "", {{"time", 1}}},
-                      "field_20240102.img",
+                      "field_rain_20240102.img",
                       1000}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -254,11 +254,17 @@ TEST(ConvertSeries, TimeStepsBecomeEntriesAndIndicesAreRead) {
 
   // A file whose images cannot be named stays one entry that says why.
   options.inputs = {dir.file("rain.nc")};
-  options.variable = "hail";
+  options.output = dir.file("rain.img");
   const std::vector<SeriesEntry> refused = ExpandSeries(options, dir.path().string());
   ASSERT_EQ(refused.size(), 1u);
-  EXPECT_EQ(refused[0].plan_error,
-            "The NetCDF file has no variable 'hail': " + dir.file("rain.nc"));
+  EXPECT_EQ(refused[0].plan_error, "The time steps need a folder for their images; " +
+                                       dir.file("rain.img") +
+                                       " is not one: " + dir.file("rain.nc"));
+
+  // An option that names nothing the file has refuses the run.
+  options.output.clear();
+  options.variable = "hail";
+  EXPECT_THROW(ExpandSeries(options, dir.path().string()), UsageError);
 }
 
 TEST(ConvertSeries, IndexOptions) {
