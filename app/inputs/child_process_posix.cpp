@@ -72,6 +72,9 @@ void CloseDescriptorsAbove(int last) {
   }
   CloseDescriptorsAbove(kAnswerFd);
   ::signal(SIGPIPE, SIG_IGN);
+  // Ctrl-C is the parent's to handle: it ends its children as it sees fit
+  // (and they die with it), rather than finding each one "crashed".
+  ::signal(SIGINT, SIG_IGN);
   PipeOutput out(fd);
   try {
     task(request, out);

@@ -308,8 +308,14 @@ void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
   std::call_once(prepared, [&readers] {
     if (readers.Prepare != nullptr) readers.Prepare();
   });
-  std::unique_ptr<ChildProcess> child =
-      StartChild(&ServeJob, EncodeJob(job), ChildClock::now() + limit);
+  const ChildClock::time_point start = ChildClock::now();
+  std::unique_ptr<ChildProcess> child;
+  try {
+    child = StartChild(&ServeJob, EncodeJob(job), start + limit);
+  } catch (KovaError& error) {
+    error.AddContext(job.path);
+    throw;
+  }
   ChildSource in(*child);
   Answer answer{};
   const bool answered = in.Get(answer);
@@ -328,10 +334,13 @@ void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
   const ChildEnd end = child->Finish();
   switch (end.kind) {
     case ChildEnd::Kind::kTimedOut:
+      // Within the limit of opening, or the longer one of the grid's size.
       ThrowLibraryFailure(
           job.kind,
           "no answer within " +
-              std::to_string(std::chrono::ceil<std::chrono::seconds>(limit).count()) + " seconds",
+              std::to_string(
+                  std::chrono::round<std::chrono::seconds>(ChildClock::now() - start).count()) +
+              " seconds",
           job.path);
     case ChildEnd::Kind::kCrashed:
       ThrowLibraryFailure(job.kind, "the reading crashed: " + end.description, job.path);
