@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <memory>  // the file closed on every way out
 #include <vector>
 
 #include "app/platform/errors.h"
@@ -17,6 +18,10 @@ constexpr std::uint32_t kVariableTag = 0x0B;
 constexpr std::uint32_t kAttributeTag = 0x0C;
 
 constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+
+// More dimensions or variables than this are no header to follow here (the
+// library itself takes some 800 MB for 4 million dimensions).
+constexpr std::uint64_t kMostElements = std::uint64_t{1} << 20;
 
 std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
   return a > kMax - b ? kMax : a + b;
@@ -125,14 +130,14 @@ bool ReadHeader(HeaderReader& in, int version, std::uint64_t& records,
 
   if (!in.Number(size_bytes, records)) return false;
   std::uint64_t count = 0;
-  if (!list(kDimensionTag, count)) return false;
+  if (!list(kDimensionTag, count) || count > kMostElements) return false;
   std::vector<std::uint64_t> dimensions;
   for (std::uint64_t i = 0; i < count; ++i) {
     std::uint64_t length = 0;
     if (!name() || !in.Number(size_bytes, length)) return false;
     dimensions.push_back(length);
   }
-  if (!attributes() || !list(kVariableTag, count)) return false;
+  if (!attributes() || !list(kVariableTag, count) || count > kMostElements) return false;
   for (std::uint64_t i = 0; i < count; ++i) {
     Variable variable;
     std::uint64_t rank = 0;
@@ -216,15 +221,15 @@ std::string WithThousands(std::uint64_t number) {
 }
 
 void CheckClassicNetCdfSize(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) ThrowFileErrorFromErrno(errno, path);
-  const std::optional<ClassicLayout> layout = ReadClassicLayout(file);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+  if (!file) ThrowFileErrorFromErrno(errno, path);
+  const std::optional<ClassicLayout> layout = ReadClassicLayout(file.get());
   std::uint64_t size = 0;
-  if (layout && std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
+  if (layout && std::fseek(file.get(), 0, SEEK_END) == 0) {
+    const long end = std::ftell(file.get());
     size = end > 0 ? static_cast<std::uint64_t>(end) : 0;
   }
-  std::fclose(file);
   if (!layout) return;
   // Built by appending: GCC 12 warns wrongly (-Wrestrict) on a chain of "+".
   std::string message;
