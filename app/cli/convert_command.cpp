@@ -179,6 +179,8 @@ class FileConverter {
                                              entry.output, kImageGridLimits, fixed));
       }
       Report(entry, coding, result);
+    } catch (const KovaError& error) {
+      result.error = error.Text();
     } catch (const std::exception& error) {
       result.error = error.what();
     }
@@ -350,7 +352,7 @@ std::optional<std::string> CommitImage(SafeOutput& image, const std::string& inp
   } catch (KovaError& error) {
     error.AddContext("output " + image.Path());
     AddInputContext(error, input);
-    return std::string(error.what());
+    return error.Text();
   }
   return std::nullopt;
 }
@@ -417,9 +419,11 @@ namespace {
 // The images of one input file: a GeoTIFF or NetCDF file gives one per grid
 // it holds (one per time step), named by the reader's rules; `output` is -o
 // (empty: beside the input). A file whose images cannot be named gives one
-// entry that reports why when its turn comes.
-void AppendImagesOf(const std::string& input, const std::string& output,
-                    const inputs::InputOptions& input_options, std::vector<SeriesEntry>& series) {
+// entry that reports why when its turn comes; an option that names nothing
+// the file has is a usage error. Returns the file's kind.
+inputs::InputKind AppendImagesOf(const std::string& input, const std::string& output,
+                                 const inputs::InputOptions& input_options,
+                                 std::vector<SeriesEntry>& series) {
   const std::string single = inputs::SingleImageName(input, output);
   inputs::InputKind kind = inputs::InputKind::kTarvoGrid;
   try {
@@ -429,14 +433,47 @@ void AppendImagesOf(const std::string& input, const std::string& output,
   }
   if (kind == inputs::InputKind::kTarvoGrid) {
     series.push_back({input, single, false, 0, {}});
-    return;
+    return kind;
   }
   try {
     for (const inputs::InputImage& image : inputs::PlanInputImages(input, output, input_options)) {
       series.push_back({input, image.Output, true, image.Grid, {}});
     }
+  } catch (const inputs::InputOptionError& error) {
+    throw UsageError(EscapeControlBytes(error.Text()));
   } catch (const KovaError& error) {
-    series.push_back({input, single, true, 0, error.what()});
+    series.push_back({input, single, true, 0, error.Text()});
+  }
+  return kind;
+}
+
+const char* KindName(inputs::InputKind kind) {
+  switch (kind) {
+    case inputs::InputKind::kTiff:
+      return "a GeoTIFF file";
+    case inputs::InputKind::kNetCdf:
+      return "a NetCDF file";
+    case inputs::InputKind::kTarvoGrid:
+      break;
+  }
+  return "a Tarvo grid";
+}
+
+// Refuses `option`, given, when no input is of the `kind` it applies to: it
+// would change nothing.
+void RequireInputKind(bool given, const char* option, const char* what, inputs::InputKind kind,
+                      const std::vector<std::pair<std::string, inputs::InputKind>>& inputs) {
+  if (!given) return;
+  for (const auto& [name, input_kind] : inputs) {
+    if (input_kind == kind) return;
+  }
+  const std::string chooses = std::string(option) + " chooses " + what + " of " + KindName(kind);
+  if (inputs.size() == 1) {
+    throw UsageError(chooses + "; " + EscapeControlBytes(inputs.front().first) + " is " +
+                     KindName(inputs.front().second));
+  }
+  if (!inputs.empty()) {
+    throw UsageError(chooses + "; none of the " + std::to_string(inputs.size()) + " inputs is one");
   }
 }
 
@@ -444,7 +481,7 @@ void AppendImagesOf(const std::string& input, const std::string& output,
 
 kova::inputs::InputOptions InputOptionsOf(const ConvertOptions& options) {
   kova::inputs::InputOptions input_options;
-  input_options.Band = options.band;
+  input_options.Band = options.band == 0 ? 1 : options.band;
   input_options.Variable = options.variable;
   for (const std::string& text : options.indices) {
     const std::size_t equals = text.find('=');
@@ -464,9 +501,10 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
                                       const std::string& start_directory) {
   const kova::inputs::InputOptions input_options = InputOptionsOf(options);
   std::vector<SeriesEntry> series;
+  std::vector<std::pair<std::string, inputs::InputKind>> kinds;
   for (const std::string& input : options.inputs) {
     if (!IsInputPattern(input)) {
-      AppendImagesOf(input, options.output, input_options, series);
+      kinds.emplace_back(input, AppendImagesOf(input, options.output, input_options, series));
       continue;
     }
     // The masks after the first share its folder.
@@ -502,9 +540,15 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
     // The names come sorted, so that a file listed again follows itself.
     for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
       if (i > 0 && names.InputNames[i] == names.InputNames[i - 1]) continue;
-      AppendImagesOf(names.InputNames[i], "", input_options, series);
+      kinds.emplace_back(names.InputNames[i],
+                         AppendImagesOf(names.InputNames[i], "", input_options, series));
     }
   }
+  RequireInputKind(options.band != 0, "--band", "a band", inputs::InputKind::kTiff, kinds);
+  RequireInputKind(!options.variable.empty(), "--variable", "a variable",
+                   inputs::InputKind::kNetCdf, kinds);
+  RequireInputKind(!options.indices.empty(), "--index", "a dimension's index",
+                   inputs::InputKind::kNetCdf, kinds);
   return series;
 }
 

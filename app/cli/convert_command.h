@@ -24,7 +24,7 @@ struct ConvertOptions {
   bool verbose = false;              // one line per image created
   bool sync = false;                 // each image on disk before it is moved into place
   unsigned jobs = 0;                 // files converted at once; 0: one per online processor
-  int band = 1;                      // --band: the GeoTIFF band, from 1
+  int band = 0;                      // --band: the GeoTIFF band, from 1; 0: not given (1)
   std::string variable;              // --variable: the NetCDF variable
   std::vector<std::string> indices;  // --index DIM=N: NetCDF dimensions fixed
   // --range MIN MAX: every image coded on this range, as grid numbers.
@@ -62,7 +62,9 @@ kova::inputs::InputOptions InputOptionsOf(const ConvertOptions& options);
 
 // The inputs expanded into the series, in order. Patterns are matched
 // relative to `start_directory`, which stays the current directory; a
-// pattern that matches nothing is reported on standard error.
+// pattern that matches nothing is reported on standard error. Raises
+// UsageError for --band, --variable or --index when no input is of the kind
+// they apply to, and for one that names nothing its file has.
 std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
                                       const std::string& start_directory);
 

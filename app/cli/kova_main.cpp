@@ -144,6 +144,9 @@ int main(int argc, char** argv) {
     }
   } catch (const kova::cli::UsageError& error) {
     return UsageFailure(error.what());
+  } catch (const kova::KovaError& error) {
+    PrintDiagnostic(error.Text());
+    return kExitFailure;
   } catch (const std::exception& error) {
     PrintDiagnostic(error.what());
     return kExitFailure;

@@ -15,16 +15,19 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, ec);
 }
 
-// The image of grid `i`: a single grid as SingleImageName says, a time step
-// into the folder `output` names (or beside the input). The one step of a
-// series cut to one (--index time=N) takes `output` as typed, as any single
-// image does.
+// The image of grid `i`: a single grid as SingleImageName says (with the
+// source's NamePart behind the input's name, unless `output` names a file),
+// a time step into the folder `output` names (or beside the input). The one
+// step of a series cut to one (--index time=N) takes `output` as typed, as
+// any single image does.
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
                          const std::string& output) {
-  const std::string suffix = source.NameSuffix(i);
-  if (suffix.empty() || (source.GridCount() == 1 && !output.empty() && !IsFolder(output))) {
-    return SingleImageName(input, output);
+  const std::string step = source.NameSuffix(i);
+  const std::string suffix = source.NamePart() + step;
+  if ((step.empty() || source.GridCount() == 1) && !output.empty() && !IsFolder(output)) {
+    return output;
   }
+  if (suffix.empty()) return SingleImageName(input, output);
   if (output.empty()) return OutputNameFor(input, "", suffix);
   if (IsFolder(output)) return OutputNameFor(input, output, suffix);
   ConversionError error("The time steps need a folder for their images; " + output + " is not one");

@@ -41,6 +41,20 @@ void ExtendTiffTags(TIFF* tif) {
   if (previous_tag_extender != nullptr) previous_tag_extender(tif);
 }
 
+// libtiff's warnings: unknown tags and alike are no matter, but a tag whose
+// data lies beyond the end of the file is only warned of, and left out (the
+// GeoKeys of a file cut short); such a warning is kept.
+int KeepTiffIoWarning(TIFF*, void* user_data, const char* module, const char* format,
+                      va_list arguments) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  auto& kept = *static_cast<std::string*>(user_data);
+  if (kept.empty() && std::strstr(text, "IO error") != nullptr) {
+    kept = (module != nullptr ? std::string(module) + ": " : std::string()) + text;
+  }
+  return 1;
+}
+
 struct TiffCloser {
   void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
@@ -269,7 +283,8 @@ class GeoTiffSource final : public InputSource {
                    std::uint32_t y0, std::uint32_t width, std::uint32_t height, GridData& grid);
 
   std::string path_;
-  std::string tiff_message_;  // must outlive tif_
+  std::string tiff_message_;     // must outlive tif_
+  std::string tiff_io_warning_;  // as well
   TiffHandle tif_;
   int band_ = 1;
   std::uint32_t width_ = 0, height_ = 0;
@@ -289,10 +304,13 @@ GeoTiffSource::GeoTiffSource(const std::string& path, const InputOptions& option
   RegisterTiffTags();
   TIFFOpenOptions* open_options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetErrorHandlerExtR(open_options, KeepTiffMessage, &tiff_message_);
-  TIFFOpenOptionsSetWarningHandlerExtR(open_options, IgnoreTiffWarning, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(open_options, KeepTiffIoWarning, &tiff_io_warning_);
   tif_.reset(TIFFOpenExt(path.c_str(), "rm", open_options));  // read, not mapped
   TIFFOpenOptionsFree(open_options);
   if (!tif_) RefuseRead("open");
+  if (!tiff_io_warning_.empty()) {
+    Refuse("The GeoTIFF is damaged or cut short (" + tiff_io_warning_ + ")", path_);
+  }
   TIFF* tif = tif_.get();
 
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width_);
@@ -303,9 +321,11 @@ GeoTiffSource::GeoTiffSource(const std::string& path, const InputOptions& option
   TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar_);
   CheckGridSize(static_cast<std::int64_t>(width_), static_cast<std::int64_t>(height_), path_);
   if (band_ < 1 || band_ > samples_) {
-    Refuse("The GeoTIFF has " + std::to_string(samples_) + " band" + (samples_ == 1 ? "" : "s") +
-               "; there is no band " + std::to_string(band_),
-           path_);
+    InputOptionError error("The GeoTIFF has " + std::to_string(samples_) + " band" +
+                           (samples_ == 1 ? "" : "s") + "; there is no band " +
+                           std::to_string(band_));
+    error.AddContext(path_);
+    throw error;
   }
   decode_ = DecoderFor(sample_format_, bits_);
   if (decode_ == nullptr) {

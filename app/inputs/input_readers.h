@@ -32,6 +32,8 @@ struct InputReaders {
   OpenReader OpenGeoTiff = nullptr;
   OpenReader OpenNetCdf = nullptr;
   GeoTiffWriter WriteGeoTiff = nullptr;
+  // Readies the libraries without opening a file (PrepareReaders).
+  void (*Prepare)() = nullptr;
 };
 
 // The file name of the module, and the one function it exports:
@@ -42,6 +44,13 @@ inline constexpr const char* kReaderModuleEntry = "kova_input_readers";
 // Makes OpenInput use `readers`, linked into the program, instead of the
 // module. Called before main by linked_readers.cpp.
 void UseLinkedReaders(const InputReaders& readers);
+
+// Whether OpenInput reads GeoTIFF and NetCDF files in child processes
+// (isolated_input.h): by default when the readers come from the module, as
+// in `kova`; programs with the readers linked read in their own process
+// unless they ask.
+void ReadInChildProcesses(bool wanted);
+bool ReadsInChildProcesses();
 
 // Where the module is looked for, in this order: beside the program, then
 // where an installation puts it relative to the program's folder.

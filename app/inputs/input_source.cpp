@@ -7,6 +7,7 @@
 
 #include "app/grid_reader.h"
 #include "app/inputs/input_readers.h"
+#include "app/inputs/isolated_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/safe_output.h"
@@ -74,7 +75,11 @@ InputKind DetectInputKind(const std::string& path) {
 }
 
 std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options) {
-  switch (DetectInputKind(path)) {
+  const InputKind kind = DetectInputKind(path);
+  if (kind != InputKind::kTarvoGrid && ReadsInChildProcesses()) {
+    return OpenInChildProcess(path, kind, options);
+  }
+  switch (kind) {
     case InputKind::kTiff:
       return InputReadersFor(path).OpenGeoTiff(path, options);
     case InputKind::kNetCdf:

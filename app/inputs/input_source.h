@@ -13,10 +13,19 @@
 #include <string>
 
 #include "app/grid_data.h"
+#include "app/platform/errors.h"
 
 namespace kova::inputs {
 
 enum class InputKind { kTarvoGrid, kTiff, kNetCdf };
+
+// An option of the input (--band, --variable, --index) that names nothing the
+// file has. The message names what it does have; the command line treats it
+// as a usage error.
+class InputOptionError : public ConversionError {
+ public:
+  using ConversionError::ConversionError;
+};
 
 // The kind of file at `path` from its first bytes: "II*\0" / "MM\0*" (TIFF),
 // "II+\0" / "MM\0+" (BigTIFF), "CDF\1" / "CDF\2" / "CDF\5" (NetCDF classic),
@@ -55,10 +64,14 @@ class InputSource {
 
   virtual InputKind Kind() const = 0;
   virtual std::size_t GridCount() const = 0;
-  // What the output name of grid `i` carries behind the input's name part:
-  // empty for a single grid, "_20240131", "_20240131T0600" or "_007" for a
-  // time step.
+  // What the output name of grid `i` carries behind the input's name part
+  // and NamePart: empty for a single grid, "_20240131", "_20240131T0600" or
+  // "_007" for a time step.
   virtual std::string NameSuffix(std::size_t i) const = 0;
+  // What every output name carries behind the input's name, to tell the
+  // images of one variable or level from another's: "_air_level2"; empty
+  // when the file leaves no choice.
+  virtual std::string NamePart() const { return {}; }
   // Reads grid `i`: values, no-data flags, edges, cell sizes, source name.
   // Raises ConversionError naming the file for what cannot be converted.
   virtual GridData ReadGrid(std::size_t i) = 0;

@@ -1,5 +1,6 @@
 #include "app/inputs/netcdf_reader.h"
 
+#include <H5Epublic.h>  // H5Eset_auto2: HDF5 prints nothing
 #include <netcdf.h>
 
 #include <algorithm>
@@ -12,7 +13,9 @@
 
 #include "app/conversion.h"  // RoundToFloat
 #include "app/inputs/cf_time.h"
+#include "app/inputs/geotiff_reader.h"  // RegisterTiffTags
 #include "app/inputs/input_common.h"
+#include "app/inputs/netcdf_classic_size.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 
@@ -33,9 +36,24 @@ constexpr std::size_t kReadBlockValues = std::size_t{1} << 16;
   throw error;
 }
 
+[[noreturn]] void RefuseOption(const std::string& message, const std::string& path) {
+  InputOptionError error(message);
+  error.AddContext(path);
+  throw error;
+}
+
+std::string Listed(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
 void Check(int status, const std::string& what, const std::string& path) {
   if (status == NC_NOERR) return;
-  Refuse("The NetCDF file cannot be read (" + what + ": " + nc_strerror(status) + ")", path);
+  // HDF5 tells no more than this of a NetCDF-4 file whose structures are
+  // damaged or lie beyond its end.
+  const std::string state = status == NC_EHDFERR ? "is damaged or cut short" : "cannot be read";
+  Refuse("The NetCDF file " + state + " (" + what + ": " + nc_strerror(status) + ")", path);
 }
 
 std::string TextAttribute(int ncid, int varid, const char* name) {
@@ -63,6 +81,17 @@ std::vector<double> NumberAttribute(int ncid, int varid, const char* name) {
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+// A name from the file as part of a file name: bytes that a file name
+// should not hold become "_".
+std::string NamePiece(std::string name) {
+  for (char& c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain = std::isalnum(byte) || c == '-' || c == '.' || c == '+' || byte >= 0x80;
+    if (!plain) c = '_';
+  }
+  return name;
 }
 
 enum class AxisKind { kOther, kLatitude, kLongitude, kTime };
@@ -161,6 +190,7 @@ class NetCdfSource final : public InputSource {
   std::string NameSuffix(std::size_t i) const override {
     return stamps_.empty() ? std::string() : "_" + stamps_[i];
   }
+  std::string NamePart() const override { return name_part_; }
   GridData ReadGrid(std::size_t i) override;
   std::optional<std::size_t> CellCount() const override { return lat_.Length * lon_.Length; }
 
@@ -190,6 +220,9 @@ class NetCdfSource final : public InputSource {
   RegularAxis lat_, lon_;
   std::vector<std::size_t> steps_;   // time indices, or the one grid
   std::vector<std::string> stamps_;  // empty without time steps
+  std::size_t gridded_count_ = 0;    // variables on a latitude/longitude grid
+  std::string name_part_;            // of the image names: "_air_level2"
+  std::string title_part_;           // of the titles: " air level=2"
   std::vector<double> missing_;      // raw values that mean no data
   double scale_ = 1.0, offset_ = 0.0;
   bool packed_ = false;
@@ -208,14 +241,37 @@ int NetCdfSource::CoordinateVariable(int dimid) const {
 }
 
 NetCdfSource::NetCdfSource(const std::string& path, const InputOptions& options) : path_(path) {
+  // The library reads the missing end of a classic file as zeros.
+  CheckClassicNetCdfSize(path);
   std::lock_guard lock(netcdf_lock);
+  // HDF5 prints its errors on standard error unless told not to, on each
+  // thread anew; they reach the user as our messages instead.
+  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   Check(nc_open(path.c_str(), NC_NOWRITE, &ncid_), "open", path_);
   ChooseVariable(options.Variable);
+
+  // Every --index names a dimension of the variable beside latitude and
+  // longitude, before any other dimension asks for one.
+  std::vector<std::string> dimension_names;
+  for (std::size_t k = 0; k < dims_.size(); ++k) {
+    char name[NC_MAX_NAME + 1] = {};
+    Check(nc_inq_dimname(ncid_, dims_[k], name), "dimension", path_);
+    if (k != lat_pos_ && k != lon_pos_) dimension_names.emplace_back(name);
+  }
+  for (const auto& [name, index] : options.Index) {
+    if (std::find(dimension_names.begin(), dimension_names.end(), name) == dimension_names.end()) {
+      RefuseOption(
+          "The variable '" + var_name_ + "' has no dimension '" + name + "' (--index); " +
+              (dimension_names.empty()
+                   ? std::string("it has none beside latitude and longitude")
+                   : "its dimensions beside latitude and longitude: " + Listed(dimension_names)),
+          path_);
+    }
+  }
 
   // Every dimension but latitude and longitude is fixed by --index, is the
   // time (one grid per step), or has a single index.
   start_.assign(dims_.size(), 0);
-  std::set<std::string> used;
   std::size_t time_length = 1;
   bool time_fixed = false;
   for (std::size_t k = 0; k < dims_.size(); ++k) {
@@ -227,12 +283,11 @@ NetCdfSource::NetCdfSource(const std::string& path, const InputOptions& options)
     const bool is_time = coordinate >= 0 && AxisOf(ncid_, coordinate) == AxisKind::kTime;
     const auto index = options.Index.find(name);
     if (index != options.Index.end()) {
-      used.insert(name);
       if (index->second >= length) {
-        Refuse("--index " + std::string(name) + "=" + std::to_string(index->second) +
-                   " lies beyond the dimension's " + std::to_string(length) + " indices (0 to " +
-                   std::to_string(length - 1) + ")",
-               path_);
+        RefuseOption("--index " + std::string(name) + "=" + std::to_string(index->second) +
+                         " lies beyond the dimension's " + std::to_string(length) +
+                         " indices (0 to " + std::to_string(length - 1) + ")",
+                     path_);
       }
       start_[k] = index->second;
     } else if (!is_time && length != 1) {
@@ -249,9 +304,18 @@ NetCdfSource::NetCdfSource(const std::string& path, const InputOptions& options)
       time_fixed = index != options.Index.end();
     }
   }
-  for (const auto& [name, index] : options.Index) {
-    if (!used.count(name)) {
-      Refuse("The variable '" + var_name_ + "' has no dimension '" + name + "' (--index)", path_);
+  // The images of one variable or level are told from another's by name
+  // whenever the file offers a choice: "_air_level2".
+  if (gridded_count_ > 1 || !options.Index.empty()) {
+    name_part_ = "_" + NamePiece(var_name_);
+    title_part_ = " " + var_name_;
+    for (std::size_t k = 0; k < dims_.size(); ++k) {
+      if (k == lat_pos_ || k == lon_pos_ || (time_pos_ && k == *time_pos_)) continue;
+      char name[NC_MAX_NAME + 1] = {};
+      nc_inq_dimname(ncid_, dims_[k], name);
+      if (!options.Index.count(name)) continue;
+      name_part_ += "_" + NamePiece(name) + std::to_string(start_[k]);
+      title_part_ += " " + std::string(name) + "=" + std::to_string(start_[k]);
     }
   }
 
@@ -309,6 +373,8 @@ void NetCdfSource::ChooseVariable(const std::string& wanted) {
   int nvars = 0;
   Check(nc_inq_nvars(ncid_, &nvars), "variables", path_);
   std::vector<std::string> candidates;
+  bool found = false;
+  bool wanted_gridded = false;
   for (int varid = 0; varid < nvars; ++varid) {
     char name[NC_MAX_NAME + 1] = {};
     int ndims = 0;
@@ -325,11 +391,12 @@ void NetCdfSource::ChooseVariable(const std::string& wanted) {
       if (kind == AxisKind::kLongitude && !lon) lon = k;
     }
     const bool gridded = lat && lon;
-    if (!wanted.empty() ? wanted == name : gridded) {
-      if (!wanted.empty() && !gridded) {
-        Refuse("The variable '" + wanted + "' has no latitude and longitude dimensions", path_);
-      }
-      candidates.emplace_back(name);
+    if (gridded) candidates.emplace_back(name);
+    const bool chosen = !wanted.empty() ? !found && wanted == name : gridded;
+    if (!wanted.empty() && wanted == name) found = true;
+    if (chosen) {
+      wanted_gridded = gridded;
+      if (!gridded) continue;
       varid_ = varid;
       var_name_ = name;
       dims_ = dims;
@@ -337,17 +404,23 @@ void NetCdfSource::ChooseVariable(const std::string& wanted) {
       lon_pos_ = *lon;
     }
   }
-  if (!wanted.empty() && candidates.empty()) {
-    Refuse("The NetCDF file has no variable '" + wanted + "'", path_);
+  gridded_count_ = candidates.size();
+  const std::string those =
+      candidates.empty() ? "; it has none on a latitude/longitude grid"
+                         : "; its variables on a latitude/longitude grid: " + Listed(candidates);
+  if (!wanted.empty() && !found) {
+    RefuseOption("The NetCDF file has no variable '" + wanted + "'" + those, path_);
+  }
+  if (!wanted.empty() && !wanted_gridded) {
+    RefuseOption("The variable '" + wanted + "' has no latitude and longitude dimensions" + those,
+                 path_);
   }
   if (candidates.empty()) {
     Refuse("The NetCDF file has no variable with latitude and longitude dimensions", path_);
   }
-  if (candidates.size() > 1) {
-    std::string names;
-    for (const std::string& name : candidates) names += (names.empty() ? "" : ", ") + name;
+  if (wanted.empty() && candidates.size() > 1) {
     Refuse("The NetCDF file has several variables with latitude and longitude dimensions (" +
-               names + "); choose one with --variable",
+               Listed(candidates) + "); choose one with --variable",
            path_);
   }
 }
@@ -461,7 +534,7 @@ GridData NetCdfSource::ReadGrid(std::size_t i) {
   const long double south = lat_.Step > 0 ? lat_.First : lat_.First + (lat_.Length - 1) * lat_.Step;
   grid.Left = RoundEdge(west - cell_width / 2, "left", path_);
   grid.Bottom = RoundEdge(south - cell_height / 2, "bottom", path_);
-  grid.SourceName = FileNameOf(path_) + (stamps_.empty() ? "" : " " + stamps_[i]);
+  grid.SourceName = FileNameOf(path_) + title_part_ + (stamps_.empty() ? "" : " " + stamps_[i]);
   AllocateGrid(grid, grid.Cols, grid.Rows, path_);
 
   std::vector<std::size_t> start = start_;
@@ -537,6 +610,14 @@ GridData NetCdfSource::ReadGrid(std::size_t i) {
 
 std::unique_ptr<InputSource> OpenNetCdf(const std::string& path, const InputOptions& options) {
   return std::make_unique<NetCdfSource>(path, options);
+}
+
+void PrepareReaders() {
+  RegisterTiffTags();
+  std::lock_guard lock(netcdf_lock);
+  nc_initialize();
+  H5open();
+  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
 }
 
 }  // namespace kova::inputs

@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 
+#include <atomic>      // the choice of child processes, read by every thread
 #include <cstring>     // std::strcmp of the versions
 #include <filesystem>  // the installed module's path, made plain
 
@@ -19,6 +20,9 @@ namespace {
 // Set before main, if ever; constant-initialised, so no registration can be
 // overwritten by a later initialisation of this variable.
 constinit InputReaders linked_readers;
+
+enum class ChildReading { kUnset, kWanted, kNotWanted };
+constinit std::atomic<ChildReading> child_reading{ChildReading::kUnset};
 
 struct LoadedModule {
   const InputReaders* readers = nullptr;
@@ -71,6 +75,16 @@ LoadedModule LoadReaderModule() {
 
 void UseLinkedReaders(const InputReaders& readers) {
   linked_readers = readers;
+}
+
+void ReadInChildProcesses(bool wanted) {
+  child_reading = wanted ? ChildReading::kWanted : ChildReading::kNotWanted;
+}
+
+bool ReadsInChildProcesses() {
+  const ChildReading choice = child_reading;
+  if (choice == ChildReading::kUnset) return linked_readers.OpenGeoTiff == nullptr;
+  return choice == ChildReading::kWanted;
 }
 
 std::vector<std::string> ReaderModulePaths() {

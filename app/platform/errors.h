@@ -31,6 +31,8 @@ class KovaError : public std::runtime_error {
   void AddActivity(const std::string& doing);
 
   const char* what() const noexcept override { return full_.c_str(); }
+  // what() whole: a NUL byte from a file's name ends what() early.
+  const std::string& Text() const noexcept { return full_; }
 
  private:
   std::string message_;

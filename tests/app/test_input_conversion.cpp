@@ -83,7 +83,8 @@ TEST_P(SameImage, AsTheTarvoGrid) {
   ASSERT_GT(got.size(), kHeaderSize);
   EXPECT_TRUE(WithoutTitle(got) == WithoutTitle(expected));
   const KovaHeader header = DecodeHeader(*reinterpret_cast<const HeaderBytes*>(got.data()));
-  const std::string stamp = GetParam().step_offset != 0 ? " 20240102" : "";
+  // A step chosen by --index: the variable is named too.
+  const std::string stamp = GetParam().step_offset != 0 ? " rain 20240102" : "";
   EXPECT_EQ(std::string(header.Title.data(), header.Title.size())
                 .rfind("Created from Tarvo field.input" + stamp + " by Tarvo2Kova", 0),
             0u);
@@ -154,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                         l.times = {0, 1};
                       }),
                       {1, "", {{"time", 1}}},
-                      "field_20240102.img",
+                      "field_rain_20240102.img",
                       1000}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -254,11 +255,17 @@ TEST(ConvertSeries, TimeStepsBecomeEntriesAndIndicesAreRead) {
 
   // A file whose images cannot be named stays one entry that says why.
   options.inputs = {dir.file("rain.nc")};
-  options.variable = "hail";
+  options.output = dir.file("rain.img");
   const std::vector<SeriesEntry> refused = ExpandSeries(options, dir.path().string());
   ASSERT_EQ(refused.size(), 1u);
-  EXPECT_EQ(refused[0].plan_error,
-            "The NetCDF file has no variable 'hail': " + dir.file("rain.nc"));
+  EXPECT_EQ(refused[0].plan_error, "The time steps need a folder for their images; " +
+                                       dir.file("rain.img") +
+                                       " is not one: " + dir.file("rain.nc"));
+
+  // An option that names nothing the file has refuses the run.
+  options.output.clear();
+  options.variable = "hail";
+  EXPECT_THROW(ExpandSeries(options, dir.path().string()), UsageError);
 }
 
 TEST(ConvertSeries, IndexOptions) {

@@ -142,6 +142,9 @@ struct NetCdfCase {
   NetCdfLayout layout;
   InputOptions options;
   std::vector<std::string> suffixes;  // one per grid
+  // What tells the variable and level chosen, in the names and the titles.
+  std::string name_part = "";
+  std::string title_part = "";
 };
 void PrintTo(const NetCdfCase& c, std::ostream* os) {
   *os << c.name;
@@ -157,6 +160,7 @@ TEST_P(NetCdfLayouts, ReadAsTheField) {
   auto source = Open(path, GetParam().options);
   EXPECT_EQ(source->Kind(), InputKind::kNetCdf);
   ASSERT_EQ(source->GridCount(), GetParam().suffixes.size());
+  EXPECT_EQ(source->NamePart(), GetParam().name_part);
   const auto level = GetParam().options.Index.find("level");
   const double level_offset = level == GetParam().options.Index.end() ? 0 : 1000.0 * level->second;
   for (std::size_t i = 0; i < source->GridCount(); ++i) {
@@ -170,7 +174,7 @@ TEST_P(NetCdfLayouts, ReadAsTheField) {
     ExpectField(grid, field, 1000.0 * step + level_offset);
     const std::string stamp =
         GetParam().suffixes[i].empty() ? "" : " " + GetParam().suffixes[i].substr(1);
-    EXPECT_EQ(grid.SourceName, "field.nc" + stamp);
+    EXPECT_EQ(grid.SourceName, "field.nc" + GetParam().title_part + stamp);
   }
 }
 
@@ -233,14 +237,27 @@ INSTANTIATE_TEST_SUITE_P(
                      l.times = {0, 1, 2};
                    }),
                    {1, "", {{"time", 2}}},
-                   {"_20240103"}},
+                   {"_20240103"},
+                   "_rain",
+                   " rain"},
         NetCdfCase{"LevelByIndex",
                    Nc([](NetCdfLayout& l) {
                      l.extra_dim = "level";
                      l.extra_length = 3;
                    }),
                    {1, "rain", {{"level", 1}}},
-                   {""}}),
+                   {""},
+                   "_rain_level1",
+                   " rain level=1"},
+        NetCdfCase{"SecondVariableByNameOverSteps",
+                   Nc([](NetCdfLayout& l) {
+                     l.times = {0, 1};
+                     l.second_variable = true;
+                   }),
+                   {1, "rain", {}},
+                   {"_20240101", "_20240102"},
+                   "_rain",
+                   " rain"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- grids larger than one read ------------------------------------------------
@@ -492,11 +509,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownVariable",
                 NcFile([](NetCdfLayout&) {}),
                 {1, "hail", {}},
-                "The NetCDF file has no variable 'hail'"},
+                "The NetCDF file has no variable 'hail'; its variables on a latitude/longitude "
+                "grid: rain"},
         Refusal{"CoordinateIsNoGrid",
                 NcFile([](NetCdfLayout&) {}),
                 {1, "x", {}},
-                "The variable 'x' has no latitude and longitude dimensions"},
+                "The variable 'x' has no latitude and longitude dimensions; its variables on a "
+                "latitude/longitude grid: rain"},
         Refusal{"ExtraDimensionUnchosen",
                 NcFile([](NetCdfLayout& l) {
                   l.extra_dim = "level";
@@ -515,7 +534,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"IndexOfNoDimension",
                 NcFile([](NetCdfLayout&) {}),
                 {1, "", {{"depth", 0}}},
-                "The variable 'rain' has no dimension 'depth' (--index)"},
+                "The variable 'rain' has no dimension 'depth' (--index); it has none beside "
+                "latitude and longitude"},
+        Refusal{"IndexOfNoDimensionBeforeTheOneUnchosen",
+                NcFile([](NetCdfLayout& l) {
+                  l.extra_dim = "level";
+                  l.extra_length = 2;
+                  l.times = {0, 1};
+                }),
+                {1, "", {{"lev", 2}}},
+                "The variable 'rain' has no dimension 'lev' (--index); its dimensions beside "
+                "latitude and longitude: time, level"},
         Refusal{"CoordinateStepTooSmallForAFloat",
                 [](const std::string& path) {
                   Field field = kova::testing::SmallField();

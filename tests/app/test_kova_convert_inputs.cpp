@@ -5,12 +5,16 @@
 // was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/inputs/netcdf_classic_size.h"  // WithThousands
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
@@ -137,7 +141,12 @@ auto NetCdf(const std::string& name, const std::function<void(NetCdfLayout&)>& c
   };
 }
 
+auto TarvoGrid(const std::string& name) {
+  return [=](const TempDir& dir) { WriteTarvoGrid(dir.file(name), SmallField()); };
+}
+
 const auto kNoChange = [](auto&) {};
+const std::string kRunHelp = "kova: run 'kova help' for the commands and options\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, KovaConvertInputKinds,
@@ -195,10 +204,10 @@ INSTANTIATE_TEST_SUITE_P(
                   NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
                   {"convert", "two.nc", "--variable", "snow"},
                   0,
-                  "Image two.img created successfully\n",
+                  "Image two_snow.img created successfully\n",
                   "",
-                  {"two.nc", "two.img"},
-                  {{"two.img"}}},
+                  {"two.nc", "two_snow.img"},
+                  {{"two_snow.img"}}},
         InputCase{"NetCdfLevelChosenByIndex",
                   NetCdf("levels.nc",
                          [](NetCdfLayout& l) {
@@ -209,10 +218,10 @@ INSTANTIATE_TEST_SUITE_P(
                          }),
                   {"convert", "levels.nc", "--index", "level=2"},
                   0,
-                  "Image levels.img created successfully\n",
+                  "Image levels_rain_level2.img created successfully\n",
                   "",
-                  {"levels.nc", "levels.img"},
-                  {{"levels.img", 2000}}},
+                  {"levels.nc", "levels_rain_level2.img"},
+                  {{"levels_rain_level2.img", 2000}}},
         InputCase{"ProjectedGeoTiffOnMatchingTemplate",
                   [](const TempDir& dir) {
                     WriteAlbersTemplate(dir.file("albers.img"));
@@ -243,9 +252,9 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"BandBeyondTheFile",
                   Tiff("field.tif", kNoChange),
                   {"convert", "field.tif", "--band", "2"},
-                  1,
+                  2,
                   "",
-                  "kova: The GeoTIFF has 1 band; there is no band 2: field.tif\n",
+                  "kova: The GeoTIFF has 1 band; there is no band 2: field.tif\n" + kRunHelp,
                   {"field.tif"},
                   {}},
         InputCase{"ProjectedGeoTiffOnTheDefaultTemplate",
@@ -330,8 +339,327 @@ INSTANTIATE_TEST_SUITE_P(
                   "kova: The time steps need a folder for their images; rain.img is not one: "
                   "rain.nc\n",
                   {"rain.nc"},
+                  {}},
+        InputCase{"VariableImageIntoAFileAsTyped",
+                  NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
+                  {"convert", "two.nc", "--variable", "snow", "-o", "snow.img"},
+                  0,
+                  "Image snow.img created successfully\n",
+                  "",
+                  {"two.nc", "snow.img"},
+                  {{"snow.img"}}},
+        InputCase{"NulByteOfTheFileEscaped",
+                  NetCdf("rain.nc",
+                         [](NetCdfLayout& l) {
+                           l.times = {0, 1};
+                           l.time_units = std::string("days since 2024\0-01-01", 22);
+                         }),
+                  {"convert", "rain.nc"},
+                  1,
+                  "",
+                  "kova: The time units 'days since 2024\\x00-01-01' cannot be read as a date: "
+                  "rain.nc\n",
+                  {"rain.nc"},
+                  {}},
+
+        // Options that would change nothing: usage errors naming what there is.
+        InputCase{"BandOfATarvoGrid",
+                  TarvoGrid("field.asc"),
+                  {"convert", "field.asc", "--band", "2"},
+                  2,
+                  "",
+                  "kova: --band chooses a band of a GeoTIFF file; field.asc is a Tarvo grid\n" +
+                      kRunHelp,
+                  {"field.asc"},
+                  {}},
+        InputCase{"VariableOfATarvoGrid",
+                  TarvoGrid("field.asc"),
+                  {"convert", "field.asc", "--variable", "rain"},
+                  2,
+                  "",
+                  "kova: --variable chooses a variable of a NetCDF file; field.asc is a Tarvo "
+                  "grid\n" +
+                      kRunHelp,
+                  {"field.asc"},
+                  {}},
+        InputCase{"BandOfANetCdfFile",
+                  NetCdf("rain.nc", kNoChange),
+                  {"convert", "rain.nc", "--band", "1"},
+                  2,
+                  "",
+                  "kova: --band chooses a band of a GeoTIFF file; rain.nc is a NetCDF file\n" +
+                      kRunHelp,
+                  {"rain.nc"},
+                  {}},
+        InputCase{"IndexOfAGeoTiffInASeries",
+                  [](const TempDir& dir) {
+                    Tiff("a.tif", kNoChange)(dir);
+                    TarvoGrid("b.asc")(dir);
+                  },
+                  {"convert", "a.tif", "b.asc", "--index", "level=1"},
+                  2,
+                  "",
+                  "kova: --index chooses a dimension's index of a NetCDF file; none of the 2 "
+                  "inputs is one\n" +
+                      kRunHelp,
+                  {"a.tif", "b.asc"},
+                  {}},
+        InputCase{"VariableNamingNone",
+                  NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
+                  {"convert", "two.nc", "--variable", "rainfall"},
+                  2,
+                  "",
+                  "kova: The NetCDF file has no variable 'rainfall'; its variables on a "
+                  "latitude/longitude grid: rain, snow: two.nc\n" +
+                      kRunHelp,
+                  {"two.nc"},
+                  {}},
+        InputCase{"IndexOfADimensionNotThere",
+                  NetCdf("levels.nc",
+                         [](NetCdfLayout& l) {
+                           l.extra_dim = "level";
+                           l.extra_length = 3;
+                         }),
+                  {"convert", "levels.nc", "--index", "lev=2"},
+                  2,
+                  "",
+                  "kova: The variable 'rain' has no dimension 'lev' (--index); its dimensions "
+                  "beside latitude and longitude: level: levels.nc\n" +
+                      kRunHelp,
+                  {"levels.nc"},
+                  {}},
+        InputCase{"IndexBeyondTheDimension",
+                  NetCdf("levels.nc",
+                         [](NetCdfLayout& l) {
+                           l.extra_dim = "level";
+                           l.extra_length = 3;
+                         }),
+                  {"convert", "levels.nc", "--index", "level=3"},
+                  2,
+                  "",
+                  "kova: --index level=3 lies beyond the dimension's 3 indices (0 to 2): "
+                  "levels.nc\n" +
+                      kRunHelp,
+                  {"levels.nc"},
                   {}}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// --- Files cut short: never an image, always a message -----------------------
+
+struct CutCase {
+  const char* label;
+  const char* extension;
+  std::function<void(const std::string&)> write;  // the whole file
+  bool classic = false;                           // a classic NetCDF file: its cut sizes are told
+  // The bytes at the end whose loss no reader can tell: a grid's line end,
+  // and the last number's digits, which leave a smaller number behind.
+  std::size_t undetectable_tail = 0;
+};
+
+void PrintTo(const CutCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(text.substr(at, end - at));
+  }
+  return lines;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class KovaConvertCutShort : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(KovaConvertCutShort, EveryCutRefusedNamingTheFile) {
+  const CutCase& c = GetParam();
+  TempDir whole_dir, dir;
+  const std::string whole = whole_dir.file(std::string("whole.") + c.extension);
+  c.write(whole);
+  const std::vector<std::uint8_t> bytes = ReadAllBytes(whole);
+  const std::size_t size = bytes.size();
+  // The download that stopped early: at a few bytes, at every share of the
+  // file, one byte short.
+  const std::size_t last = size - 1 - c.undetectable_tail;
+  std::set<std::size_t> cuts = {8, last};
+  for (const int percent : {1, 5, 10, 25, 50, 75, 90, 99}) {
+    cuts.insert(std::min(size * percent / 100, last));
+  }
+  std::set<std::string> names;
+  for (const std::size_t cut : cuts) {
+    const std::string name = "cut_" + std::to_string(cut) + "." + c.extension;
+    std::ofstream(dir.file(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(cut));
+    names.insert(name);
+  }
+  const KovaResult result =
+      RunKova(dir.path(), {"convert", "--keep-going", std::string("cut_*.") + c.extension});
+  EXPECT_EQ(result.code, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(FilesUnder(dir.path()), names);  // no image
+  const std::vector<std::string> lines = Lines(result.err);
+  ASSERT_EQ(lines.size(), cuts.size() + 1) << result.err;
+  for (const std::size_t cut : cuts) {
+    const std::string name = "cut_" + std::to_string(cut) + "." + c.extension;
+    const auto line = std::find_if(lines.begin(), lines.end(),
+                                   [&](const std::string& l) { return EndsWith(l, "/" + name); });
+    ASSERT_NE(line, lines.end()) << name << " is not named:\n" << result.err;
+    if (c.classic && cut * 2 == size) {
+      EXPECT_EQ(*line, "kova: The NetCDF file is cut short: " + inputs::WithThousands(cut) +
+                           " of the " + inputs::WithThousands(size) +
+                           " bytes its header declares: " + dir.file(name));
+    }
+  }
+  EXPECT_EQ(lines.back(), "kova: 0 of " + std::to_string(cuts.size()) + " images created; " +
+                              std::to_string(cuts.size()) + " failed");
+}
+
+std::function<void(const std::string&)> NetCdfFile(
+    const std::function<void(NetCdfLayout&)>& change) {
+  return [=](const std::string& path) {
+    NetCdfLayout layout;
+    change(layout);
+    WriteNetCdf(path, SmallField(), layout);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, KovaConvertCutShort,
+    ::testing::Values(
+        CutCase{"NetCdfClassic", "nc", NetCdfFile(kNoChange), true},
+        CutCase{"NetCdfClassicRecords", "nc", NetCdfFile([](NetCdfLayout& l) {
+                  l.times = {0, 1, 2};
+                  l.record_time = true;
+                }),
+                true},
+        CutCase{"NetCdfClassicPackedRecordsOfTwoVariables", "nc", NetCdfFile([](NetCdfLayout& l) {
+                  l.times = {0, 1, 2};
+                  l.record_time = true;
+                  l.second_variable = true;
+                  l.var_type = NC_SHORT;
+                  l.scale = 0.5;
+                  l.fill = -32767;
+                }),
+                true},
+        CutCase{"NetCdf64BitDataRecords", "nc", NetCdfFile([](NetCdfLayout& l) {
+                  l.cdf5 = true;
+                  l.times = {0, 1};
+                  l.record_time = true;
+                }),
+                true},
+        CutCase{"NetCdf4Chunked", "nc", NetCdfFile([](NetCdfLayout& l) {
+                  l.netcdf4 = true;
+                  l.times = {0, 1};
+                  l.chunk_lat = 8;
+                  l.chunk_lon = 8;
+                })},
+        CutCase{"GeoTiffStriped", "tif",
+                [](const std::string& path) { WriteGeoTiff(path, SmallField(), {}); }},
+        CutCase{"GeoTiffTiled", "tif",
+                [](const std::string& path) {
+                  TiffLayout layout;
+                  layout.tiled = true;
+                  layout.compression = COMPRESSION_ADOBE_DEFLATE;
+                  WriteGeoTiff(path, SmallField(), layout);
+                }},
+        // Cut within its last value ("85 \n") a grid looks whole; cut before
+        // it, one value is missing.
+        CutCase{"TarvoGrid", "asc",
+                [](const std::string& path) { WriteTarvoGrid(path, SmallField()); }, false, 5}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// --- Names and titles of one variable's images --------------------------------
+
+std::string TitleOf(const std::string& image) {
+  const std::vector<std::uint8_t> bytes = ReadAllBytes(image);
+  if (bytes.size() < kHeaderSize) return {};
+  const KovaHeader header = DecodeHeader(*reinterpret_cast<const HeaderBytes*>(bytes.data()));
+  std::string title(header.Title.begin(), header.Title.end());
+  while (!title.empty() && (title.back() == ' ' || title.back() == '\0')) title.pop_back();
+  return title;
+}
+
+TEST(KovaConvertVariables, TwoVariablesIntoOneFolderLeaveBothSeries) {
+  TempDir dir;
+  fs::create_directory(dir.file("out"));
+  NetCdf("two.nc", [](NetCdfLayout& l) {
+    l.times = {0, 1};
+    l.second_variable = true;
+  })(dir);
+  for (const char* variable : {"rain", "snow"}) {
+    const KovaResult result =
+        RunKova(dir.path(), {"convert", "two.nc", "--variable", variable, "-o", "out"});
+    ASSERT_EQ(result.code, 0) << result.err;
+  }
+  EXPECT_EQ(FilesUnder(dir.path()),
+            (std::set<std::string>{"two.nc", "out", "out/two_rain_20240101.img",
+                                   "out/two_rain_20240102.img", "out/two_snow_20240101.img",
+                                   "out/two_snow_20240102.img"}));
+  EXPECT_NE(TitleOf(dir.file("out/two_snow_20240102.img")).find(" two.nc snow 20240102 by "),
+            std::string::npos);
+  EXPECT_NE(TitleOf(dir.file("out/two_rain_20240101.img")).find(" two.nc rain 20240101 by "),
+            std::string::npos);
+}
+
+// --- Library faults ---------------------------------------------------------------
+
+// Every damaged file on which the libraries crash, corrupt memory or hang,
+// between two good grids: the series goes on, each damaged file ends with a
+// message naming it, and the run ends in time.
+TEST(KovaConvertLibraryFaults, SeriesGoesOnPastEveryFault) {
+  TempDir dir;
+  WriteTarvoGrid(dir.file("a.asc"), SmallField());
+  WriteTarvoGrid(dir.file("z.asc"), SmallField());
+  std::vector<std::string> args = {"convert", "--keep-going", "a.asc"};
+  std::set<std::string> files = {"a.asc", "z.asc", "a.img", "z.img"};
+  for (const auto& entry : fs::directory_iterator(KOVA_LIBRARY_FAULTS)) {
+    if (entry.path().extension() != ".nc") continue;
+    const std::string name = entry.path().filename().string();
+    fs::copy_file(entry.path(), dir.file(name));
+    args.push_back(name);
+    files.insert(name);
+  }
+  args.push_back("z.asc");
+  const std::size_t faults = args.size() - 4;
+  ASSERT_GE(faults, 6u);
+
+  const auto start = std::chrono::steady_clock::now();
+  const KovaResult result = RunKova(dir.path(), args);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(result.code, 1);
+  EXPECT_EQ(FilesUnder(dir.path()), files);
+  const std::vector<std::string> lines = Lines(result.err);
+  ASSERT_EQ(lines.size(), faults + 1) << result.err;
+  for (std::size_t i = 0; i < faults; ++i) {
+    EXPECT_TRUE(EndsWith(lines[i], ": " + args[3 + i])) << lines[i];
+  }
+  EXPECT_EQ(lines.back(), "kova: 2 of " + std::to_string(faults + 2) + " images created; " +
+                              std::to_string(faults) + " failed");
+  // The hang is given up after its time limit, once.
+  EXPECT_LT(took, std::chrono::seconds(40));
+}
+
+// --- Nothing of the libraries on standard error ------------------------------
+
+TEST(KovaConvertQuiet, NetCdf4SeriesOnTwoThreadsPrintsNothingOfTheLibraries) {
+  TempDir dir;
+  for (const char* name : {"s1.nc", "s2.nc", "s3.nc", "s4.nc"}) {
+    NetCdf(name, [](NetCdfLayout& l) {
+      l.netcdf4 = true;
+      l.times = {0, 1, 2};
+      l.second_variable = true;
+    })(dir);
+  }
+  const KovaResult result =
+      RunKova(dir.path(), {"convert", "--jobs", "2", "--variable", "rain", "s*.nc"});
+  EXPECT_EQ(result.code, 0);
+  EXPECT_EQ(result.out, "Number of images created: 12\n");
+  EXPECT_EQ(result.err, "");
+}
 
 // Where the reader module lies for a copy of `kova` in DIR/bin: beside it,
 // where an installation puts it (DIR/bin/KOVA_READER_MODULE_DIR), or nowhere.

@@ -306,6 +306,7 @@ struct NetCdfLayout {
   std::optional<double> missing_value;  // missing_value, written into holes
   double scale = 1, offset = 0;         // packed when either is not 1 / 0
   std::vector<double> times;            // empty: no time dimension
+  bool record_time = false;             // the time as the record (unlimited) dimension
   std::string time_units = "days since 2024-01-01";
   std::string extra_dim;  // a "level" dimension of this name
   std::size_t extra_length = 0;
@@ -332,7 +333,8 @@ inline void WriteNetCdf(const std::string& path, const Field& field, const NetCd
   std::vector<int> dims;
   int time_dim = -1, extra_dim = -1, lat_dim = 0, lon_dim = 0;
   if (!layout.times.empty()) {
-    NcCheck(nc_def_dim(ncid, "time", layout.times.size(), &time_dim));
+    NcCheck(nc_def_dim(ncid, "time", layout.record_time ? NC_UNLIMITED : layout.times.size(),
+                       &time_dim));
     dims.push_back(time_dim);
   }
   if (!layout.extra_dim.empty()) {
@@ -402,7 +404,10 @@ inline void WriteNetCdf(const std::string& path, const Field& field, const NetCd
     lon[static_cast<std::size_t>(c)] = field.left + (c + 0.5) * field.cell_width;
   NcCheck(nc_put_var_double(ncid, lat_var, lat.data()));
   NcCheck(nc_put_var_double(ncid, lon_var, lon.data()));
-  if (time_dim >= 0) NcCheck(nc_put_var_double(ncid, time_var, layout.times.data()));
+  if (time_dim >= 0) {
+    const std::size_t first = 0, steps = layout.times.size();
+    NcCheck(nc_put_vara_double(ncid, time_var, &first, &steps, layout.times.data()));
+  }
   if (extra_dim >= 0) {
     std::vector<double> levels(layout.extra_length, 500.0);
     NcCheck(nc_put_var_double(ncid, extra_var, levels.data()));

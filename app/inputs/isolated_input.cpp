@@ -1,0 +1,471 @@
+#include "app/inputs/isolated_input.h"
+
+#include <cstdint>
+#include <cstring>  // std::memcpy of numbers into the messages
+#include <exception>
+#include <mutex>  // std::call_once of the libraries' readying
+#include <type_traits>
+#include <vector>
+
+#include "app/inputs/child_process.h"
+#include "app/inputs/input_common.h"  // kMaxGridSide
+#include "app/inputs/input_readers.h"
+#include "app/platform/errors.h"
+
+namespace kova::inputs {
+namespace {
+
+// --- The messages between parent and child -----------------------------------
+//
+// Numbers in the machine's own layout (both sides are the same program),
+// strings as their length and bytes, so that a NUL in a name read from a
+// file survives.
+
+class Message {
+ public:
+  template <typename T>
+  void Put(T value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    const auto* bytes = reinterpret_cast<const char*>(&value);
+    text_.append(bytes, sizeof value);
+  }
+  void PutText(const std::string& text) {
+    Put<std::uint64_t>(text.size());
+    text_ += text;
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// Reads a request (from memory) or an answer (from a child). Every read
+// says whether it got what it asked for; a string longer than any message
+// holds is a broken answer.
+class Source {
+ public:
+  virtual ~Source() = default;
+  virtual bool ReadBytes(void* data, std::size_t length) = 0;
+
+  template <typename T>
+  bool Get(T& value) {
+    return ReadBytes(&value, sizeof value);
+  }
+  bool GetText(std::string& text) {
+    std::uint64_t length = 0;
+    if (!Get(length) || length > kLongestText) return false;
+    text.resize(length);
+    return length == 0 || ReadBytes(text.data(), length);
+  }
+
+ private:
+  static constexpr std::uint64_t kLongestText = std::uint64_t{1} << 24;
+};
+
+class MemorySource final : public Source {
+ public:
+  explicit MemorySource(const std::string& text) : text_(text) {}
+  bool ReadBytes(void* data, std::size_t length) override {
+    if (text_.size() - at_ < length) return false;
+    std::memcpy(data, text_.data() + at_, length);
+    at_ += length;
+    return true;
+  }
+
+ private:
+  const std::string& text_;
+  std::size_t at_ = 0;
+};
+
+class ChildSource final : public Source {
+ public:
+  explicit ChildSource(ChildProcess& child) : child_(child) {}
+  bool ReadBytes(void* data, std::size_t length) override { return child_.Read(data, length); }
+
+ private:
+  ChildProcess& child_;
+};
+
+enum class Request : std::uint8_t { kOpen = 1, kReadGrid = 2 };
+enum class Answer : std::uint8_t { kError = 1, kOpened = 2, kGrid = 3 };
+
+// The errors a reader raises, by class, so that the parent raises the same.
+enum class ErrorClass : std::uint8_t {
+  kOther,
+  kKova,
+  kConversion,
+  kInputOption,
+  kFile,
+  kRefusedFile,
+  kFloatOverflow,
+  kConvert,
+  kRange,
+  kIntOverflow,
+};
+
+struct Job {
+  Request request = Request::kOpen;
+  InputKind kind = InputKind::kNetCdf;
+  std::string path;
+  InputOptions options;
+  std::uint64_t grid = 0;
+};
+
+std::string EncodeJob(const Job& job) {
+  Message message;
+  message.Put(job.request);
+  message.Put(job.kind);
+  message.PutText(job.path);
+  message.Put<std::int32_t>(job.options.Band);
+  message.PutText(job.options.Variable);
+  message.Put<std::uint64_t>(job.options.Index.size());
+  for (const auto& [name, index] : job.options.Index) {
+    message.PutText(name);
+    message.Put<std::uint64_t>(index);
+  }
+  message.Put(job.grid);
+  return message.Text();
+}
+
+bool DecodeJob(const std::string& text, Job& job) {
+  MemorySource in(text);
+  std::int32_t band = 0;
+  std::uint64_t count = 0;
+  if (!in.Get(job.request) || !in.Get(job.kind) || !in.GetText(job.path) || !in.Get(band) ||
+      !in.GetText(job.options.Variable) || !in.Get(count)) {
+    return false;
+  }
+  job.options.Band = band;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::string name;
+    std::uint64_t index = 0;
+    if (!in.GetText(name) || !in.Get(index)) return false;
+    job.options.Index[name] = static_cast<std::size_t>(index);
+  }
+  return in.Get(job.grid);
+}
+
+// --- The child's side --------------------------------------------------------
+
+void PutError(Message& message, const std::exception& error) {
+  ErrorClass kind = ErrorClass::kOther;
+  std::int32_t file_code = 0;
+  std::string text = error.what();
+  std::string context;
+  if (const auto* kova_error = dynamic_cast<const KovaError*>(&error)) {
+    text = kova_error->Message();
+    context = kova_error->Context();
+    kind = ErrorClass::kKova;
+    if (dynamic_cast<const InputOptionError*>(&error)) {
+      kind = ErrorClass::kInputOption;
+    } else if (dynamic_cast<const ConversionError*>(&error)) {
+      kind = ErrorClass::kConversion;
+    } else if (const auto* file_error = dynamic_cast<const FileError*>(&error)) {
+      kind = ErrorClass::kFile;
+      file_code = file_error->code();
+    } else if (dynamic_cast<const RefusedFileError*>(&error)) {
+      kind = ErrorClass::kRefusedFile;
+    } else if (dynamic_cast<const FloatOverflowError*>(&error)) {
+      kind = ErrorClass::kFloatOverflow;
+    } else if (dynamic_cast<const ConvertError*>(&error)) {
+      kind = ErrorClass::kConvert;
+    } else if (dynamic_cast<const RangeError*>(&error)) {
+      kind = ErrorClass::kRange;
+    } else if (dynamic_cast<const IntOverflowError*>(&error)) {
+      kind = ErrorClass::kIntOverflow;
+    }
+  }
+  message.Put(Answer::kError);
+  message.Put(kind);
+  message.Put(file_code);
+  message.PutText(text);
+  message.PutText(context);
+}
+
+std::unique_ptr<InputSource> OpenHere(const Job& job) {
+  const InputReaders& readers = InputReadersFor(job.path);
+  return (job.kind == InputKind::kTiff ? readers.OpenGeoTiff : readers.OpenNetCdf)(job.path,
+                                                                                   job.options);
+}
+
+void PutOpened(Message& message, const InputSource& source) {
+  message.Put(Answer::kOpened);
+  message.Put<std::uint64_t>(source.GridCount());
+  message.PutText(source.NamePart());
+  for (std::size_t i = 0; i < source.GridCount(); ++i) message.PutText(source.NameSuffix(i));
+  const std::optional<InputProjection> projection = source.Projection();
+  message.Put<std::uint8_t>(projection.has_value());
+  if (projection) {
+    message.PutText(projection->Name);
+    message.Put(projection->KovaType);
+    message.Put(projection->OriginLatitude);
+    message.Put(projection->OriginLongitude);
+    message.Put(projection->StdParallel1);
+    message.Put(projection->StdParallel2);
+  }
+  const std::optional<std::size_t> cells = source.CellCount();
+  message.Put<std::uint8_t>(cells.has_value());
+  message.Put<std::uint64_t>(cells.value_or(0));
+}
+
+// Sends the grid's description, then its values and flags as they lie in
+// memory.
+bool SendGrid(const GridData& grid, ChildOutput& out) {
+  Message message;
+  message.Put(Answer::kGrid);
+  message.Put(grid.Cols);
+  message.Put(grid.Rows);
+  message.Put(grid.Left);
+  message.Put(grid.Bottom);
+  message.Put(grid.CellWidth);
+  message.Put(grid.CellHeight);
+  message.Put(grid.Coordinates);
+  message.PutText(grid.SourceName);
+  return out.Write(message.Text().data(), message.Text().size()) &&
+         out.Write(grid.Values.data(), grid.Values.size() * sizeof(float)) &&
+         out.Write(grid.NoData.data(), grid.NoData.size());
+}
+
+void ServeJob(const std::string& request, ChildOutput& out) {
+  Job job;
+  if (!DecodeJob(request, job)) return;
+  Message message;
+  try {
+    std::unique_ptr<InputSource> source = OpenHere(job);
+    PutOpened(message, *source);
+    if (job.request == Request::kReadGrid) {
+      const GridData grid = source->ReadGrid(static_cast<std::size_t>(job.grid));
+      if (out.Write(message.Text().data(), message.Text().size())) SendGrid(grid, out);
+      return;
+    }
+  } catch (const std::exception& error) {
+    message = Message();
+    PutError(message, error);
+  }
+  out.Write(message.Text().data(), message.Text().size());
+}
+
+// --- The parent's side -------------------------------------------------------
+
+const char* LibraryOf(InputKind kind) {
+  return kind == InputKind::kTiff ? "GeoTIFF" : "NetCDF";
+}
+
+[[noreturn]] void ThrowLibraryFailure(InputKind kind, const std::string& how,
+                                      const std::string& path) {
+  ConversionError error(std::string("Reading stopped: the ") + LibraryOf(kind) +
+                        " library failed on this file (" + how + ")");
+  error.AddContext(path);
+  throw error;
+}
+
+template <typename Error>
+[[noreturn]] void Raise(Error error, const std::string& context) {
+  error.AddContext(context);
+  throw error;
+}
+
+[[noreturn]] void ThrowChildError(Source& in, InputKind kind, const std::string& path) {
+  ErrorClass error_class = ErrorClass::kOther;
+  std::int32_t file_code = 0;
+  std::string text, context;
+  if (!in.Get(error_class) || !in.Get(file_code) || !in.GetText(text) || !in.GetText(context)) {
+    ThrowLibraryFailure(kind, "its answer is incomplete", path);
+  }
+  switch (error_class) {
+    case ErrorClass::kInputOption:
+      Raise(InputOptionError(text), context);
+    case ErrorClass::kConversion:
+      Raise(ConversionError(text), context);
+    case ErrorClass::kFile:
+      Raise(FileError(file_code), context);
+    case ErrorClass::kRefusedFile:
+      Raise(RefusedFileError(text), context);
+    case ErrorClass::kFloatOverflow:
+      Raise(FloatOverflowError(), context);
+    case ErrorClass::kConvert:
+      Raise(ConvertError(text), context);
+    case ErrorClass::kRange:
+      Raise(RangeError(), context);
+    case ErrorClass::kIntOverflow:
+      Raise(IntOverflowError(), context);
+    case ErrorClass::kKova:
+    case ErrorClass::kOther:
+      break;
+  }
+  Raise(KovaError(text), context);
+}
+
+// Runs `job` in a child; `read` takes the answer that is not an error. The
+// child must then have ended by itself, with nothing left to say: a child
+// that crashed after its answer may have damaged it.
+template <typename ReadAnswer>
+void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
+  // The module is loaded and its libraries readied here, once, rather than
+  // in every child.
+  const InputReaders& readers = InputReadersFor(job.path);
+  static std::once_flag prepared;
+  std::call_once(prepared, [&readers] {
+    if (readers.Prepare != nullptr) readers.Prepare();
+  });
+  const ChildClock::time_point start = ChildClock::now();
+  std::unique_ptr<ChildProcess> child;
+  try {
+    child = StartChild(&ServeJob, EncodeJob(job), start + limit);
+  } catch (KovaError& error) {
+    error.AddContext(job.path);
+    throw;
+  }
+  ChildSource in(*child);
+  Answer answer{};
+  const bool answered = in.Get(answer);
+  bool complete = false;
+  std::exception_ptr error;
+  if (answered && answer == Answer::kError) {
+    try {
+      ThrowChildError(in, job.kind, job.path);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    complete = true;
+  } else if (answered) {
+    complete = read(answer, in, *child);
+  }
+  const ChildEnd end = child->Finish();
+  switch (end.kind) {
+    case ChildEnd::Kind::kTimedOut:
+      // Within the limit of opening, or the longer one of the grid's size.
+      ThrowLibraryFailure(
+          job.kind,
+          "no answer within " +
+              std::to_string(
+                  std::chrono::round<std::chrono::seconds>(ChildClock::now() - start).count()) +
+              " seconds",
+          job.path);
+    case ChildEnd::Kind::kCrashed:
+      ThrowLibraryFailure(job.kind, "the reading crashed: " + end.description, job.path);
+    case ChildEnd::Kind::kExited:
+      if (end.code != 0 || !complete || end.said_more) {
+        ThrowLibraryFailure(job.kind, "the reading ended without an answer, " + end.description,
+                            job.path);
+      }
+      break;
+  }
+  if (error) std::rethrow_exception(error);
+}
+
+// Opens the file in a child when it is first asked about it; reading a grid
+// opens it anew in the grid's child, which tells the same.
+class ChildProcessSource final : public InputSource {
+ public:
+  ChildProcessSource(const std::string& path, InputKind kind, const InputOptions& options)
+      : job_{Request::kOpen, kind, path, options, 0} {}
+
+  InputKind Kind() const override { return job_.kind; }
+  std::size_t GridCount() const override { return Opened().suffixes_.size(); }
+  std::string NameSuffix(std::size_t i) const override { return Opened().suffixes_.at(i); }
+  std::string NamePart() const override { return Opened().name_part_; }
+  std::optional<InputProjection> Projection() const override { return Opened().projection_; }
+  std::optional<std::size_t> CellCount() const override { return Opened().cells_; }
+
+  GridData ReadGrid(std::size_t i) override {
+    Job job = job_;
+    job.request = Request::kReadGrid;
+    job.grid = i;
+    GridData grid;
+    try {
+      // The child opens the file first, in the time any opening gets.
+      RunJob(job, kOpenTimeLimit, [&](Answer answer, Source& in, ChildProcess& child) {
+        if (!ReadOpened(answer, in)) return false;
+        child.SetDeadline(ChildClock::now() + kReadTimeLimit +
+                          cells_.value_or(0) * kReadTimePerCell);
+        return in.Get(answer) && answer == Answer::kGrid && ReadGridAnswer(in, grid);
+      });
+    } catch (...) {
+      // A file that could not be opened is not tried again when asked about.
+      if (!opened_) failure_ = std::current_exception();
+      throw;
+    }
+    return grid;
+  }
+
+ private:
+  const ChildProcessSource& Opened() const {
+    if (failure_) std::rethrow_exception(failure_);
+    if (!opened_) {
+      try {
+        RunJob(job_, kOpenTimeLimit,
+               [this](Answer answer, Source& in, ChildProcess&) { return ReadOpened(answer, in); });
+      } catch (...) {
+        failure_ = std::current_exception();
+        throw;
+      }
+    }
+    return *this;
+  }
+
+  bool ReadOpened(Answer answer, Source& in) const {
+    std::uint64_t count = 0;
+    suffixes_.clear();
+    projection_.reset();
+    cells_.reset();
+    if (answer != Answer::kOpened || !in.Get(count) || count > kLargestCount ||
+        !in.GetText(name_part_)) {
+      return false;
+    }
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (!in.GetText(suffixes_.emplace_back())) return false;
+    }
+    std::uint8_t has_projection = 0, has_cells = 0;
+    if (!in.Get(has_projection)) return false;
+    if (has_projection != 0) {
+      InputProjection projection;
+      if (!in.GetText(projection.Name) || !in.Get(projection.KovaType) ||
+          !in.Get(projection.OriginLatitude) || !in.Get(projection.OriginLongitude) ||
+          !in.Get(projection.StdParallel1) || !in.Get(projection.StdParallel2)) {
+        return false;
+      }
+      projection_ = projection;
+    }
+    std::uint64_t cells = 0;
+    if (!in.Get(has_cells) || !in.Get(cells)) return false;
+    if (has_cells != 0) cells_ = static_cast<std::size_t>(cells);
+    opened_ = true;
+    return true;
+  }
+
+  bool ReadGridAnswer(Source& in, GridData& grid) const {
+    if (!in.Get(grid.Cols) || !in.Get(grid.Rows) || !in.Get(grid.Left) || !in.Get(grid.Bottom) ||
+        !in.Get(grid.CellWidth) || !in.Get(grid.CellHeight) || !in.Get(grid.Coordinates) ||
+        !in.GetText(grid.SourceName)) {
+      return false;
+    }
+    if (grid.Cols < 1 || grid.Rows < 1 || grid.Cols > kMaxGridSide || grid.Rows > kMaxGridSide) {
+      return false;
+    }
+    AllocateGrid(grid, grid.Cols, grid.Rows, job_.path);
+    return in.ReadBytes(grid.Values.data(), grid.Values.size() * sizeof(float)) &&
+           in.ReadBytes(grid.NoData.data(), grid.NoData.size());
+  }
+
+  // More time steps than any file holds: a broken answer.
+  static constexpr std::uint64_t kLargestCount = std::uint64_t{1} << 31;
+
+  Job job_;
+  // What the file holds, learnt from the first child that opened it.
+  mutable bool opened_ = false;
+  mutable std::exception_ptr failure_;
+  mutable std::vector<std::string> suffixes_;
+  mutable std::string name_part_;
+  mutable std::optional<InputProjection> projection_;
+  mutable std::optional<std::size_t> cells_;
+};
+
+}  // namespace
+
+std::unique_ptr<InputSource> OpenInChildProcess(const std::string& path, InputKind kind,
+                                                const InputOptions& options) {
+  return std::make_unique<ChildProcessSource>(path, kind, options);
+}
+
+}  // namespace kova::inputs
