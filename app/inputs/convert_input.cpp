@@ -84,7 +84,12 @@ SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
     error.AddContext(input);
     throw;
   }
-  return ConvertGrid(image, conversion.TemplatePath, grid, output);
+  try {
+    return ConvertGrid(image, conversion.TemplatePath, grid, output);
+  } catch (KovaError& error) {
+    AddInputContext(error, input);
+    throw;
+  }
 }
 
 }  // namespace kova::inputs
