@@ -456,7 +456,7 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "  kova convert elevation.tif --band 2\n"
       "  kova convert rain.nc --variable precip -o images/\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
-      "2 usage error.");
+      "2 usage error, 130 interrupted.");
   convert
       ->add_option("INPUT", options.inputs, "Grid files, or quoted patterns such as \"data/*.asc\"")
       ->required();
