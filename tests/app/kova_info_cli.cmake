@@ -42,8 +42,8 @@ if(CHECK STREQUAL "info_text")
       ExtentOf "${extent_of}" ${extent})
 else()
   set(items Status 1 StatusName "\"valid image\"" ImageType 200 ProjectionType 3
-      ProjectionName "\"latitude/longitude grid\"" ${fields} MinValue 0 MaxValue 253
-      PixelSizeKm 0 ExtentOf "\"${extent_of}\"" ${extent})
+      ProjectionName "\"latitude/longitude grid\"" ${fields}
+      MinValue 0 MaxValue 253 PixelSizeKm 0 ExtentOf "\"${extent_of}\"" ${extent})
 endif()
 
 if(CHECK STREQUAL "info_text")
