@@ -79,77 +79,49 @@ struct Model {
   std::size_t first_value = 12;
 };
 
-// The things a header line settles, one letter each: c(olumns), r(ows),
-// l(eft), b(ottom), w(idth), h(eight), n(o data).
-std::string Settles(HeaderField field) {
-  switch (field) {
-    case HeaderField::kColumns:
-      return "c";
-    case HeaderField::kRows:
-      return "r";
-    case HeaderField::kLeft:
-      return "l";
-    case HeaderField::kBottom:
-      return "b";
-    case HeaderField::kCellSize:
-      return "wh";
-    case HeaderField::kCellWidth:
-      return "w";
-    case HeaderField::kCellHeight:
-      return "h";
-    case HeaderField::kNoData:
-      break;
-  }
-  return "n";
-}
-
-// The header values of a model, and whether each line's value converted.
+// The header values of a model, and whether every value converted.
 struct ModelHeader {
   std::int32_t cols = 0, rows = 0;
   float left = 0, bottom = 0, width = 0, height = 0;
-  bool left_centre = false, bottom_centre = false, height_given = false;
+  bool left_centre = false, bottom_centre = false, height_given = false, converted = true;
   std::string no_data;
-  bool converted = true;
+  std::vector<HeaderField> sizes;  // the cell size, width and height lines given
 };
 
 void TakeValue(HeaderKeyword kind, std::string_view token, ModelHeader& h) {
-  auto real = [&](float& value) {
-    if (ConvertBothWays(token, value) != FloatStatus::kOk) h.converted = false;
-  };
-  try {
-    switch (kind.field) {
-      case HeaderField::kColumns:
-        h.cols = kova::ParseGridInteger(std::string(token));
-        break;
-      case HeaderField::kRows:
-        h.rows = kova::ParseGridInteger(std::string(token));
-        break;
-      case HeaderField::kLeft:
-        real(h.left);
-        h.left_centre = kind.centre;
-        break;
-      case HeaderField::kBottom:
-        real(h.bottom);
-        h.bottom_centre = kind.centre;
-        break;
-      case HeaderField::kCellSize:
-        real(h.width);
-        h.height = h.width;
-        break;
-      case HeaderField::kCellWidth:
-        real(h.width);
-        break;
-      case HeaderField::kCellHeight:
-        real(h.height);
-        h.height_given = true;
-        break;
-      case HeaderField::kNoData:
-        h.no_data = std::string(token);
-        break;
-    }
-  } catch (const kova::ConvertError&) {
-    h.converted = false;
+  float value = 0.0f;
+  const bool real = ConvertBothWays(token, value) == FloatStatus::kOk;
+  const bool whole = kind.field == HeaderField::kColumns || kind.field == HeaderField::kRows;
+  if (kind.field == HeaderField::kNoData) {
+    h.no_data = std::string(token);
+    return;
   }
+  h.converted = h.converted && (whole || real);
+  switch (kind.field) {
+    case HeaderField::kColumns:
+    case HeaderField::kRows:
+      try {
+        (kind.field == HeaderField::kColumns ? h.cols : h.rows) =
+            kova::ParseGridInteger(std::string(token));
+      } catch (const kova::ConvertError&) {
+        h.converted = false;
+      }
+      return;
+    case HeaderField::kLeft:
+      h.left = value;
+      h.left_centre = kind.centre;
+      return;
+    case HeaderField::kBottom:
+      h.bottom = value;
+      h.bottom_centre = kind.centre;
+      return;
+    default:
+      break;
+  }
+  h.sizes.push_back(kind.field);
+  if (kind.field != HeaderField::kCellHeight) h.width = value;
+  if (kind.field != HeaderField::kCellWidth) h.height = value;
+  h.height_given = h.height_given || kind.field == HeaderField::kCellHeight;
 }
 
 bool IsNumberToken(std::string_view token) {
@@ -166,82 +138,54 @@ Model ReadModel(std::string_view text, kova::GridLimits limits) {
     if (t.raw_length > kova::kMaxGridTokenLength) return m;
   }
   if (m.tokens.size() < 10) return m;
-  const HeaderKeyword places[6] = {{HeaderField::kColumns},  {HeaderField::kRows},
-                                   {HeaderField::kLeft},     {HeaderField::kBottom},
-                                   {HeaderField::kCellSize}, {HeaderField::kNoData}};
-  std::string settled;
+  // By the keywords when the first five are known and settle different
+  // things; each value converts as its keyword says, where it is known.
+  unsigned settled = 0;
   bool by_keywords = true;
   ModelHeader h;
-  std::vector<HeaderField> size_fields;
   for (std::size_t line = 0; line < 5; ++line) {
     const auto kind = kova::FindHeaderKeyword(m.tokens[2 * line].text);
-    // Each value converts as its keyword says, where it is known.
-    TakeValue(kind.value_or(places[line]), m.tokens[2 * line + 1].text, h);
-    if (!kind) {
-      by_keywords = false;
-      continue;
-    }
-    for (char c : Settles(kind->field)) {
-      if (settled.find(c) != std::string::npos) by_keywords = false;
-      settled += c;
-    }
+    TakeValue(kind.value_or(kova::kPlaceFields[line]), m.tokens[2 * line + 1].text, h);
+    const unsigned bits = kind ? kova::HeaderFieldBits(kind->field) : 0;
+    by_keywords = by_keywords && kind && (settled & bits) == 0;
+    settled |= bits;
   }
   std::size_t next = 10;
   if (!by_keywords) {
+    // By place; the values of known keywords must have converted both ways.
     if (m.tokens.size() < 12) return m;
-    // By place; the values of known keywords converted both ways.
     const bool first_pass = h.converted;
     h = ModelHeader();
-    for (std::size_t line = 0; line < 6; ++line)
-      TakeValue(places[line], m.tokens[2 * line + 1].text, h);
+    for (std::size_t line = 0; line < 6; ++line) {
+      TakeValue(kova::kPlaceFields[line], m.tokens[2 * line + 1].text, h);
+    }
     h.converted = h.converted && first_pass;
-    size_fields = {HeaderField::kCellSize};
     next = 12;
-  } else {
-    for (std::size_t line = 0; line < 5; ++line) {
-      const auto kind = kova::FindHeaderKeyword(m.tokens[2 * line].text);
-      if (kind->field == HeaderField::kCellSize || kind->field == HeaderField::kCellWidth ||
-          kind->field == HeaderField::kCellHeight) {
-        size_fields.push_back(kind->field);
-      }
-    }
-    auto has = [&](const char* things) {
-      for (const char* c = things; *c; ++c) {
-        if (settled.find(*c) == std::string::npos) return false;
-      }
-      return true;
-    };
-    while (!has("crlbwhn")) {
-      const bool placed = has("crlbwh");
-      if (next >= m.tokens.size() || IsNumberToken(m.tokens[next].text)) {
-        if (placed) break;
-        return m;
-      }
-      auto kind = kova::FindHeaderKeyword(m.tokens[next].text);
-      if (!kind && !placed) return m;
-      if (!kind) kind = HeaderKeyword{HeaderField::kNoData};
-      for (char c : Settles(kind->field)) {
-        if (settled.find(c) != std::string::npos) return m;
-        settled += c;
-      }
-      if (next + 1 >= m.tokens.size()) return m;
-      TakeValue(*kind, m.tokens[next + 1].text, h);
-      if (kind->field == HeaderField::kCellSize || kind->field == HeaderField::kCellWidth ||
-          kind->field == HeaderField::kCellHeight) {
-        size_fields.push_back(kind->field);
-      }
-      next += 2;
-    }
   }
-  if (!h.converted) return m;
+  // The lines that complete a keyword header, then its optional no-data line.
+  while (by_keywords && settled != (kova::kPlacingFieldBits | kova::kNoDataFieldBit)) {
+    const bool placed = (settled & kova::kPlacingFieldBits) == kova::kPlacingFieldBits;
+    if (next >= m.tokens.size() || IsNumberToken(m.tokens[next].text)) {
+      if (placed) break;
+      return m;
+    }
+    const auto known = kova::FindHeaderKeyword(m.tokens[next].text);
+    if (!known && !placed) return m;
+    const HeaderKeyword kind = known.value_or(HeaderKeyword{HeaderField::kNoData});
+    const unsigned bits = kova::HeaderFieldBits(kind.field);
+    if ((settled & bits) != 0 || next + 1 >= m.tokens.size()) return m;
+    settled |= bits;
+    TakeValue(kind, m.tokens[next + 1].text, h);
+    next += 2;
+  }
+  if (!h.converted || h.cols < 1 || h.rows < 1) return m;
+  for (HeaderField field : h.sizes) {
+    if (!((field == HeaderField::kCellHeight ? h.height : h.width) > 0.0f)) return m;
+  }
   kova::GridHeader& g = m.header;
   g.GridCols = h.cols;
   g.GridRows = h.rows;
   g.NoDataText = h.no_data;
-  if (g.GridCols < 1 || g.GridRows < 1) return m;
-  for (HeaderField field : size_fields) {
-    if (!((field == HeaderField::kCellHeight ? h.height : h.width) > 0.0f)) return m;
-  }
   g.CellSize = h.width;
   if (h.height_given) g.CellHeight = h.height;
   const auto edge = [](float centre, float size) {

@@ -579,7 +579,7 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "undeclared no-data value such as 9999) have squeezed the rest; the image is\n"
       "made as always, the warning names the value and its row and column.\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
-      "2 usage error.");
+      "2 usage error, 130 interrupted.");
   convert
       ->add_option("INPUT", options.inputs, "Grid files, or quoted patterns such as \"data/*.asc\"")
       ->required();

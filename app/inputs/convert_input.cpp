@@ -102,8 +102,14 @@ SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
     error.AddContext(input);
     throw;
   }
-  if (coding != nullptr) return ConvertGrid(image, conversion.TemplatePath, grid, output, *coding);
-  return ConvertGrid(image, conversion.TemplatePath, grid, output);
+  try {
+    if (coding != nullptr)
+      return ConvertGrid(image, conversion.TemplatePath, grid, output, *coding);
+    return ConvertGrid(image, conversion.TemplatePath, grid, output);
+  } catch (KovaError& error) {
+    AddInputContext(error, input);
+    throw;
+  }
 }
 
 }  // namespace kova::inputs

@@ -502,10 +502,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "nrows 2\nncols 3\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
                       "NODATA_value -9999\n",
                       3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
-        KeywordHeader{"BottomBeforeLeft",
-                      "ncols 3\nnrows 2\nyllcorner 20\nxllcorner 10\ncellsize 0.5\n"
-                      "NODATA_value -9999\n",
-                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
         KeywordHeader{"ReversedWithNoDataAmongTheFirstFive",
                       "NODATA_value -9999\ncellsize 0.5\nyllcorner 20\nxllcorner 10\nnrows 2\n"
                       "ncols 3\n",
@@ -554,12 +550,6 @@ INSTANTIATE_TEST_SUITE_P(
         KeywordHeader{"NoNoDataLineAfterDxDy",
                       "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ndx 0.5\ndy 0.25\n", 3, 2, 10,
                       20, 0.5f, 0.25f, "", kNoMarker},
-        KeywordHeader{"HexadecimalSizesByKeyword",
-                      "nrows 0x2\nncols $3\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
-                      "nodata -9999\n",
-                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
-        // An unknown keyword where the no-data line stands is that line, as
-        // its place says.
         KeywordHeader{"UnknownSixthKeywordIsTheNoDataLine",
                       "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
                       "missing_value 4\n",
