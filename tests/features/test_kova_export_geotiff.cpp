@@ -104,19 +104,24 @@ Field FieldAt(double left, double bottom, double cell) {
   return field;
 }
 
+// a.img in `dir`: the field as grid.asc converted on the template t.img that
+// `kova template` makes with `template_args`.
+void MakeImage(const TempDir& dir, std::vector<std::string> template_args, const Field& field) {
+  template_args.insert(template_args.begin(), {"template", "-o", "t.img"});
+  ASSERT_EQ(RunKova(dir.path(), template_args).code, 0);
+  WriteTarvoGrid(dir.file("grid.asc"), field);
+  const std::vector<std::string> convert = {"convert",  "-q", "--template", "t.img",
+                                            "grid.asc", "-o", "a.img"};
+  ASSERT_EQ(RunKova(dir.path(), convert).code, 0);
+}
+
 class GeoTiffExport : public ::testing::TestWithParam<ExportCase> {};
 
 TEST_P(GeoTiffExport, PlacedRightAndConvertedBackToTheSameImage) {
   if (!HaveTool("listgeo") || !HaveTool("tiffdump")) GTEST_SKIP() << "listgeo or tiffdump missing";
   const ExportCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> make_template = {"template", "-o", "t.img"};
-  make_template.insert(make_template.end(), c.template_args.begin(), c.template_args.end());
-  ASSERT_EQ(RunKova(dir.path(), make_template).code, 0);
-  WriteTarvoGrid(dir.file("grid.asc"), c.field);
-  ASSERT_EQ(
-      RunKova(dir.path(), {"convert", "-q", "--template", "t.img", "grid.asc", "-o", "a.img"}).code,
-      0);
+  ASSERT_NO_FATAL_FAILURE(MakeImage(dir, c.template_args, c.field));
 
   const KovaResult exported = RunKova(dir.path(), {"export", "a.img", "-o", "a.tif"});
   ASSERT_EQ(exported.code, 0) << exported.err;
@@ -265,13 +270,7 @@ class GeoTiffRefused : public ::testing::TestWithParam<RefusedCase> {};
 TEST_P(GeoTiffRefused, ExitOneAndNoFile) {
   const RefusedCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> make_template = {"template", "-o", "t.img"};
-  make_template.insert(make_template.end(), c.template_args.begin(), c.template_args.end());
-  ASSERT_EQ(RunKova(dir.path(), make_template).code, 0);
-  WriteTarvoGrid(dir.file("grid.asc"), c.field);
-  ASSERT_EQ(
-      RunKova(dir.path(), {"convert", "-q", "--template", "t.img", "grid.asc", "-o", "a.img"}).code,
-      0);
+  ASSERT_NO_FATAL_FAILURE(MakeImage(dir, c.template_args, c.field));
   const KovaResult result = RunKova(dir.path(), {"export", "a.img", "-o", "a.tif"});
   EXPECT_EQ(result.code, 1);
   EXPECT_EQ(result.out, "");
