@@ -168,9 +168,13 @@ class FileConverter {
                         " outside the range " + RangeText(coding->Range) +
                         " coded as its nearer end");
       }
-      return;
+      // A range the user gave is the user's choice; the range of a series
+      // is stretched by a far value of one file as a file's own is, and that
+      // file shows it on the series' scale.
+      if (!options_.series_range) return;
+    } else if (options_.verbose) {
+      result.grid = SummariseGrid(grid);
     }
-    if (options_.verbose) result.grid = SummariseGrid(grid);
     if (options_.quiet) return;
     // The scaling the image was made with.
     const ValueScaling scaling{image_.ScaleFactor(), image_.ScaleOffset()};
@@ -439,9 +443,11 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "  kova convert --series-range \"dekads/rain_*.asc\"\n"
       "  kova convert --range 0 200 \"daily/*.asc\"\n"
       "A warning tells of outliers: when all but 0.1 % of a file's valid cells (at\n"
-      "least 100 of them) fall into 4 adjacent codes, a few far values (often an\n"
+      "least 100 of them, at least one outside) fall into 4 adjacent codes of its\n"
+      "scale (its own, or that of --series-range), a few far values (often an\n"
       "undeclared no-data value such as 9999) have squeezed the rest; the image is\n"
-      "made as always, the warning names the value and its row and column.\n"
+      "made as always, the warning names the value and its row and column, and -q\n"
+      "silences it.\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
       "2 usage error.");
   convert

@@ -306,7 +306,13 @@ INSTANTIATE_TEST_SUITE_P(
                       OutlierRun{"VerboseToo", true, {"-v"}, kSpikeWarning},
                       OutlierRun{"QuietSilences", true, {"-q"}, ""},
                       // A range of the user's clamps it; nothing to warn of.
-                      OutlierRun{"RangeGiven", true, {"-q", "--range", "0", "30"}, ""}));
+                      OutlierRun{"RangeGiven",
+                                 true,
+                                 {"--range", "0", "30"},
+                                 "kova: grid.asc: 1 cell outside the range 0 to 30 coded as its "
+                                 "nearer end\n"},
+                      // The range of a series is stretched as a file's own is.
+                      OutlierRun{"SeriesRange", true, {"--series-range"}, kSpikeWarning}));
 
 }  // namespace
 }  // namespace kova::testing
