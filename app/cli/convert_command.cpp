@@ -3,7 +3,7 @@
 #include <unistd.h>  // isatty, sysconf
 #include <CLI/CLI.hpp>
 
-#include <charconv>  // std::from_chars of --index
+#include <charconv>  // std::from_chars of --index, std::to_chars of the scale
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -86,6 +86,12 @@ std::string GridPlace(const SeriesEntry& entry, const GridData& grid) {
 
 std::string CellsText(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " cell" : " cells");
+}
+
+// The shortest decimal that reads back to `value`.
+std::string ShortestDouble(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 std::string RangeText(const FixedValueRange& range) {
@@ -531,10 +537,9 @@ std::optional<std::optional<FixedValueRange>> SeriesRangeOf(
   if (options.verbose) {
     if (scan.range) {
       const ValueScaling scaling = ChooseValueScaling(scan.range->Min, scan.range->Max);
-      char numbers[96];
-      std::snprintf(numbers, sizeof numbers, "ScaleFactor %.17g, ScaleOffset %.17g",
-                    scaling.ScaleFactor, scaling.ScaleOffset);
-      PrintAnswer("series range " + RangeText(*scan.range) + " (" + numbers + ")\n");
+      PrintAnswer("series range " + RangeText(*scan.range) + " (ScaleFactor " +
+                  ShortestDouble(scaling.ScaleFactor) + ", ScaleOffset " +
+                  ShortestDouble(scaling.ScaleOffset) + ")\n");
     } else {
       PrintAnswer("series range: no valid value in the series\n");
     }
