@@ -4,7 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <atomic>
-#include <charconv>  // std::from_chars of --index
+#include <charconv>  // std::from_chars of --index, std::to_chars of the scale
 #include <chrono>
 #include <condition_variable>
 #include <csignal>  // sigaction: Ctrl-C ends the series between two files
@@ -117,6 +117,12 @@ std::string CellsText(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " cell" : " cells");
 }
 
+// The shortest decimal that reads back to `value`.
+std::string ShortestDouble(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 std::string RangeText(const FixedValueRange& range) {
   return ShortestText(range.Min) + " to " + ShortestText(range.Max);
 }
@@ -201,9 +207,13 @@ class FileConverter {
                         " outside the range " + RangeText(coding->Range) +
                         " coded as its nearer end");
       }
-      return;
+      // A range the user gave is the user's choice; the range of a series
+      // is stretched by a far value of one file as a file's own is, and that
+      // file shows it on the series' scale.
+      if (!options_.series_range) return;
+    } else if (options_.verbose) {
+      result.grid = SummariseGrid(grid);
     }
-    if (options_.verbose) result.grid = SummariseGrid(grid);
     if (options_.quiet) return;
     // The scaling the image was made with.
     const ValueScaling scaling{image_.ScaleFactor(), image_.ScaleOffset()};
@@ -575,9 +585,11 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "  kova convert --series-range \"dekads/rain_*.asc\"\n"
       "  kova convert --range 0 200 \"daily/*.asc\"\n"
       "A warning tells of outliers: when all but 0.1 % of a file's valid cells (at\n"
-      "least 100 of them) fall into 4 adjacent codes, a few far values (often an\n"
+      "least 100 of them, at least one outside) fall into 4 adjacent codes of its\n"
+      "scale (its own, or that of --series-range), a few far values (often an\n"
       "undeclared no-data value such as 9999) have squeezed the rest; the image is\n"
-      "made as always, the warning names the value and its row and column.\n"
+      "made as always, the warning names the value and its row and column, and -q\n"
+      "silences it.\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
       "2 usage error, 130 interrupted.");
   convert
@@ -661,10 +673,9 @@ std::optional<std::optional<FixedValueRange>> SeriesRangeOf(
   if (options.verbose) {
     if (scan.range) {
       const ValueScaling scaling = ChooseValueScaling(scan.range->Min, scan.range->Max);
-      char numbers[96];
-      std::snprintf(numbers, sizeof numbers, "ScaleFactor %.17g, ScaleOffset %.17g",
-                    scaling.ScaleFactor, scaling.ScaleOffset);
-      PrintAnswer("series range " + RangeText(*scan.range) + " (" + numbers + ")\n");
+      PrintAnswer("series range " + RangeText(*scan.range) + " (ScaleFactor " +
+                  ShortestDouble(scaling.ScaleFactor) + ", ScaleOffset " +
+                  ShortestDouble(scaling.ScaleOffset) + ")\n");
     } else {
       PrintAnswer("series range: no valid value in the series\n");
     }

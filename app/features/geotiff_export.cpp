@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>  // std::snprintf of the citation numbers
 
 #include "app/conversion.h"  // RoundToFloat
 #include "app/features/grid_export.h"

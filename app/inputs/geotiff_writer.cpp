@@ -7,7 +7,11 @@
 #include <geotiff/xtiffio.h>
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/inputs/geotiff_image.h"
 #include "app/inputs/geotiff_reader.h"

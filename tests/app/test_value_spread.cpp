@@ -1,9 +1,7 @@
-// The outlier rule and the clamping of a fixed range, on grids built in
-// memory: which grids warn (and of which value, where), which do not, and how
-// many cells a range moves.
+// The outlier rule on grids built in memory: which grids warn (and of which
+// value, where) and which do not.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -80,59 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
         OutlierCase{"SmallGrid", 10, 10, {{0, 9999.0f}}, false},
         // A spike that keeps the rest over many codes (30 of 300 is 25 codes).
         OutlierCase{"ModestSpike", 60, 40, {{3, 300.0f}}, false}));
-
-const float kLargest = 98.0f * 0.3f;
-
-struct ClampCase {
-  const char* label;
-  FixedValueRange range;
-  std::size_t clamped;
-  float low, high;  // the valid extremes afterwards
-};
-
-void PrintTo(const ClampCase& c, std::ostream* os) {
-  *os << c.label;
-}
-
-class ClampRange : public ::testing::TestWithParam<ClampCase> {};
-
-TEST_P(ClampRange, MovesValidValuesOutsideToTheNearerEnd) {
-  const ClampCase& c = GetParam();
-  GridData grid = SpreadGrid(10, 10);  // 98 valid values from 0 to 98 x 0.3, two no data
-  grid.Values[49] = -1e30f;            // a no-data cell's value is never moved
-  RangeCoding coding{c.range};
-  ClampToRange(grid, coding);
-  EXPECT_EQ(coding.Clamped, c.clamped);
-  EXPECT_EQ(coding.GridMin, 0.0f);
-  EXPECT_EQ(coding.GridMax, kLargest);
-  float low = 0, high = 0;
-  ASSERT_TRUE(ValidValueRange(grid, low, high));
-  EXPECT_EQ(low, c.low);
-  EXPECT_EQ(high, c.high);
-  EXPECT_EQ(grid.Values[49], -1e30f);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, ClampRange,
-    ::testing::Values(ClampCase{"Around", {-1.0f, 100.0f}, 0, 0.0f, kLargest},
-                      ClampCase{"Exactly", {0.0f, kLargest}, 0, 0.0f, kLargest},
-                      // 0, 0.3, .. 2.7 below; 27.3 .. 29.4 above.
-                      ClampCase{"BothEnds", {2.9f, 27.1f}, 18, 2.9f, 27.1f},
-                      ClampCase{"AllBelow", {100.0f, 200.0f}, 98, 100.0f, 100.0f},
-                      ClampCase{"AllAbove", {-20.0f, -10.0f}, 98, -10.0f, -10.0f}));
-
-// A value clamped to MAX codes to 253 and one clamped to MIN to 0: the scale
-// of a range puts MIN at code 0 and MAX within half a code of 253.
-TEST(RangeScaling, EndsOfTheRangeAreTheEndCodes) {
-  for (const FixedValueRange range : {FixedValueRange{0.0f, 200.0f}, FixedValueRange{-3.5f, 1e-3f},
-                                      FixedValueRange{1013.25f, 1013.5f}}) {
-    const ValueScaling s = ChooseValueScaling(range.Min, range.Max);
-    EXPECT_EQ(std::nearbyint((static_cast<long double>(range.Min) - s.ScaleOffset) / s.ScaleFactor),
-              0.0L);
-    EXPECT_EQ(std::nearbyint((static_cast<long double>(range.Max) - s.ScaleOffset) / s.ScaleFactor),
-              253.0L);
-  }
-}
 
 }  // namespace
 }  // namespace kova

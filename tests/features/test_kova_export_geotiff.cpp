@@ -13,11 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "image/format.h"
-#include "image/real48.h"
+#include "conversion_test_util.h"
 #include "kova_run.h"
 #include "support/input_fixtures.h"
-#include "support/temp_dir.h"
 
 namespace kova::testing {
 namespace {
@@ -70,42 +68,19 @@ std::pair<double, double> CornerDegrees(const std::string& listing, const std::s
   return {dms(1), dms(5)};
 }
 
-std::vector<float> TiffFloats(const std::string& path, std::uint32_t& cols, std::uint32_t& rows) {
-  kova::inputs::RegisterTiffTags();
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
-  std::vector<float> values;
-  if (tif == nullptr) return values;
-  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &cols);
-  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &rows);
-  values.resize(static_cast<std::size_t>(cols) * rows);
-  for (std::uint32_t r = 0; r < rows; ++r) TIFFReadScanline(tif, values.data() + r * cols, r);
-  TIFFClose(tif);
-  return values;
-}
-
-std::vector<std::uint8_t> TiffBytes(const std::string& path) {
-  kova::inputs::RegisterTiffTags();
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
-  std::vector<std::uint8_t> codes;
-  if (tif == nullptr) return codes;
-  std::uint32_t cols = 0, rows = 0;
-  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &cols);
-  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &rows);
-  codes.resize(static_cast<std::size_t>(cols) * rows);
-  for (std::uint32_t r = 0; r < rows; ++r) TIFFReadScanline(tif, codes.data() + r * cols, r);
-  TIFFClose(tif);
-  return codes;
-}
-
-std::vector<std::uint8_t> Untitled(std::vector<std::uint8_t> bytes) {
-  if (bytes.size() < kHeaderSize) return bytes;
-  HeaderBytes raw{};
-  std::copy_n(bytes.begin(), raw.size(), raw.begin());
-  KovaHeader header = DecodeHeader(raw);
-  header.Title.fill(' ');
-  const HeaderBytes encoded = EncodeHeader(header);
-  std::copy(encoded.begin(), encoded.end(), bytes.begin());
-  return bytes;
+// The samples of a one-band striped TIFF, row by row, as libtiff reads them.
+template <typename Sample>
+std::vector<Sample> TiffSamples(const std::string& path, std::uint32_t& cols, std::uint32_t& rows) {
+  kova::inputs::RegisterTiffTags();  // its GeoTIFF tags known, so no warnings
+  std::vector<Sample> samples;
+  if (TIFF* tif = TIFFOpen(path.c_str(), "r")) {
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &cols);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &rows);
+    samples.resize(static_cast<std::size_t>(cols) * rows);
+    for (std::uint32_t r = 0; r < rows; ++r) TIFFReadScanline(tif, samples.data() + r * cols, r);
+    TIFFClose(tif);
+  }
+  return samples;
 }
 
 struct ExportCase {
@@ -129,19 +104,24 @@ Field FieldAt(double left, double bottom, double cell) {
   return field;
 }
 
+// a.img in `dir`: the field as grid.asc converted on the template t.img that
+// `kova template` makes with `template_args`.
+void MakeImage(const TempDir& dir, std::vector<std::string> template_args, const Field& field) {
+  template_args.insert(template_args.begin(), {"template", "-o", "t.img"});
+  ASSERT_EQ(RunKova(dir.path(), template_args).code, 0);
+  WriteTarvoGrid(dir.file("grid.asc"), field);
+  const std::vector<std::string> convert = {"convert",  "-q", "--template", "t.img",
+                                            "grid.asc", "-o", "a.img"};
+  ASSERT_EQ(RunKova(dir.path(), convert).code, 0);
+}
+
 class GeoTiffExport : public ::testing::TestWithParam<ExportCase> {};
 
 TEST_P(GeoTiffExport, PlacedRightAndConvertedBackToTheSameImage) {
   if (!HaveTool("listgeo") || !HaveTool("tiffdump")) GTEST_SKIP() << "listgeo or tiffdump missing";
   const ExportCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> make_template = {"template", "-o", "t.img"};
-  make_template.insert(make_template.end(), c.template_args.begin(), c.template_args.end());
-  ASSERT_EQ(RunKova(dir.path(), make_template).code, 0);
-  WriteTarvoGrid(dir.file("grid.asc"), c.field);
-  ASSERT_EQ(
-      RunKova(dir.path(), {"convert", "-q", "--template", "t.img", "grid.asc", "-o", "a.img"}).code,
-      0);
+  ASSERT_NO_FATAL_FAILURE(MakeImage(dir, c.template_args, c.field));
 
   const KovaResult exported = RunKova(dir.path(), {"export", "a.img", "-o", "a.tif"});
   ASSERT_EQ(exported.code, 0) << exported.err;
@@ -184,13 +164,10 @@ TEST_P(GeoTiffExport, PlacedRightAndConvertedBackToTheSameImage) {
   EXPECT_TRUE(std::regex_search(dump, std::regex(R"(42113\)? ASCII \(2\) 6<-9999)"))) << dump;
 
   // Each value within half a scale step of the grid's; no data in place.
-  const auto image = ReadAllBytes(dir.file("a.img"));
-  HeaderBytes raw{};
-  std::copy_n(image.begin(), raw.size(), raw.begin());
-  const KovaHeader header = DecodeHeader(raw);
-  const double step = static_cast<double>(DecodeReal48(header.ScaleFactor));
+  const RawImage image = ReadRawImage(dir.file("a.img"));
+  const double step = image.ScaleFactor();
   std::uint32_t cols = 0, rows = 0;
-  const std::vector<float> values = TiffFloats(dir.file("a.tif"), cols, rows);
+  const std::vector<float> values = TiffSamples<float>(dir.file("a.tif"), cols, rows);
   ASSERT_EQ(cols, static_cast<std::uint32_t>(c.field.cols));
   ASSERT_EQ(rows, static_cast<std::uint32_t>(c.field.rows));
   for (int r = 0; r < c.field.rows; ++r) {
@@ -210,12 +187,12 @@ TEST_P(GeoTiffExport, PlacedRightAndConvertedBackToTheSameImage) {
   ASSERT_EQ(
       RunKova(dir.path(), {"convert", "-q", "--template", "t.img", "a.tif", "-o", "b.img"}).code,
       0);
-  EXPECT_TRUE(Untitled(ReadAllBytes(dir.file("b.img"))) == Untitled(image));
+  EXPECT_TRUE(Untitled(ReadAllBytes(dir.file("b.img"))) == Untitled(image.bytes));
 
   // The codes themselves, the no-data code in the tag.
   ASSERT_EQ(RunKova(dir.path(), {"export", "a.img", "--format", "geotiff", "--codes"}).code, 0);
-  EXPECT_TRUE(TiffBytes(dir.file("a.tif")) ==
-              std::vector<std::uint8_t>(image.begin() + kHeaderSize, image.end()));
+  EXPECT_TRUE(TiffSamples<std::uint8_t>(dir.file("a.tif"), cols, rows) ==
+              std::vector<std::uint8_t>(image.bytes.begin() + kHeaderSize, image.bytes.end()));
   EXPECT_TRUE(std::regex_search(Output("tiffdump " + ShellQuoted(dir.file("a.tif"))),
                                 std::regex(R"(42113\)? ASCII \(2\) 4<254)")));
 }
@@ -293,13 +270,7 @@ class GeoTiffRefused : public ::testing::TestWithParam<RefusedCase> {};
 TEST_P(GeoTiffRefused, ExitOneAndNoFile) {
   const RefusedCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> make_template = {"template", "-o", "t.img"};
-  make_template.insert(make_template.end(), c.template_args.begin(), c.template_args.end());
-  ASSERT_EQ(RunKova(dir.path(), make_template).code, 0);
-  WriteTarvoGrid(dir.file("grid.asc"), c.field);
-  ASSERT_EQ(
-      RunKova(dir.path(), {"convert", "-q", "--template", "t.img", "grid.asc", "-o", "a.img"}).code,
-      0);
+  ASSERT_NO_FATAL_FAILURE(MakeImage(dir, c.template_args, c.field));
   const KovaResult result = RunKova(dir.path(), {"export", "a.img", "-o", "a.tif"});
   EXPECT_EQ(result.code, 1);
   EXPECT_EQ(result.out, "");
