@@ -1,13 +1,11 @@
 #include "app/cli/convert_command.h"
 
-#include <unistd.h>  // isatty, sysconf
 #include <CLI/CLI.hpp>
 
 #include <atomic>
 #include <charconv>  // std::from_chars of --index, std::to_chars of the scale
 #include <chrono>
 #include <condition_variable>
-#include <csignal>  // sigaction: Ctrl-C ends the series between two files
 #include <cstdio>
 #include <filesystem>  // is_directory of an input, the folder of an output
 #include <memory>
@@ -22,6 +20,7 @@
 #include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
+#include "app/platform/interrupt.h"
 #include "app/platform/paths.h"
 #include "app/platform/printable.h"
 #include "app/platform/process.h"
@@ -309,8 +308,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
 class ProgressLine {
  public:
   explicit ProgressLine(bool wanted)
-      : enabled_(wanted && ::isatty(STDERR_FILENO) == 1),
-        start_(std::chrono::steady_clock::now()) {}
+      : enabled_(wanted && StandardErrorIsTerminal()), start_(std::chrono::steady_clock::now()) {}
   ~ProgressLine() { Clear(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -367,43 +365,9 @@ std::optional<std::string> CommitImage(SafeOutput& image, const std::string& inp
   return std::nullopt;
 }
 
-// Ctrl-C while a series runs: the files begun are dropped, the images
-// created stay, and the run says how far it got. A second Ctrl-C ends the
-// program at once, should a file never finish.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void NoteInterrupt(int) {
-  interrupted.store(true);
-}
-
-class InterruptWatch {
- public:
-  InterruptWatch() {
-    interrupted.store(false);
-    struct sigaction action {};
-    action.sa_handler = NoteInterrupt;
-    action.sa_flags = SA_RESETHAND;  // the second one takes the default way
-    sigemptyset(&action.sa_mask);
-    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-  }
-  ~InterruptWatch() {
-    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptWatch(const InterruptWatch&) = delete;
-  InterruptWatch& operator=(const InterruptWatch&) = delete;
-
- private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
-};
-
-// The exit code of a program ended by Ctrl-C, as the shell reports it.
-constexpr int kExitInterrupted = 128 + SIGINT;
-
 unsigned OnlineProcessors() {
-  const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return count > 0 ? static_cast<unsigned>(count) : 1u;
+  const unsigned count = OnlineProcessorCount();
+  return count > 0 ? count : 1u;
 }
 
 }  // namespace
@@ -713,7 +677,7 @@ int RunConvert(const ConvertOptions& options) {
   const InterruptWatch interrupt_watch;
   ConvertInOrder(series, options, conversion, range, jobs, [&](std::size_t i, FileResult& result) {
     progress.Clear();
-    if (interrupted.load()) {
+    if (InterruptWatch::Interrupted()) {
       interrupted_at = i;  // the file's image, complete or not, is dropped
       return false;
     }

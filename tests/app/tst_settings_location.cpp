@@ -76,7 +76,7 @@ void TestSettingsLocation::choose() {
   QFETCH(QString, home);
   QFETCH(QString, expected);
   const kova::SettingsPlace place{program.toStdString(), writable, xdg.toStdString(),
-                                  home.toStdString()};
+                                  home.toStdString(), {}};
   QCOMPARE(QString::fromStdString(kova::ChooseSettingsPath(place)), expected);
 }
 

@@ -1,10 +1,10 @@
 // The image component: attaching, write-through of single fields, the two
 // refusals, image creation and row coding, and the geolocation summary.
-#include <dirent.h>  // counting the process's open file descriptors
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "app/platform/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
+#include "support/open_handles.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -45,19 +46,12 @@ KovaHeader MakeHeader(std::int16_t rows, std::int16_t columns) {
 void WriteImage(const std::string& path, const KovaHeader& h, std::size_t raster_bytes,
                 std::uint8_t fill = 7) {
   const HeaderBytes header = EncodeHeader(h);
-  std::vector<std::uint8_t> bytes(header.begin(), header.end());
-  bytes.resize(bytes.size() + raster_bytes, fill);
+  std::vector<std::uint8_t> bytes(header.size() + raster_bytes, fill);
+  std::copy(header.begin(), header.end(), bytes.begin());
   WriteAllBytes(path, bytes);
 }
 
-int OpenDescriptorCount() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
+using testing::OpenDescriptorCount;
 
 class KovaImgTest : public ::testing::Test {
  protected:
@@ -114,8 +108,8 @@ TEST_F(KovaImgTest, ValidityOfAttachedFiles) {
     h.ImageType = c.image_type;
     h.ProjectionType = c.projection;
     const HeaderBytes bytes = EncodeHeader(h);
-    std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-    file.resize(c.size, 0);
+    std::vector<std::uint8_t> file(c.size, 0);
+    std::copy_n(bytes.begin(), std::min<std::size_t>(c.size, bytes.size()), file.begin());
     WriteAllBytes(dir.file("v.img"), file);
     img.SetFileName(dir.file("v.img"));
     EXPECT_EQ(img.Status(), c.status) << "size " << c.size << " type " << int(c.image_type)
@@ -560,7 +554,7 @@ TEST_F(KovaImgTest, LatitudeLongitudeGridGeolocation) {
   EXPECT_EQ(img.MaxLongitude(), 12.0);
   EXPECT_EQ(img.MinLatitude(), 49.5);
   EXPECT_EQ(img.MaxLatitude(), 50.0);
-  const double expected = std::cos(49.75 * M_PI / 180) * (2.0 * 4000 / 180);
+  const double expected = std::cos(49.75 * std::numbers::pi / 180) * (2.0 * 4000 / 180);
   EXPECT_NEAR(img.PixelSizeKm(), expected, 1e-4);
   EXPECT_NEAR(img.PixelSizeKm(), 28.72, 0.01);
 }
