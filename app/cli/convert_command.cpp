@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/conversion.h"
+#include "app/features/shipped_files.h"
 #include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
@@ -404,7 +405,7 @@ int RunConvert(const ConvertOptions& options) {
                      " each image is written beside its grid");
   }
   const inputs::InputConversion conversion{
-      options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path,
+      options.template_path.empty() ? ShippedTemplatePath() : options.template_path,
       !options.template_path.empty(), InputOptionsOf(options)};
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
   const std::size_t count = series.size();
