@@ -1,8 +1,9 @@
 # Installs the build into a scratch prefix and runs the installed `kova` from
 # another folder: it must find the template and convert as the build tree's
 # program does, and refuse to write over the installed template.
-#   cmake -DBUILD_DIR=<build> -DKOVA=<build tree's kova> -DEXAMPLE=<grid.asc>
-#         -DWORK_DIR=<dir> -DBINDIR=bin -DDATADIR=share/tarvo2kova -DLIBDIR=lib
+#   cmake -DBUILD_DIR=<build> -DKOVA=<build tree's kova> -DEXE=kova[.exe]
+#         [-DEMULATOR=wine] -DREADERS=ON|OFF -DEXAMPLE=<grid.asc> -DWORK_DIR=<dir>
+#         -DBINDIR=bin -DDATADIR=share/tarvo2kova -DLIBDIR=lib
 #         -P installed_layout.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -15,14 +16,19 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc}): ${err}")
 endif()
 
-foreach(file ${BINDIR}/kova ${DATADIR}/template.img ${LIBDIR}/kova/kova_readers.so)
+set(installed ${BINDIR}/${EXE} ${DATADIR}/template.img)
+if(READERS)
+  list(APPEND installed ${LIBDIR}/kova/kova_readers.so)
+endif()
+foreach(file IN LISTS installed)
   if(NOT EXISTS ${prefix}/${file})
     message(SEND_ERROR "not installed: ${file}")
   endif()
 endforeach()
-if(EXISTS ${prefix}/${BINDIR}/template.img)
+if(NOT BINDIR STREQUAL DATADIR AND EXISTS ${prefix}/${BINDIR}/template.img)
   message(SEND_ERROR "template.img installed among the programs")
 endif()
+set(kova ${EMULATOR} ${prefix}/${BINDIR}/${EXE})
 
 # Runs a program in the scratch folder; sets out, err, rc.
 function(run)
@@ -35,11 +41,11 @@ endfunction()
 
 get_filename_component(name ${EXAMPLE} NAME_WE)
 file(COPY ${EXAMPLE} DESTINATION ${WORK_DIR}/data)
-run(${prefix}/${BINDIR}/kova convert ${WORK_DIR}/data/${name}.asc)
-if(NOT rc EQUAL 0 OR NOT out STREQUAL "Image ${WORK_DIR}/data/${name}.img created successfully\n")
+run(${kova} convert ${WORK_DIR}/data/${name}.asc)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^Image [^\n]*data.${name}.img created successfully\r?\n$")
   message(FATAL_ERROR "installed kova convert: exit ${rc}\n${out}${err}")
 endif()
-run(${KOVA} convert ${EXAMPLE} -o ${WORK_DIR}/elsewhere/${name}.img)
+run(${EMULATOR} ${KOVA} convert ${EXAMPLE} -o ${WORK_DIR}/elsewhere/${name}.img)
 file(SHA256 ${WORK_DIR}/data/${name}.img installed_image)
 file(SHA256 ${WORK_DIR}/elsewhere/${name}.img build_image)
 if(NOT installed_image STREQUAL build_image)
@@ -50,7 +56,7 @@ endif()
 # refused as an output like the template beside a program.
 set(template ${prefix}/${DATADIR}/template.img)
 file(SHA256 ${template} before)
-run(${prefix}/${BINDIR}/kova template --projection latlon -o ${template})
+run(${kova} template --projection latlon -o ${template})
 file(SHA256 ${template} after)
 if(rc EQUAL 0 OR NOT before STREQUAL after)
   message(SEND_ERROR "kova template wrote over the installed template (exit ${rc}): ${out}${err}")
