@@ -44,8 +44,7 @@ if(WIN32)
   endif()
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_PACKAGE_FILE_NAME tarvo2kova-${PROJECT_VERSION}-win${_kova_bits})
-  # The zip unpacks into one folder of that name.
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  # (The zip unpacks into one folder of that name.)
   set(CPACK_NSIS_PACKAGE_NAME "Tarvo2Kova ${PROJECT_VERSION} (${_kova_bits}-bit)")
   set(CPACK_NSIS_DISPLAY_NAME "Tarvo2Kova ${PROJECT_VERSION} (${_kova_bits}-bit)")
   # The 32-bit and the 64-bit programs may both be installed.
@@ -53,7 +52,9 @@ if(WIN32)
   set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tarvo2Kova")
   # A Start-menu entry for the window; uninstalling first replaces an older
   # installation instead of leaving it registered beside the new one.
-  set(CPACK_PACKAGE_EXECUTABLES tarvo2kova "Tarvo2Kova")
+  if(TARGET tarvo2kova)
+    set(CPACK_PACKAGE_EXECUTABLES tarvo2kova "Tarvo2Kova")
+  endif()
   set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_URL_INFO_ABOUT "${KOVA_DOWNLOAD_URL}")
