@@ -157,7 +157,14 @@ FloatStatus ConvertExact(const char* begin, const char* end, float& value) {
   char* stop = nullptr;
 #ifdef _WIN32
   // mingw-w64's own conversion (gdtoa), correctly rounded to the 64-bit
-  // significand as glibc's is; the programs never switch the C locale there.
+  // significand as glibc's is. It takes the decimal point of the C locale
+  // and Windows has no per-call locale for it, so the checked text's "." is
+  // given as that locale's point.
+  const char* point = localeconv()->decimal_point;
+  if (point != nullptr && std::string(point) != ".") {
+    const std::size_t dot = text.find('.');
+    if (dot != std::string::npos) text.replace(dot, 1, point);
+  }
   long double x = __mingw_strtold(text.c_str(), &stop);
 #else
   long double x = strtold_l(text.c_str(), &stop, CLocale());

@@ -118,6 +118,7 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
     throw FileError(5);
   }
   // A device name (NUL, CON, COM1) or a pipe is not a file to replace.
+  if (win32::IsDeviceName(target_)) ThrowNotRegular(path);
   if (const win32::Handle existing = win32::OpenForQuery(target_);
       existing.Valid() && ::GetFileType(existing.Get()) != FILE_TYPE_DISK) {
     ThrowNotRegular(path);
@@ -269,6 +270,7 @@ void RefuseOverwriting(const std::string& output, const std::string& source,
 
 void RequireRegularFile(const std::string& path) {
   if (path.empty()) throw FileError(2);
+  if (win32::IsDeviceName(path)) ThrowNotRegular(path);
   const win32::Handle file = win32::OpenForQuery(path);
   if (!file.Valid()) win32::ThrowLastError(path);
   BY_HANDLE_FILE_INFORMATION info{};
