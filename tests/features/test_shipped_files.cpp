@@ -42,6 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "../../share/tarvo2kova",
                      {"/share/tarvo2kova/template.img"},
                      "/share/tarvo2kova/template.img"},
+        TemplateCase{"NeverAboveTheRoot",
+                     "../../../../opt/kova",
+                     {"/opt/kova/template.img"},
+                     "/opt/kova/template.img"},
         // Missing everywhere: the name beside the programs, so that the
         // message names the place the template belongs.
         TemplateCase{"MissingNamesBeside", "../share/tarvo2kova", {}, "/usr/bin/template.img"},
