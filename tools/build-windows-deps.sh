@@ -39,8 +39,9 @@ cc="$(command -v "$target-gcc-posix" || command -v "$target-gcc" || true)"
 ar="$(command -v "$target-ar" || true)"
 [ -n "$ar" ] || die "no $target-ar (Debian package binutils-mingw-w64)"
 zlib="/usr/$target/lib/libz.a"
-[ -f "$zlib" ] && [ -f "/usr/$target/include/zlib.h" ] ||
+if [ ! -f "$zlib" ] || [ ! -f "/usr/$target/include/zlib.h" ]; then
   die "no zlib for $target (Debian package libz-mingw-w64-dev)"
+fi
 
 # The Linux build's libspng, Debian revision included (0.7.3-3).
 spng_package="$(dpkg-query -W -f='${Version}' libspng-dev 2>/dev/null || true)"
