@@ -16,7 +16,8 @@
 #include "app/cli/series_range.h"
 #include "app/conversion.h"
 #include "app/features/grid_export.h"  // ShortestText
-#include "app/grid_reader.h"           // ParseGridFloat of --range
+#include "app/features/shipped_files.h"
+#include "app/grid_reader.h"  // ParseGridFloat of --range
 #include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
@@ -657,7 +658,7 @@ int RunConvert(const ConvertOptions& options) {
                      " each image is written beside its grid");
   }
   const inputs::InputConversion conversion{
-      options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path,
+      options.template_path.empty() ? ShippedTemplatePath() : options.template_path,
       !options.template_path.empty(), InputOptionsOf(options)};
   std::optional<FixedValueRange> range = FixedRangeOf(options);
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
