@@ -137,14 +137,13 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
     return names;
   }
 
-  const std::size_t slash = input_text.rfind('/');
-  const std::string directory_part =
-      slash == std::string::npos ? std::string() : input_text.substr(0, slash + 1);
-  const std::string masks = slash == std::string::npos ? input_text : input_text.substr(slash + 1);
+  const std::size_t name_start = DirectoryPartLength(input_text);
+  const std::string directory_part = input_text.substr(0, name_start);
+  const std::string masks = input_text.substr(name_start);
 
   if (!directory_part.empty()) {
     const std::string target =
-        directory_part.front() == '/' ? directory_part : JoinPath(list_directory_, directory_part);
+        IsAbsolutePath(directory_part) ? directory_part : JoinPath(list_directory_, directory_part);
     InPlace("folder " + target, [&] { SetCurrentDirectory(target); });
     list_directory_ = CurrentDirectory();
   }

@@ -71,6 +71,7 @@ inline bool IsBlank(unsigned char ch) {
 
 constexpr char kEndOfText = 26;
 
+#ifndef _WIN32
 // A "C" locale object for the exact conversion, so that the process's
 // locale (which a window toolkit may switch) never matters.
 locale_t CLocale() {
@@ -78,6 +79,7 @@ locale_t CLocale() {
   if (kLocale == static_cast<locale_t>(nullptr)) throw std::bad_alloc();
   return kLocale;
 }
+#endif
 
 template <typename Real>
 inline FloatStatus NarrowToFloat(Real x, float& value) {
@@ -153,7 +155,13 @@ inline const char* ScanDecimal(const char* p, const char* end, Decimal& d) {
 FloatStatus ConvertExact(const char* begin, const char* end, float& value) {
   std::string text(begin, end);  // NUL-terminated copy
   char* stop = nullptr;
+#ifdef _WIN32
+  // mingw-w64's own conversion (gdtoa), correctly rounded to the 64-bit
+  // significand as glibc's is; the programs never switch the C locale there.
+  long double x = __mingw_strtold(text.c_str(), &stop);
+#else
   long double x = strtold_l(text.c_str(), &stop, CLocale());
+#endif
   if (stop != text.c_str() + text.size()) return FloatStatus::kInvalid;
   if (std::isinf(x)) return FloatStatus::kOverflow;
   return NarrowToFloat(x, value);
@@ -1347,7 +1355,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   // hold (a value takes at least two characters), so that a small file whose
   // header claims a huge grid fails on its values, not on memory.
   std::error_code size_error;
-  const std::uintmax_t file_size = std::filesystem::file_size(in.path, size_error);
+  const std::uintmax_t file_size = std::filesystem::file_size(FileSystemPath(in.path), size_error);
   const std::int64_t fits_in_file =
       size_error
           ? capacity

@@ -301,7 +301,11 @@ std::string PadRight(const std::string& text, int n) {
 std::string CreatorText() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
+#endif
   return "Vek/Brakkedal 1994-" + std::to_string(local.tm_year + 1900);
 }
 

@@ -1,6 +1,5 @@
 #include "app/cli/convert_command.h"
 
-#include <unistd.h>  // isatty, sysconf
 #include <CLI/CLI.hpp>
 
 #include <charconv>  // std::from_chars of --index
@@ -196,8 +195,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
 class ProgressLine {
  public:
   explicit ProgressLine(bool wanted)
-      : enabled_(wanted && ::isatty(STDERR_FILENO) == 1),
-        start_(std::chrono::steady_clock::now()) {}
+      : enabled_(wanted && StandardErrorIsTerminal()), start_(std::chrono::steady_clock::now()) {}
   ~ProgressLine() { Clear(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -255,8 +253,8 @@ std::optional<std::string> CommitImage(SafeOutput& image, const std::string& inp
 }
 
 unsigned OnlineProcessors() {
-  const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return count > 0 ? static_cast<unsigned>(count) : 1u;
+  const unsigned count = OnlineProcessorCount();
+  return count > 0 ? count : 1u;
 }
 
 }  // namespace

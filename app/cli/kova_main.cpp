@@ -19,6 +19,7 @@
 #include "app/cli/feature_commands.h"
 #include "app/cli/info_command.h"
 #include "app/platform/errors.h"
+#include "app/platform/process.h"
 #include "app/platform/std_output.h"
 
 namespace {
@@ -78,6 +79,15 @@ int UsageFailure(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kova::PrepareConsole();
+  // The arguments as UTF-8 (on Windows taken from the wide command line).
+  std::vector<std::string> arguments = kova::CommandLineArguments(argc, argv);
+  std::vector<char*> argument_pointers;
+  for (std::string& argument : arguments) argument_pointers.push_back(argument.data());
+  argument_pointers.push_back(nullptr);
+  argc = static_cast<int>(arguments.size());
+  argv = argument_pointers.data();
+
   // The core's own standard-output lines ("Error in lamaz_inverse") are
   // diagnostics here; standard output is the answer alone.
   kova::RedirectStandardOutput(stderr);

@@ -12,7 +12,7 @@ namespace {
 
 bool IsFolder(const std::string& path) {
   std::error_code ec;
-  return !path.empty() && std::filesystem::is_directory(path, ec);
+  return !path.empty() && std::filesystem::is_directory(FileSystemPath(path), ec);
 }
 
 // The image of grid `i`: a single grid as SingleImageName says, a time step

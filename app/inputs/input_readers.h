@@ -53,5 +53,7 @@ const InputReaders& InputReadersFor(const std::string& path);
 }  // namespace kova::inputs
 
 // Visible, as the module's one exported symbol; its other code is hidden.
+#ifndef _WIN32
 extern "C" __attribute__((visibility("default"))) const kova::inputs::InputReaders*
 kova_input_readers();
+#endif

@@ -4,6 +4,7 @@
 #include <filesystem>  // parent-directory test for ENOENT
 #include <system_error>
 
+#include "app/platform/paths.h"
 #include "app/platform/printable.h"
 
 namespace kova {
@@ -43,7 +44,7 @@ int FileErrorCodeFromErrno(int errnum, const std::string& path) {
       // A missing file in an existing directory is "File not found"; when the
       // directory itself is missing the name as a whole is invalid.
       std::error_code ec;
-      std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      std::filesystem::path parent = FileSystemPath(path).parent_path();
       if (parent.empty() || std::filesystem::is_directory(parent, ec)) return 2;
       return 3;
     }
@@ -62,7 +63,9 @@ int FileErrorCodeFromErrno(int errnum, const std::string& path) {
     case ETXTBSY:
       return 5;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       return 101;
     default:
       return errnum;
