@@ -64,10 +64,14 @@ bool IsFolder(const fs::path& path) {
   return fs::is_directory(path, ec);
 }
 
+bool IsFolder(const std::string& path) {
+  return !path.empty() && IsFolder(FileSystemPath(path));
+}
+
 fs::path FullName(const std::string& path) {
   std::error_code ec;
-  const fs::path full = fs::absolute(fs::path(path), ec);
-  fs::path clean = (ec ? fs::path(path) : full).lexically_normal();
+  const fs::path full = fs::absolute(FileSystemPath(path), ec);
+  fs::path clean = (ec ? FileSystemPath(path) : full).lexically_normal();
   // "/data/series/" names the folder "/data/series".
   if (!clean.has_filename() && clean.has_parent_path() && clean != clean.root_path()) {
     clean = clean.parent_path();
@@ -85,8 +89,8 @@ std::string Lower(std::string text) {
 // The mask that matches files like `name`: "*.EXT", or the name itself when
 // it has no extension.
 std::string MaskFor(const fs::path& name) {
-  const std::string extension = name.extension().string();
-  return extension.empty() || extension == "." ? name.filename().string() : "*" + extension;
+  const std::string extension = Utf8Path(name.extension());
+  return extension.empty() || extension == "." ? Utf8Path(name.filename()) : "*" + extension;
 }
 
 // The masks of the input kinds, in the order they are offered.
@@ -95,7 +99,7 @@ constexpr std::array<const char*, 6> kInputMasks{"*.asc", "*.tif", "*.tiff",
 
 // "FOLDER/MASK1;MASK2..." (the masks after the first share its folder).
 std::string PatternOf(const fs::path& folder, const std::vector<std::string>& masks) {
-  std::string pattern = (folder / masks.front()).string();
+  std::string pattern = Utf8Path(folder / FileSystemPath(masks.front()));
   for (std::size_t i = 1; i < masks.size(); ++i) pattern += ";" + masks[i];
   return pattern;
 }
@@ -129,7 +133,7 @@ std::optional<std::string> InputTextForDrop(const std::vector<std::string>& path
   if (paths.empty()) return std::nullopt;
   const fs::path first = FullName(paths.front());
   if (IsFolder(first)) return PatternOf(first, InputMasksOf(first));
-  if (paths.size() == 1) return first.string();
+  if (paths.size() == 1) return Utf8Path(first);
   // Several files: the run takes them as a pattern of their folder (the
   // first file's, when they lie in several).
   std::vector<std::string> masks;
@@ -143,7 +147,7 @@ std::optional<std::string> InputTextForDrop(const std::vector<std::string>& path
 std::optional<std::string> OutputTextForDrop(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     const fs::path file = FullName(path);
-    if (!IsFolder(file)) return file.string();
+    if (!IsFolder(file)) return Utf8Path(file);
   }
   return std::nullopt;
 }
@@ -263,8 +267,8 @@ void FormLogic::Browse(FormView::Box box) {
   const std::optional<std::string> chosen = view_.ChooseFile(dialog_name_);
   if (!chosen) return;
   const fs::path full_name = FullName(*chosen);
-  dialog_name_ = full_name.string();
-  SetCurrentDirectory(full_name.parent_path().string());
+  dialog_name_ = Utf8Path(full_name);
+  SetCurrentDirectory(Utf8Path(full_name.parent_path()));
   view_.SetBoxText(box, dialog_name_);
 }
 

@@ -68,6 +68,8 @@ FormWindow* WindowOf(HWND hwnd) {
 void RegisterWindowClass(HINSTANCE instance) {
   WNDCLASSEXW window_class{};
   if (::GetClassInfoExW(instance, kWindowClass, &window_class)) return;
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = &FormWindow::WindowProcedure;
   window_class.hInstance = instance;
@@ -230,7 +232,7 @@ void FormWindow::CreateControls() {
       case ControlKind::FileList:
         // Never shown: the matching of patterns is done by the conversion run.
         kind = L"LISTBOX";
-        style = WS_CHILD | WS_TABSTOP | LBS_SORT;
+        style = WS_CHILD | WS_TABSTOP | LBS_SORT | LBS_NOINTEGRALHEIGHT;
         break;
     }
     HWND hwnd = ::CreateWindowExW(ex_style, kind, Widen(layout.text).c_str(), style, layout.left,
@@ -428,8 +430,6 @@ void FormWindow::ShowPreview(const FormPreview& preview) {
 }
 
 int RunFormWindow() {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  ::InitCommonControlsEx(&controls);
   Win32Ui ui;
   ScopedUi installed(ui);
   FormWindow form;
