@@ -433,6 +433,7 @@ int RunFormWindow() {
   Win32Ui ui;
   ScopedUi installed(ui);
   FormWindow form;
+  if (form.Handle() == nullptr) return 1;  // no window station or display to show it on
   ::ShowWindow(form.Handle(), SW_SHOWNORMAL);
   ::UpdateWindow(form.Handle());
   MSG message;

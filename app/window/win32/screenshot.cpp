@@ -133,9 +133,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ::ShowWindow(window.Handle(), SW_SHOWNORMAL);
     ::SetForegroundWindow(window.Handle());
     Pump(500);
-    ::SendMessageW(window.Control(kova::FormControl::Button1), BM_CLICK, 0, 0);
+    // "Make Kova image" clicked, as the button reports it.
+    HWND button = window.Control(kova::FormControl::Button1);
+    ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
     Pump(1000);
-    if (window.PreviewSize().cx == 0) {
+    if (window.Handle() == nullptr) {
+      std::fprintf(stderr, "the window could not be made (no display?)\n");
+      result = 1;
+    } else if (window.PreviewSize().cx == 0) {
       std::fprintf(stderr, "the run opened no preview\n");
       result = 1;
     } else if (!SaveWindow(window.Handle(), output)) {
