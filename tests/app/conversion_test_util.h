@@ -3,8 +3,6 @@
 // guard for the process's current directory.
 #pragma once
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
+#include "support/open_handles.h"
 #include "support/temp_dir.h"
 
 namespace kova::testing {
@@ -101,13 +100,5 @@ class CurrentDirGuard {
  private:
   std::filesystem::path saved_;
 };
-
-// Number of file descriptors the process holds open.
-inline int OpenDescriptorCount() {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-    ++count;
-  return count;
-}
 
 }  // namespace kova::testing

@@ -1,10 +1,9 @@
 // The image component: attaching, write-through of single fields, the two
 // refusals, image creation and row coding, and the geolocation summary.
-#include <dirent.h>  // counting the process's open file descriptors
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "app/platform/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
+#include "support/open_handles.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -50,14 +50,7 @@ void WriteImage(const std::string& path, const KovaHeader& h, std::size_t raster
   WriteAllBytes(path, bytes);
 }
 
-int OpenDescriptorCount() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
+using testing::OpenDescriptorCount;
 
 class KovaImgTest : public ::testing::Test {
  protected:
@@ -526,7 +519,7 @@ TEST_F(KovaImgTest, LatitudeLongitudeGridGeolocation) {
   EXPECT_EQ(img.MaxLongitude(), 12.0);
   EXPECT_EQ(img.MinLatitude(), 49.5);
   EXPECT_EQ(img.MaxLatitude(), 50.0);
-  const double expected = std::cos(49.75 * M_PI / 180) * (2.0 * 4000 / 180);
+  const double expected = std::cos(49.75 * std::numbers::pi / 180) * (2.0 * 4000 / 180);
   EXPECT_NEAR(img.PixelSizeKm(), expected, 1e-4);
   EXPECT_NEAR(img.PixelSizeKm(), 28.72, 0.01);
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/platform/errors.h"
+#include "app/platform/paths.h"
 #include "app/platform/win32/wide.h"
 
 // The settings file through the system's private-profile functions. Their
@@ -15,9 +16,10 @@ namespace kova {
 namespace {
 
 // The profile functions take a name without a folder as one in the Windows
-// folder: the name is made absolute first.
+// folder: a relative name is made absolute first.
 std::wstring FullPath(const std::string& path) {
   const std::wstring wide = win32::Widen(path);
+  if (IsAbsolutePath(path) && DirectoryPartLength(path) > 0) return wide;
   const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return wide;
   std::wstring full(size, L'\0');
