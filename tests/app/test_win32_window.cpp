@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/platform/paths.h"
@@ -441,6 +442,61 @@ TEST_F(Win32Window, LinkOpensTheDownloadPageAndShowsTheHand) {
   ::SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(20, 8));
   EXPECT_EQ(desktop_.opened, std::vector<std::string>{KOVA_DOWNLOAD_URL});
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+// What a message box showed: caption, text and symbol, read from another
+// thread once the box is up, which then closes it with its "OK" button.
+struct ShownBox {
+  std::string caption;
+  std::string text;
+  HICON symbol = nullptr;
+  bool has_ok = false;
+};
+
+ShownBox ReadAndCloseBoxOf(DWORD thread) {
+  ShownBox shown;
+  for (int tries = 0; tries < 500 && shown.caption.empty(); ++tries) {
+    ::Sleep(10);
+    ::EnumThreadWindows(
+        thread,
+        [](HWND box, LPARAM found) {
+          wchar_t name[16] = {};
+          ::GetClassNameW(box, name, 16);
+          if (std::wstring(name) != L"#32770" || !::IsWindowVisible(box)) return TRUE;
+          auto& shown = *reinterpret_cast<ShownBox*>(found);
+          shown.caption = TextOf(box);
+          shown.text = TextOf(::GetDlgItem(box, 0xFFFF));  // the message's static
+          shown.symbol = reinterpret_cast<HICON>(
+              ::SendMessageW(::GetDlgItem(box, 0x0440), STM_GETICON, 0, 0));  // the symbol's
+          shown.has_ok = ::GetDlgItem(box, IDOK) != nullptr;
+          ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+  }
+  return shown;
+}
+
+TEST(Win32MessageBoxes, CarryTheirCaptionSymbolAndOneOkButton) {
+  struct Case {
+    MessageKind kind;
+    const char* caption;
+    const wchar_t* symbol;
+  };
+  Win32Ui ui;
+  for (const Case& c : {Case{MessageKind::Error, "Error", IDI_HAND},
+                        Case{MessageKind::Information, "Information", IDI_ASTERISK},
+                        Case{MessageKind::Error, "tarvo2kova", IDI_HAND}}) {
+    ShownBox shown;
+    std::thread reader(
+        [&shown, thread = ::GetCurrentThreadId()] { shown = ReadAndCloseBoxOf(thread); });
+    ui.ShowMessage(c.kind, c.caption, "Image été.img created successfully");
+    reader.join();
+    EXPECT_EQ(shown.caption, c.caption);
+    EXPECT_EQ(shown.text, "Image été.img created successfully");
+    EXPECT_EQ(shown.symbol, ::LoadIconW(nullptr, c.symbol)) << c.caption;
+    EXPECT_TRUE(shown.has_ok);
+  }
 }
 
 TEST(Win32DialogFilter, OffersAllFilesFirstThenTheInputKinds) {
