@@ -19,15 +19,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
-#include <algorithm>
-#include <exception>
 
-#include "app/features/image_raster.h"
-#include "app/features/preview.h"
-#include "app/platform/errors.h"
 #include "app/platform/process.h"
-#include "app/platform/settings.h"
-#include "app/platform/settings_location.h"
 #include "app/window/qt_ui.h"
 
 namespace kova {
@@ -288,12 +281,8 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 bool TForm1::DropFiles(QLineEdit* box, const QMimeData* data) {
-  return DropPaths(box, LocalPaths(data));
-}
-
-bool TForm1::DropPaths(QLineEdit* box, const QStringList& paths) {
   std::vector<std::string> names;
-  for (const QString& path : paths) names.push_back(path.toStdString());
+  for (const QString& path : LocalPaths(data)) names.push_back(path.toStdString());
   return logic_.Drop(box == Edit2 ? Box::Output : Box::Input, names);
 }
 

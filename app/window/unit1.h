@@ -97,8 +97,6 @@ class TForm1 : public QWidget, private kova::FormView {
   void Label5MouseLeave();
   // Shows the image in the preview panel, opening the panel.
   void ShowPreview(const QString& image_path);
-  // Files dropped on a box (or on the window: Edit1).
-  bool DropPaths(QLineEdit* box, const QStringList& paths);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

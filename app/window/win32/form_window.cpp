@@ -184,7 +184,7 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_DESTROY:
       hwnd_ = nullptr;
-      ::PostQuitMessage(0);
+      if (ends_program_) ::PostQuitMessage(0);
       return 0;
     default:
       break;
@@ -434,6 +434,7 @@ int RunFormWindow() {
   ScopedUi installed(ui);
   FormWindow form;
   if (form.Handle() == nullptr) return 1;  // no window station or display to show it on
+  form.EndProgramWhenClosed();
   ::ShowWindow(form.Handle(), SW_SHOWNORMAL);
   ::UpdateWindow(form.Handle());
   MSG message;

@@ -64,7 +64,9 @@ class FormWindow : private FormView {
   // message was handled (IsDialogMessage over the window).
   bool PreTranslate(MSG& message);
 
-  FormLogic& Logic() noexcept { return logic_; }
+  // Closing the window then ends the message loop of the program.
+  void EndProgramWhenClosed() noexcept { ends_program_ = true; }
+
   TKovaImg KovaImg1;
   TKovaImg KovaImg2;
 
@@ -109,6 +111,7 @@ class FormWindow : private FormView {
   std::vector<std::uint32_t> preview_pixels_;  // 0x00RRGGBB, top row first
   SIZE preview_size_{0, 0};
   bool link_tracked_ = false;
+  bool ends_program_ = false;
 };
 
 // Runs the window program: the window shown in the centre of the screen and
