@@ -453,26 +453,27 @@ struct ShownBox {
   bool has_ok = false;
 };
 
+// For EnumThreadWindows: reads the visible message box among a thread's
+// windows into the ShownBox at `found`, and closes it.
+BOOL CALLBACK ReadAndCloseBox(HWND box, LPARAM found) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(box, name, 16);
+  if (std::wstring(name) != L"#32770" || !::IsWindowVisible(box)) return TRUE;
+  auto& shown = *reinterpret_cast<ShownBox*>(found);
+  shown.caption = TextOf(box);
+  shown.text = TextOf(::GetDlgItem(box, 0xFFFF));  // the message's static
+  shown.symbol = reinterpret_cast<HICON>(
+      ::SendMessageW(::GetDlgItem(box, 0x0440), STM_GETICON, 0, 0));  // the symbol's
+  shown.has_ok = ::GetDlgItem(box, IDOK) != nullptr;
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  return FALSE;
+}
+
 ShownBox ReadAndCloseBoxOf(DWORD thread) {
   ShownBox shown;
   for (int tries = 0; tries < 500 && shown.caption.empty(); ++tries) {
     ::Sleep(10);
-    ::EnumThreadWindows(
-        thread,
-        [](HWND box, LPARAM found) {
-          wchar_t name[16] = {};
-          ::GetClassNameW(box, name, 16);
-          if (std::wstring(name) != L"#32770" || !::IsWindowVisible(box)) return TRUE;
-          auto& shown = *reinterpret_cast<ShownBox*>(found);
-          shown.caption = TextOf(box);
-          shown.text = TextOf(::GetDlgItem(box, 0xFFFF));  // the message's static
-          shown.symbol = reinterpret_cast<HICON>(
-              ::SendMessageW(::GetDlgItem(box, 0x0440), STM_GETICON, 0, 0));  // the symbol's
-          shown.has_ok = ::GetDlgItem(box, IDOK) != nullptr;
-          ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&shown));
+    ::EnumThreadWindows(thread, &ReadAndCloseBox, reinterpret_cast<LPARAM>(&shown));
   }
   return shown;
 }
