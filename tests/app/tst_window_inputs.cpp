@@ -4,6 +4,7 @@
 // the error box.
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -69,6 +70,7 @@ class TestWindowInputs : public QObject {
   void gridBeyondTheOldWindowLimit();
   void refusal_data();
   void refusal();
+  void dialogOffersTheInputKinds();
 
  private:
   QString Dir() const { return QDir(temp_->path()).canonicalPath(); }
@@ -243,6 +245,15 @@ void TestWindowInputs::refusal() {
   QVERIFY(ui.messages.empty());
   QVERIFY(!QFileInfo::exists(Dir() + "/out.img"));
   QVERIFY(form.ImagePreview->isHidden());
+}
+
+void TestWindowInputs::dialogOffersTheInputKinds() {
+  QuietServices services;
+  TForm1 form(Paths(), &services);
+  // All files first: the dialog also serves the output box.
+  QCOMPARE(form.OpenDialog1->nameFilters(),
+           QStringList({"All files (*)", "Tarvo ASCII grids (*.asc)",
+                        "GeoTIFF files (*.tif *.tiff)", "NetCDF files (*.nc *.nc4 *.cdf)"}));
 }
 
 QTEST_MAIN(TestWindowInputs)
