@@ -281,12 +281,24 @@ SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
 
 }  // namespace
 
+void AddInputContext(KovaError& error, const std::string& input) {
+  const std::string& where = error.Context();
+  if (where.starts_with("template ") || where.starts_with("output ")) {
+    error.AddActivity("converting " + input);
+  } else {
+    error.AddContext(input);
+  }
+}
+
 SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
                            const std::string& template_path, const std::string& input,
                            const std::string& output, GridLimits limits) {
-  return InPlace(input, [&] {
+  try {
     return ConvertGridFileHere(image, workspace, template_path, input, output, limits);
-  });
+  } catch (KovaError& error) {
+    AddInputContext(error, input);
+    throw;
+  }
 }
 
 void Converter::Run(const std::string& input_text, const std::string& output_text) {

@@ -104,6 +104,12 @@ struct ConversionWorkspace {
   GridData grid;
 };
 
+// Says which input an error met while converting it: its place, or, for an
+// error about the template or the output ("template t.img"), what was being
+// done: "template t.img (converting g.asc)", so that the file that failed
+// comes first.
+void AddInputContext(KovaError& error, const std::string& input);
+
 // Converts the Tarvo grid file `input` into a complete image for `output`,
 // built on the template, in the order in which its errors show: the grid's
 // header, the template, the grid's values, the image. The result is handed

@@ -2,10 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <charconv>  // std::from_chars of --index
 #include <chrono>
 #include <condition_variable>
+#include <csignal>  // sigaction: Ctrl-C ends the series between two files
 #include <cstdio>
+#include <filesystem>  // is_directory of an input, the folder of an output
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,6 +29,32 @@ namespace kova::cli {
 namespace {
 
 // --- One file ----------------------------------------------------------------
+
+// Refuses an input that is a folder: it holds files to convert, it is none.
+void RefuseFolderInput(const std::string& input) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(input, ec)) return;
+  std::string folder = input;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  throw ConversionError(input + " is a folder; its grids are converted with a pattern such as \"" +
+                        folder + "/*.asc\"");
+}
+
+// Refuses an output whose folder does not exist, naming the folder; a
+// missing input is left to the conversion, which names it.
+void RefuseMissingOutputFolder(const std::string& output, const std::string& input) {
+  std::error_code input_error;
+  if (!std::filesystem::exists(input, input_error)) return;
+  const std::size_t slash = output.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  const std::string folder = output.substr(0, output.back() == '/' ? output.size() : slash);
+  std::error_code ec;
+  if (std::filesystem::exists(folder, ec) || ec) return;
+  ConversionError error("The folder " + folder + " does not exist");
+  error.AddContext("output " + output);
+  AddInputContext(error, input);
+  throw error;
+}
 
 // True when `path` holds a file whose first bytes are a valid Kova header.
 bool IsKovaImage(const std::string& path) {
@@ -96,6 +125,8 @@ class FileConverter {
         CheckOutputReplaceable(entry.output);
       }
       if (!entry.plan_error.empty()) throw ConversionError(entry.plan_error);
+      RefuseFolderInput(entry.input);
+      RefuseMissingOutputFolder(entry.output, entry.input);
       if (entry.gridded_file) {
         result.image.emplace(inputs::ConvertInputGrid(image_, conversion_, entry.input, entry.grid,
                                                       entry.output, workspace_->grid));
@@ -246,11 +277,45 @@ std::optional<std::string> CommitImage(SafeOutput& image, const std::string& inp
     image.Commit();
   } catch (KovaError& error) {
     error.AddContext("output " + image.Path());
-    error.AddContext(input);
+    AddInputContext(error, input);
     return std::string(error.what());
   }
   return std::nullopt;
 }
+
+// Ctrl-C while a series runs: the files begun are dropped, the images
+// created stay, and the run says how far it got. A second Ctrl-C ends the
+// program at once, should a file never finish.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void NoteInterrupt(int) {
+  interrupted.store(true);
+}
+
+class InterruptWatch {
+ public:
+  InterruptWatch() {
+    interrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = NoteInterrupt;
+    action.sa_flags = SA_RESETHAND;  // the second one takes the default way
+    sigemptyset(&action.sa_mask);
+    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+  }
+  ~InterruptWatch() {
+    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+  }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+  bool installed_ = false;
+};
+
+// The exit code of a program ended by Ctrl-C, as the shell reports it.
+constexpr int kExitInterrupted = 128 + SIGINT;
 
 unsigned OnlineProcessors() {
   const unsigned count = OnlineProcessorCount();
@@ -263,6 +328,11 @@ std::string StopText(std::size_t failed_index, std::size_t count) {
   return "stopped at file " + std::to_string(failed_index + 1) + " of " + std::to_string(count) +
          "; " + std::to_string(failed_index) + (failed_index == 1 ? " image" : " images") +
          " created";
+}
+
+std::string InterruptText(std::size_t index, std::size_t count, std::size_t created) {
+  return "interrupted at file " + std::to_string(index + 1) + " of " + std::to_string(count) +
+         "; " + std::to_string(created) + (created == 1 ? " image" : " images") + " created";
 }
 
 std::string SummaryText(std::size_t created, std::size_t count) {
@@ -327,6 +397,23 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
       AppendImagesOf(input, options.output, input_options, series);
       continue;
     }
+    // The masks after the first share its folder.
+    const std::size_t semicolon = input.find(';');
+    if (semicolon != std::string::npos && input.find('/', semicolon) != std::string::npos) {
+      const std::size_t slash = input.rfind('/', semicolon);
+      const std::string folder = slash == std::string::npos ? "" : input.substr(0, slash + 1);
+      std::string patterns;
+      for (std::size_t start = 0; start <= input.size();) {
+        const std::size_t end = std::min(input.find(';', start), input.size());
+        std::string mask = input.substr(start, end - start);
+        if (start > 0 && mask.find('/') == std::string::npos) mask = folder + mask;
+        if (!mask.empty()) patterns += (patterns.empty() ? "\"" : " \"") + mask + "\"";
+        start = end + 1;
+      }
+      throw UsageError("the masks after ';' share the folder of the first one" +
+                       (folder.empty() ? std::string() : " (" + folder + ")") +
+                       "; give a pattern of its own for each folder: " + patterns);
+    }
     // Every pattern is matched from the directory kova was started in.
     TKovaImg unused;
     Converter expander(unused, {}, start_directory);
@@ -339,8 +426,11 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
     }
     SetCurrentDirectory(start_directory);
     if (names.InputNames.empty()) PrintDiagnostic("the pattern " + input + " matched no file");
-    for (const std::string& matched : names.InputNames) {
-      AppendImagesOf(matched, "", input_options, series);
+    // Masks that overlap list a file once for each; it is converted once.
+    // The names come sorted, so that a file listed again follows itself.
+    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
+      if (i > 0 && names.InputNames[i] == names.InputNames[i - 1]) continue;
+      AppendImagesOf(names.InputNames[i], "", input_options, series);
     }
   }
   return series;
@@ -351,11 +441,13 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "convert", "Convert Tarvo ASCII grids, GeoTIFF and NetCDF files into Kova images (*.img)");
   convert->footer(
       "Each image is written beside its grid, with .img in place of the extension.\n"
-      "Quote a pattern to let kova match it (masks separated by ;, letter case ignored,\n"
-      "hidden files skipped):\n"
+      "Quote a pattern to let kova match it (masks separated by ; share the folder of\n"
+      "the first one, letter case ignored, hidden files skipped):\n"
       "  kova convert \"data/rain_*.asc\"\n"
+      "  kova convert \"data/*.asc;*.grd\"\n"
       "  kova convert rain.asc -o /tmp/rain.img\n"
-      "  kova convert --keep-going \"2024/*.asc;2025/*.asc\"\n"
+      "  kova convert --keep-going \"2024/*.asc\" \"2025/*.asc\"\n"
+      "Ctrl-C stops the series between two files; the images created stay.\n"
       "GeoTIFF and NetCDF files are told by their content. A NetCDF variable with a\n"
       "time axis gives one image per step, NAME_YYYYMMDD.img, beside the file or in\n"
       "the folder -o names:\n"
@@ -412,8 +504,14 @@ int RunConvert(const ConvertOptions& options) {
   ProgressLine progress(!options.quiet && count > 1);
   std::size_t created = 0;
   std::optional<std::size_t> stopped_at;
+  std::optional<std::size_t> interrupted_at;
+  const InterruptWatch interrupt_watch;
   ConvertInOrder(series, options, conversion, jobs, [&](std::size_t i, FileResult& result) {
     progress.Clear();
+    if (interrupted.load()) {
+      interrupted_at = i;  // the file's image, complete or not, is dropped
+      return false;
+    }
     PrintCapturedDiagnostics(result.diagnostics);
     if (!result.error) result.error = CommitImage(*result.image, series[i].input);
     if (result.error) {
@@ -431,6 +529,10 @@ int RunConvert(const ConvertOptions& options) {
   });
   progress.Clear();
 
+  if (interrupted_at) {
+    PrintDiagnostic(InterruptText(*interrupted_at, count, created));
+    return kExitInterrupted;
+  }
   if (stopped_at) {
     if (count > 1) PrintDiagnostic(StopText(*stopped_at, count));
     return kExitFailure;

@@ -61,5 +61,7 @@ std::string StopText(std::size_t failed_index,
                      std::size_t count);  // "stopped at file 4 of 100; ..."
 std::string SummaryText(std::size_t created,
                         std::size_t count);  // "97 of 100 images created; 3 failed"
+// "interrupted at file 346 of 4000; 345 images created"
+std::string InterruptText(std::size_t index, std::size_t count, std::size_t created);
 
 }  // namespace kova::cli

@@ -40,7 +40,10 @@ kova::cli::Subcommand AddHelpCommand(CLI::App& app, HelpOptions& options) {
   help->add_option("COMMAND", options.command, "The command to explain");
   return {help, [&app, &options] {
             if (options.command.empty()) {
-              PrintAnswer(app.help());
+              // The program's own help: app.help() would give that of the
+              // command being run, `help`.
+              PrintAnswer(
+                  app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal));
               return kExitSuccess;
             }
             for (CLI::App* sub : app.get_subcommands({})) {

@@ -16,11 +16,15 @@ bool IsFolder(const std::string& path) {
 }
 
 // The image of grid `i`: a single grid as SingleImageName says, a time step
-// into the folder `output` names (or beside the input).
+// into the folder `output` names (or beside the input). The one step of a
+// series cut to one (--index time=N) takes `output` as typed, as any single
+// image does.
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
                          const std::string& output) {
   const std::string suffix = source.NameSuffix(i);
-  if (suffix.empty()) return SingleImageName(input, output);
+  if (suffix.empty() || (source.GridCount() == 1 && !output.empty() && !IsFolder(output))) {
+    return SingleImageName(input, output);
+  }
   if (output.empty()) return OutputNameFor(input, "", suffix);
   if (IsFolder(output)) return OutputNameFor(input, output, suffix);
   ConversionError error("The time steps need a folder for their images; " + output + " is not one");
@@ -62,7 +66,13 @@ SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
     }
     throw;
   }
-  image.SetFileName(conversion.TemplatePath);
+  try {
+    image.SetFileName(conversion.TemplatePath);
+  } catch (KovaError& error) {
+    error.AddContext("template " + conversion.TemplatePath);
+    AddInputContext(error, input);
+    throw;
+  }
   if (image.Status() != 1) {
     throw ConversionError("The template " + conversion.TemplatePath + " is not a valid Kova image");
   }

@@ -36,6 +36,12 @@ void KovaError::AddContext(const std::string& where) {
   full_ = message_ + ": " + context_;
 }
 
+void KovaError::AddActivity(const std::string& doing) {
+  if (doing.empty()) return;
+  context_ = context_.empty() ? doing : context_ + " (" + doing + ")";
+  full_ = message_ + ": " + context_;
+}
+
 FileError::FileError(int code) : KovaError(FileErrorText(code)), code_(code) {}
 
 int FileErrorCodeFromErrno(int errnum, const std::string& path) {

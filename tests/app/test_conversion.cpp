@@ -347,7 +347,8 @@ TEST_F(ConversionRun, AMissingTemplateIsFileNotFound) {
   Converter converter = MakeConverter(dir_.path());
   EXPECT_EQ(
       ErrorText<FileError>([&] { converter.Run(dir_.file("data/a.asc"), dir_.file("a.img")); }),
-      "File not found: " + dir_.file("data/a.asc") + ", template " + dir_.file("program/none.img"));
+      "File not found: template " + dir_.file("program/none.img") + " (converting " +
+          dir_.file("data/a.asc") + ")");
   EXPECT_FALSE(fs::exists(dir_.file("a.img")));
 }
 

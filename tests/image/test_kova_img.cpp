@@ -212,6 +212,40 @@ TEST_F(KovaImgTest, TitleIsPaddedOrCutToEightyCharacters) {
   EXPECT_EQ(img.Title(), std::string(80, ' '));
 }
 
+// A title cut at 80 bytes ends on a whole UTF-8 character; bytes that are
+// no UTF-8 are cut where they fall.
+struct TitleCut {
+  const char* label;
+  std::string text;
+  std::string kept;  // then padded to 80 with spaces
+};
+
+class TitleCuts : public ::testing::TestWithParam<TitleCut> {};
+
+TEST_P(TitleCuts, EndOnACharacterBoundary) {
+  std::string expected = GetParam().kept;
+  expected.resize(80, ' ');
+  EXPECT_EQ(PadRight(GetParam().text, 80), expected);
+}
+
+const std::string kX79(79, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TitleCuts,
+    ::testing::Values(TitleCut{"TwoByteCharacterAcrossTheCut", kX79 + "\xc3\xa9z", kX79},
+                      TitleCut{"ThreeByteCharacterAcrossTheCut", kX79.substr(1) + "\xe2\x82\xacz",
+                               kX79.substr(1)},
+                      TitleCut{"FourByteCharacterAcrossTheCut",
+                               kX79.substr(2) + "\xf0\x9f\x8c\xa7z", kX79.substr(2)},
+                      TitleCut{"CharacterEndingAtTheCut", kX79.substr(1) + "\xc3\xa9z",
+                               kX79.substr(1) + "\xc3\xa9"},
+                      TitleCut{"Windows1252BytesCutWhereTheyFall", kX79 + "\xe9\xe9",
+                               kX79 + "\xe9"},
+                      TitleCut{"StrayContinuationBytesCutWhereTheyFall",
+                               kX79.substr(1) + "\x80\x80\x80", kX79.substr(1) + "\x80\x80"},
+                      TitleCut{"ShortTitleUntouched", "r\xc3\xa9gion", "r\xc3\xa9gion"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST_F(KovaImgTest, ImageTypeTwoMakesTheFileInvalidOnTheNextAttach) {
   const std::string path = Image(2, 2);
   img.SetFileName(path);
