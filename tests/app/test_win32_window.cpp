@@ -359,6 +359,8 @@ TEST_F(Win32Window, EnterInEitherBoxStartsTheRun) {
     FormWindow form(Paths(), &desktop_);
     ::ShowWindow(form.Handle(), SW_SHOWNORMAL);
     ::SetForegroundWindow(form.Handle());
+    // Button1 comes first in the tab order: it has the focus at the start.
+    EXPECT_EQ(::GetFocus(), form.Control(FormControl::Button1));
     SetText(form.Control(FormControl::Edit1), File("g.asc"));
     SetText(form.Control(FormControl::Edit2), File("g.img"));
     ::SetFocus(form.Control(box));

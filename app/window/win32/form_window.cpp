@@ -161,7 +161,7 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         HWND focus = ::GetFocus();
         if (focus != nullptr && ::IsChild(hwnd_, focus)) focus_ = focus;
       }
-      return 0;
+      break;  // activated, the window takes the focus and hands it on
     case WM_SETFOCUS:
       ::SetFocus(focus_ != nullptr ? focus_ : Control(FormControl::Button1));
       return 0;
