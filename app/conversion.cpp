@@ -239,22 +239,68 @@ SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::stri
   return WriteGridImageInRange(image, grid, output, value_min, value_max);
 }
 
-SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
+SafeOutput WriteGridImage(TKovaImg& image, GridData& grid, const std::string& output,
+                          RangeCoding& coding) {
+  ClampToRange(grid, coding);
+  return WriteGridImageInRange(image, grid, output, coding.Range.Min, coding.Range.Max);
+}
+
+void ClampToRange(GridData& grid, RangeCoding& coding) {
+  const FixedValueRange range = coding.Range;
+  std::size_t clamped = 0;
+  float smallest = std::numeric_limits<float>::infinity();
+  float largest = -std::numeric_limits<float>::infinity();
+  const std::size_t count = std::min(grid.Values.size(), grid.NoData.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    if (grid.NoData[i] != 0) continue;
+    float& value = grid.Values[i];
+    smallest = std::min(smallest, value);
+    largest = std::max(largest, value);
+    if (value < range.Min) {
+      value = range.Min;
+      ++clamped;
+    } else if (value > range.Max) {
+      value = range.Max;
+      ++clamped;
+    }
+  }
+  coding.Clamped = clamped;
+  coding.GridMin = largest < smallest ? 0.0f : smallest;
+  coding.GridMax = largest < smallest ? -1.0f : largest;
+}
+
+namespace {
+
+void RefuseUnplaceable(const std::string& template_path, const GridData& grid,
                        const std::string& output) {
   RefuseOverwriting(output, template_path, "template");
   if (!(grid.CellWidth > 0.0f) || !(grid.CellHeight > 0.0f)) {
     throw ConversionError("The grid " + grid.SourceName +
                           " has no positive cell size; it cannot be placed on a map");
   }
+}
+
+}  // namespace
+
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
+                       const std::string& output) {
+  RefuseUnplaceable(template_path, grid, output);
   PrepareImageHeader(image, template_path, grid);
   return WriteGridImage(image, grid, output);
+}
+
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, GridData& grid,
+                       const std::string& output, RangeCoding& coding) {
+  RefuseUnplaceable(template_path, grid, output);
+  PrepareImageHeader(image, template_path, grid);
+  return WriteGridImage(image, grid, output, coding);
 }
 
 namespace {
 
 SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
                                const std::string& template_path, const std::string& input,
-                               const std::string& output, GridLimits limits) {
+                               const std::string& output, GridLimits limits, RangeCoding* coding) {
   RefuseOverwriting(output, input, "input");
   RefuseOverwriting(output, template_path, "template");
   GridReader reader;  // closes the grid file whichever way this ends
@@ -271,6 +317,7 @@ SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
   // The values; the grid file is done with.
   reader.ReadGridValues(header, grid, limits);
   reader.Close();
+  if (coding != nullptr) return WriteGridImage(image, grid, output, *coding);
   float value_min = 0.0f;
   float value_max = 0.0f;
   reader.ValidValueRange(value_min, value_max);
@@ -292,9 +339,9 @@ void AddInputContext(KovaError& error, const std::string& input) {
 
 SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
                            const std::string& template_path, const std::string& input,
-                           const std::string& output, GridLimits limits) {
+                           const std::string& output, GridLimits limits, RangeCoding* coding) {
   try {
-    return ConvertGridFileHere(image, workspace, template_path, input, output, limits);
+    return ConvertGridFileHere(image, workspace, template_path, input, output, limits, coding);
   } catch (KovaError& error) {
     AddInputContext(error, input);
     throw;

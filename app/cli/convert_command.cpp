@@ -14,7 +14,10 @@
 #include <optional>
 #include <thread>
 
+#include "app/cli/series_range.h"
 #include "app/conversion.h"
+#include "app/features/grid_export.h"  // ShortestText
+#include "app/grid_reader.h"           // ParseGridFloat of --range
 #include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
@@ -22,6 +25,7 @@
 #include "app/platform/printable.h"
 #include "app/platform/process.h"
 #include "app/platform/safe_output.h"
+#include "app/value_spread.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 
@@ -97,6 +101,38 @@ GridSummary SummariseGrid(const GridData& grid) {
   return summary;
 }
 
+// The input a message of one image names: the file, and the time step of a
+// NetCDF series (which the grid's source name carries behind the file name).
+std::string GridPlace(const SeriesEntry& entry, const GridData& grid) {
+  const std::string file = FileNameOf(entry.input);
+  if (grid.SourceName.size() > file.size() + 1 &&
+      grid.SourceName.compare(0, file.size(), file) == 0) {
+    return entry.input + ", time step " + grid.SourceName.substr(file.size() + 1);
+  }
+  return entry.input;
+}
+
+std::string CellsText(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " cell" : " cells");
+}
+
+std::string RangeText(const FixedValueRange& range) {
+  return ShortestText(range.Min) + " to " + ShortestText(range.Max);
+}
+
+// The warning of a grid whose few extreme values squeeze all others into a
+// few codes.
+std::string OutlierText(const std::string& place, const OutlierFinding& finding) {
+  return "warning: " + place + ": " + std::to_string(finding.crowd_cells) + " of " +
+         std::to_string(finding.valid_cells) + " valid values fall into " +
+         std::to_string(finding.crowd_codes) + (finding.crowd_codes == 1 ? " code" : " codes") +
+         "; the " + (finding.largest ? "largest" : "smallest") + " value " +
+         ShortestText(finding.value) + " (row " + std::to_string(finding.row) + ", column " +
+         std::to_string(finding.column) +
+         ") stretches the scale. If it marks missing cells, declare it as the file's no-data "
+         "value; otherwise give --range MIN MAX";
+}
+
 // What converting one file of the series gave; delivered in series order.
 struct FileResult {
   std::string diagnostics;           // what the file's conversion reported, in order
@@ -109,14 +145,21 @@ struct FileResult {
 // one thread at a time.
 class FileConverter {
  public:
-  explicit FileConverter(const inputs::InputConversion& conversion)
+  FileConverter(const inputs::InputConversion& conversion, const ConvertOptions& options,
+                const std::optional<FixedValueRange>& range)
       : conversion_(conversion),
+        options_(options),
+        range_(range),
         template_path_(conversion.TemplatePath),
         workspace_(std::make_unique<ConversionWorkspace>()) {}
 
-  FileResult Convert(const SeriesEntry& entry, bool force, bool verbose) {
+  FileResult Convert(const SeriesEntry& entry) {
+    const bool force = options_.force;
     FileResult result;
     DiagnosticsCapture capture(result.diagnostics);
+    std::optional<RangeCoding> coding;
+    if (range_) coding = RangeCoding{*range_};
+    RangeCoding* const fixed = coding ? &*coding : nullptr;
     try {
       // An output that is the input or the template is refused by the
       // conversion itself, naming both files.
@@ -129,12 +172,12 @@ class FileConverter {
       RefuseMissingOutputFolder(entry.output, entry.input);
       if (entry.gridded_file) {
         result.image.emplace(inputs::ConvertInputGrid(image_, conversion_, entry.input, entry.grid,
-                                                      entry.output, workspace_->grid));
+                                                      entry.output, workspace_->grid, fixed));
       } else {
         result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
-                                             entry.output, kImageGridLimits));
+                                             entry.output, kImageGridLimits, fixed));
       }
-      if (verbose) result.grid = SummariseGrid(workspace_->grid);
+      Report(entry, coding, result);
     } catch (const std::exception& error) {
       result.error = error.what();
     }
@@ -142,7 +185,33 @@ class FileConverter {
   }
 
  private:
+  // What the grid just converted tells the user: the cells clamped into a
+  // fixed range, or outliers that crush the codes; the line of -v.
+  void Report(const SeriesEntry& entry, const std::optional<RangeCoding>& coding,
+              FileResult& result) const {
+    const GridData& grid = workspace_->grid;
+    if (coding) {
+      // The grid's values were clamped: its extremes are the coding's.
+      result.grid = {grid.Rows, grid.Cols, coding->GridMin, coding->GridMax};
+      if (coding->Clamped > 0 && !options_.quiet) {
+        PrintDiagnostic(GridPlace(entry, grid) + ": " + CellsText(coding->Clamped) +
+                        " outside the range " + RangeText(coding->Range) +
+                        " coded as its nearer end");
+      }
+      return;
+    }
+    if (options_.verbose) result.grid = SummariseGrid(grid);
+    if (options_.quiet) return;
+    // The scaling the image was made with.
+    const ValueScaling scaling{image_.ScaleFactor(), image_.ScaleOffset()};
+    if (const auto finding = FindOutliers(grid, scaling)) {
+      PrintDiagnostic(OutlierText(GridPlace(entry, grid), *finding));
+    }
+  }
+
   const inputs::InputConversion& conversion_;
+  const ConvertOptions& options_;
+  std::optional<FixedValueRange> range_;
   const std::string& template_path_;
   TKovaImg image_;
   std::unique_ptr<ConversionWorkspace> workspace_;
@@ -156,11 +225,12 @@ class FileConverter {
 // a few files per thread run ahead of the one being delivered.
 template <typename Deliver>
 void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions& options,
-                    const inputs::InputConversion& conversion, unsigned jobs, Deliver deliver) {
+                    const inputs::InputConversion& conversion,
+                    const std::optional<FixedValueRange>& range, unsigned jobs, Deliver deliver) {
   if (jobs <= 1 || series.size() <= 1) {
-    FileConverter converter(conversion);
+    FileConverter converter(conversion, options, range);
     for (std::size_t i = 0; i < series.size(); ++i) {
-      FileResult result = converter.Convert(series[i], options.force, options.verbose);
+      FileResult result = converter.Convert(series[i]);
       if (!deliver(i, result)) return;
     }
     return;
@@ -175,7 +245,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
   bool stop = false;
 
   auto work = [&] {
-    FileConverter converter(conversion);
+    FileConverter converter(conversion, options, range);
     for (;;) {
       std::size_t index = 0;
       {
@@ -186,7 +256,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
         if (stop || next_to_start >= series.size()) return;
         index = next_to_start++;
       }
-      FileResult result = converter.Convert(series[index], options.force, options.verbose);
+      FileResult result = converter.Convert(series[index]);
       {
         std::lock_guard lock(mutex);
         results[index] = std::move(result);
@@ -453,6 +523,15 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "the folder -o names:\n"
       "  kova convert elevation.tif --band 2\n"
       "  kova convert rain.nc --variable precip -o images/\n"
+      "Each image is scaled from its own smallest and largest value. For a series on\n"
+      "one scale (one code, one colour, one amount on every day), give the range or\n"
+      "let kova find it; values outside a --range are coded as its nearer end:\n"
+      "  kova convert --series-range \"dekads/rain_*.asc\"\n"
+      "  kova convert --range 0 200 \"daily/*.asc\"\n"
+      "A warning tells of outliers: when all but 0.1 % of a file's valid cells (at\n"
+      "least 100 of them) fall into 4 adjacent codes, a few far values (often an\n"
+      "undeclared no-data value such as 9999) have squeezed the rest; the image is\n"
+      "made as always, the warning names the value and its row and column.\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
       "2 usage error.");
   convert
@@ -480,11 +559,74 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       ->add_option("-j,--jobs", options.jobs,
                    "Files converted at once (default: one per processor; 1: one after another)")
       ->check(CLI::Range(1u, 1024u));
+  CLI::Option* range =
+      convert
+          ->add_option("--range", options.range,
+                       "Code every image from MIN (code 0) to MAX (code 253); values outside "
+                       "are clamped, and counted on standard error")
+          ->expected(2)
+          ->type_name("MIN MAX")
+          ->allow_extra_args(false);
+  convert
+      ->add_flag("--series-range", options.series_range,
+                 "Code every image on the smallest and largest value of the whole series "
+                 "(each file is read twice)")
+      ->excludes(range);
   convert->add_flag("--sync", options.sync,
                     "Wait until each image is on disk before it takes its name (slower; "
                     "for file systems that may lose a replaced file in a power cut)");
   return {convert, [&options] { return RunConvert(options); }};
 }
+
+std::optional<FixedValueRange> FixedRangeOf(const ConvertOptions& options) {
+  if (options.range.empty()) return std::nullopt;
+  if (options.range.size() != 2) throw UsageError("--range takes two numbers, MIN and MAX");
+  FixedValueRange range;
+  float* const ends[] = {&range.Min, &range.Max};
+  for (std::size_t i = 0; i < 2; ++i) {
+    try {
+      *ends[i] = ParseGridFloat(options.range[i]);
+    } catch (const KovaError& error) {
+      throw UsageError("--range " + std::string(i == 0 ? "MIN" : "MAX") + ": " + error.what());
+    }
+  }
+  if (!(range.Max > range.Min)) {
+    throw UsageError("--range needs MAX greater than MIN, not " + ShortestText(range.Min) +
+                     " and " + ShortestText(range.Max));
+  }
+  return range;
+}
+
+namespace {
+
+// The scale of --series-range, found by a first pass over the series; none
+// after a failure that stops the run (reported here).
+std::optional<std::optional<FixedValueRange>> SeriesRangeOf(
+    const std::vector<SeriesEntry>& series, const inputs::InputConversion& conversion,
+    const ConvertOptions& options, unsigned jobs) {
+  SeriesScan scan = ScanSeriesRange(series, conversion, jobs, options.keep_going);
+  if (scan.failed && !options.keep_going) {
+    PrintDiagnostic(scan.failure);
+    PrintDiagnostic("stopped at file " + std::to_string(*scan.failed + 1) + " of " +
+                    std::to_string(series.size()) +
+                    " while finding the range of the series; no image created");
+    return std::nullopt;
+  }
+  if (options.verbose) {
+    if (scan.range) {
+      const ValueScaling scaling = ChooseValueScaling(scan.range->Min, scan.range->Max);
+      char numbers[96];
+      std::snprintf(numbers, sizeof numbers, "ScaleFactor %.17g, ScaleOffset %.17g",
+                    scaling.ScaleFactor, scaling.ScaleOffset);
+      PrintAnswer("series range " + RangeText(*scan.range) + " (" + numbers + ")\n");
+    } else {
+      PrintAnswer("series range: no valid value in the series\n");
+    }
+  }
+  return scan.range;
+}
+
+}  // namespace
 
 int RunConvert(const ConvertOptions& options) {
   const bool pattern = options.inputs.size() == 1 && IsInputPattern(options.inputs.front());
@@ -496,17 +638,23 @@ int RunConvert(const ConvertOptions& options) {
   const inputs::InputConversion conversion{
       options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path,
       !options.template_path.empty(), InputOptionsOf(options)};
+  std::optional<FixedValueRange> range = FixedRangeOf(options);
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
   const std::size_t count = series.size();
   const unsigned jobs = options.jobs == 0 ? OnlineProcessors() : options.jobs;
   SafeOutput::SetDurableCommits(options.sync);
+  if (options.series_range) {
+    const auto found = SeriesRangeOf(series, conversion, options, jobs);
+    if (!found) return kExitFailure;
+    range = *found;
+  }
 
   ProgressLine progress(!options.quiet && count > 1);
   std::size_t created = 0;
   std::optional<std::size_t> stopped_at;
   std::optional<std::size_t> interrupted_at;
   const InterruptWatch interrupt_watch;
-  ConvertInOrder(series, options, conversion, jobs, [&](std::size_t i, FileResult& result) {
+  ConvertInOrder(series, options, conversion, range, jobs, [&](std::size_t i, FileResult& result) {
     progress.Clear();
     if (interrupted.load()) {
       interrupted_at = i;  // the file's image, complete or not, is dropped
@@ -542,9 +690,11 @@ int RunConvert(const ConvertOptions& options) {
     return kExitFailure;
   }
   if (!options.quiet) {
+    // One range for every image: the summary says which.
+    const std::string scale = range ? "; values coded from " + RangeText(*range) : "";
     PrintAnswer(count == 1 ? "Image " + EscapeControlBytes(series.front().output) +
-                                 " created successfully\n"
-                           : "Number of images created: " + std::to_string(count) + "\n");
+                                 " created successfully" + scale + "\n"
+                           : "Number of images created: " + std::to_string(count) + scale + "\n");
   }
   return count == 0 ? kExitFailure : kExitSuccess;
 }

@@ -51,21 +51,36 @@ std::vector<InputImage> PlanInputImages(const std::string& input, const std::str
   return images;
 }
 
-SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
-                            const std::string& input, std::size_t grid_index,
-                            const std::string& output, GridData& grid) {
-  RefuseOverwriting(output, input, "input");
-  RequireRegularFile(input);
-  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+namespace {
+
+void ReadGridOf(InputSource& source, std::size_t grid_index, GridData& grid) {
   grid = GridData();
   try {
-    grid = source->ReadGrid(grid_index);
+    grid = source.ReadGrid(grid_index);
   } catch (KovaError& error) {
-    if (source->GridCount() > 1) {
-      error.AddContext("time step " + source->NameSuffix(grid_index).substr(1));
+    if (source.GridCount() > 1) {
+      error.AddContext("time step " + source.NameSuffix(grid_index).substr(1));
     }
     throw;
   }
+}
+
+}  // namespace
+
+void ReadInputGrid(const InputConversion& conversion, const std::string& input,
+                   std::size_t grid_index, GridData& grid) {
+  RequireRegularFile(input);
+  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+  ReadGridOf(*source, grid_index, grid);
+}
+
+SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
+                            const std::string& input, std::size_t grid_index,
+                            const std::string& output, GridData& grid, RangeCoding* coding) {
+  RefuseOverwriting(output, input, "input");
+  RequireRegularFile(input);
+  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+  ReadGridOf(*source, grid_index, grid);
   try {
     image.SetFileName(conversion.TemplatePath);
   } catch (KovaError& error) {
@@ -84,6 +99,7 @@ SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
     error.AddContext(input);
     throw;
   }
+  if (coding != nullptr) return ConvertGrid(image, conversion.TemplatePath, grid, output, *coding);
   return ConvertGrid(image, conversion.TemplatePath, grid, output);
 }
 

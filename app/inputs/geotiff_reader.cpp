@@ -41,20 +41,6 @@ void ExtendTiffTags(TIFF* tif) {
   if (previous_tag_extender != nullptr) previous_tag_extender(tif);
 }
 
-// libtiff's message of a failure, kept for the error that follows it.
-int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
-                    va_list arguments) {
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, arguments);
-  auto& kept = *static_cast<std::string*>(user_data);
-  if (kept.empty()) kept = (module != nullptr ? std::string(module) + ": " : std::string()) + text;
-  return 1;
-}
-
-int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
-  return 1;
-}
-
 struct TiffCloser {
   void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
@@ -521,6 +507,19 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
 }
 
 }  // namespace
+
+int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
+                    va_list arguments) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  auto& kept = *static_cast<std::string*>(user_data);
+  if (kept.empty()) kept = (module != nullptr ? std::string(module) + ": " : std::string()) + text;
+  return 1;
+}
+
+int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;
+}
 
 void RegisterTiffTags() {
   static std::once_flag once;

@@ -9,7 +9,7 @@ namespace kova::inputs {
 namespace {
 
 struct Registration {
-  Registration() { UseLinkedReaders({KOVA_VERSION, &OpenGeoTiff, &OpenNetCdf}); }
+  Registration() { UseLinkedReaders({KOVA_VERSION, &OpenGeoTiff, &OpenNetCdf, &WriteGeoTiffFile}); }
 };
 const Registration registration;
 
