@@ -122,7 +122,8 @@ bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept {
 }
 
 bool IsInputPattern(const std::string& input_text) {
-  return input_text.find_first_of("*?") != std::string::npos;
+  // The "?" of a Windows long-path prefix ("\\?\C:\...") is no wildcard.
+  return input_text.find_first_of("*?", LongPathPrefixLength(input_text)) != std::string::npos;
 }
 
 Converter::Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory)

@@ -158,7 +158,14 @@ FloatStatus ConvertExact(const char* begin, const char* end, float& value) {
   char* stop = nullptr;
 #ifdef _WIN32
   // mingw-w64's own conversion (gdtoa), correctly rounded to the 64-bit
-  // significand as glibc's is; the programs never switch the C locale there.
+  // significand as glibc's is. It takes the decimal point of the C locale
+  // and Windows has no per-call locale for it, so the checked text's "." is
+  // given as that locale's point.
+  const char* point = localeconv()->decimal_point;
+  if (point != nullptr && std::string(point) != ".") {
+    const std::size_t dot = text.find('.');
+    if (dot != std::string::npos) text.replace(dot, 1, point);
+  }
   long double x = __mingw_strtold(text.c_str(), &stop);
 #else
   long double x = strtold_l(text.c_str(), &stop, CLocale());
@@ -258,6 +265,18 @@ struct QuadTrial {
 };
 
 #if defined(__SSE2__)
+
+// The low 64 bits of `v` (32-bit x86 has no instruction that moves them to
+// a general register).
+inline std::uint64_t Low64(__m128i v) {
+#if defined(__x86_64__)
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
+#else
+  std::uint64_t low;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(&low), v);
+  return low;
+#endif
+}
 
 // The value of eight decimal digits, the first in the lowest byte of
 // `chars`, in a handful of integer operations instead of a loop whose end
@@ -386,9 +405,17 @@ inline float NumberValue(const char* begin, unsigned size, unsigned dot, unsigne
 [[gnu::noinline]] bool LongerNumberValue(const char* begin, unsigned size, unsigned dot,
                                          unsigned sign, unsigned minus, float& value) {
   if (size - sign - (dot != 0 ? 1u : 0u) > 15) return false;
+#if defined(__SIZEOF_INT128__)
   __extension__ using Chars = unsigned __int128;
   value = NumberValue<Chars>(begin, size, dot, sign, minus);
   return true;
+#else
+  // No 128-bit integers (32-bit x86): the general way reads it.
+  (void)begin;
+  (void)minus;
+  (void)value;
+  return false;
+#endif
 }
 
 // The common token of a grid, read with few branches: at most 16 characters
@@ -407,11 +434,12 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
       mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0x10000u));
   // A token of 16 characters or more has 16 in `size`; only a no-data text
   // of exactly 16 characters can then match.
-  if (limit - begin <= size) return ShortToken::kNone;
+  if (limit - begin <= static_cast<std::ptrdiff_t>(size)) return ShortToken::kNone;
   const char separator = begin[size];
   if (separator == ' ' || separator == '\n') {
     length = size + 1;
-  } else if (separator == '\r' && limit - begin > size + 1 && begin[size + 1] == '\n') {
+  } else if (separator == '\r' && limit - begin > static_cast<std::ptrdiff_t>(size) + 1 &&
+             begin[size + 1] == '\n') {
     length = size + 2;
   } else {
     return ShortToken::kNone;
@@ -588,8 +616,7 @@ constexpr std::array<HalfLayout, kHalfSizes* kHalfSizes> kHalfLayouts = MakeHalf
                                          _mm_set1_epi32(INT32_MIN + 8));
   if ((mask_of(beyond) & 0x0F0Fu) != 0x0F0Fu) [[unlikely]]
     return false;
-  std::uint64_t both =
-      static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_castps_si128(_mm_cvtpd_ps(products))));
+  std::uint64_t both = Low64(_mm_castps_si128(_mm_cvtpd_ps(products)));
   both |= std::uint64_t{minus & 1u} << 31 | std::uint64_t{(minus >> start_b) & 1u} << 63;
   // The no-data text compared whole: the same length and characters.
   std::uint64_t text_a = 0;

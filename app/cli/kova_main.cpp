@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Tarvo2Kova: Tarvo ASCII grids into Kova images", "kova"};
   app.set_version_flag("--version", std::string("kova ") + KOVA_VERSION);
   app.require_subcommand(1);
+  // Options are "-x" and "--name" on Windows too: "/" starts a path there.
+  app.allow_windows_style_options(false);
   app.footer(
       "Examples:\n"
       "  kova convert \"data/*.asc\"          every grid of data/, images beside them\n"

@@ -31,6 +31,10 @@ bool IsAbsolutePath(const std::string& path) {
   return (!path.empty() && IsPathSeparator(path.front())) || HasDriveLetter(path);
 }
 
+std::size_t LongPathPrefixLength(const std::string& path) {
+  return kWindowsNames && path.rfind("\\\\?\\", 0) == 0 ? 4 : 0;
+}
+
 std::string FileNameOf(const std::string& path) {
   return path.substr(DirectoryPartLength(path));
 }

@@ -21,6 +21,10 @@ std::size_t DirectoryPartLength(const std::string& path);
 // "C:\x", "\x" or "\\server\share\x" on Windows).
 bool IsAbsolutePath(const std::string& path);
 
+// How many leading characters of `path` are the Windows long-path prefix
+// "\\?\" (4 on Windows when it is there, else 0).
+std::size_t LongPathPrefixLength(const std::string& path);
+
 // The name without its directory part.
 std::string FileNameOf(const std::string& path);
 

@@ -1245,7 +1245,12 @@ TEST(LongToken, LongerTokenIsRejectedNamingTheFile) {
 
 TEST(Locale, CommaDecimalLocaleDoesNotChangeTheReading) {
   std::string saved = std::setlocale(LC_ALL, nullptr);
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+#ifdef _WIN32
+  constexpr const char* kCommaLocale = "German_Germany.1252";
+#else
+  constexpr const char* kCommaLocale = "de_DE.UTF-8";
+#endif
+  if (std::setlocale(LC_ALL, kCommaLocale) == nullptr) {
     FAIL() << "The locale de_DE.UTF-8 is missing. Generate it with: "
               "sed -i 's/^# *de_DE.UTF-8/de_DE.UTF-8/' /etc/locale.gen && locale-gen";
   }

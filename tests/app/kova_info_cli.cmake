@@ -6,7 +6,7 @@ cmake_minimum_required(VERSION 3.25)
 
 # Runs kova with the given arguments and checks its three results.
 function(expect_run expected_stdout expected_stderr expected_rc)
-  execute_process(COMMAND ${KOVA} ${ARGN}
+  execute_process(COMMAND ${KOVA_EMULATOR} ${KOVA} ${ARGN}
                   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
   if(NOT out STREQUAL expected_stdout)
     message(SEND_ERROR "kova ${ARGN}: standard output\n[${out}]\nexpected\n[${expected_stdout}]")

@@ -20,6 +20,7 @@
 
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
+#include "app/platform/paths.h"
 #include "support/temp_dir.h"
 
 namespace kova {
@@ -92,6 +93,26 @@ TEST(SafeOutputTest, ReplacedOutputsAreAllLetGo) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(OpenHandles(), before);
+}
+#endif
+
+#ifdef _WIN32
+// The temporary file of a killed run has a name on Windows: the next run of
+// the same output removes it, but neither the file of a live run nor a
+// user's file that merely looks alike.
+TEST(SafeOutputTest, TheNextRunRemovesWhatAKilledRunLeft) {
+  TempDir dir;
+  const std::string out = dir.file("out.img");
+  WriteText(dir.file(".out.img.k1lled00.tmp"), "left by a killed run");
+  WriteText(dir.file(".out.img.my notes.tmp"), "the user's");
+  SafeOutput live(out);
+  live.Write("live", 4);
+  WriteFileWhole(out, "new");
+  EXPECT_EQ(Text(out), "new");
+  EXPECT_EQ(OtherNames(dir, {"out.img", ".out.img.my notes.tmp", FileNameOf(live.TemporaryPath())}),
+            std::vector<std::string>{});
+  live.Commit();
+  EXPECT_EQ(Text(out), "live");
 }
 #endif
 

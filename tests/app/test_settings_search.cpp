@@ -30,7 +30,7 @@ using testing::ReadAllBytes;
 using testing::TempDir;
 using testing::WriteText;
 
-std::string ReadText(const std::string& path) {
+[[maybe_unused]] std::string ReadText(const std::string& path) {
   auto bytes = ReadAllBytes(path);
   return std::string(bytes.begin(), bytes.end());
 }

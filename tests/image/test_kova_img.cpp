@@ -2,6 +2,7 @@
 // refusals, image creation and row coding, and the geolocation summary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -45,8 +46,8 @@ KovaHeader MakeHeader(std::int16_t rows, std::int16_t columns) {
 void WriteImage(const std::string& path, const KovaHeader& h, std::size_t raster_bytes,
                 std::uint8_t fill = 7) {
   const HeaderBytes header = EncodeHeader(h);
-  std::vector<std::uint8_t> bytes(header.begin(), header.end());
-  bytes.resize(bytes.size() + raster_bytes, fill);
+  std::vector<std::uint8_t> bytes(header.size() + raster_bytes, fill);
+  std::copy(header.begin(), header.end(), bytes.begin());
   WriteAllBytes(path, bytes);
 }
 
@@ -107,8 +108,8 @@ TEST_F(KovaImgTest, ValidityOfAttachedFiles) {
     h.ImageType = c.image_type;
     h.ProjectionType = c.projection;
     const HeaderBytes bytes = EncodeHeader(h);
-    std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-    file.resize(c.size, 0);
+    std::vector<std::uint8_t> file(c.size, 0);
+    std::copy_n(bytes.begin(), std::min<std::size_t>(c.size, bytes.size()), file.begin());
     WriteAllBytes(dir.file("v.img"), file);
     img.SetFileName(dir.file("v.img"));
     EXPECT_EQ(img.Status(), c.status) << "size " << c.size << " type " << int(c.image_type)

@@ -46,11 +46,25 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const TestPath& path() const { return path_; }
-  std::string file(const std::string& name) const { return Utf8Path(path_ / FileSystemPath(name)); }
+  // The name of `name` in the folder, with the system's own separators.
+  std::string file(const std::string& name) const {
+    return Utf8Path((path_ / FileSystemPath(name)).make_preferred());
+  }
 
  private:
   TestPath path_;
 };
+
+// `path` with the system's own separators ("/" becomes "\\" on Windows), for
+// names as the programs print them.
+inline std::string Native(std::string path) {
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return path;
+}
 
 inline std::vector<std::uint8_t> ReadAllBytes(const std::string& path) {
   std::ifstream in(FileSystemPath(path), std::ios::binary);

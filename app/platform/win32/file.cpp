@@ -43,6 +43,11 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
 void BinaryFile::Open(const std::string& path, FileAccess access) {
   if (fd_ >= 0) Close();
   if (path.empty()) throw FileError(2);
+  if (access == FileAccess::ReadOnly && win32::IsDeviceName(path)) {
+    RefusedFileError error("Not a regular file");
+    error.AddContext(path);
+    throw error;
+  }
   DWORD desired = 0;
   DWORD disposition = OPEN_EXISTING;
   int flags = _O_BINARY;

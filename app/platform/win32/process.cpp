@@ -1,6 +1,10 @@
 #include "app/platform/process.h"
 
+#include <fcntl.h>  // _O_BINARY
+#include <io.h>     // _setmode
+
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "app/platform/errors.h"
@@ -97,6 +101,10 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 }
 
 void PrepareConsole() {
+  // Lines end in "\n" as on Linux, in files and pipes too; a console shows
+  // them all the same.
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
   ::SetConsoleOutputCP(CP_UTF8);
   // The progress line's "\x1b[K" erases the rest of the line.
   const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);

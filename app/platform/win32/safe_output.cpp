@@ -51,6 +51,21 @@ bool LockOwnership(HANDLE file) {
   return ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
 }
 
+// True when `name` is one that CreateNamed gives for `stem_name`: the stem,
+// eight of RandomSuffix's characters, ".tmp". A user's file that merely
+// starts alike is never taken for a leftover.
+bool IsTemporaryName(const std::string& name, const std::string& stem_name) {
+  if (name.size() != stem_name.size() + 12 || name.compare(0, stem_name.size(), stem_name) != 0 ||
+      name.compare(stem_name.size() + 8, 4, ".tmp") != 0) {
+    return false;
+  }
+  for (std::size_t i = stem_name.size(); i < stem_name.size() + 8; ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
 // Removes the temporary files of earlier runs of `stem` that no live run
 // holds locked.
 void RemoveAbandoned(const std::string& stem) {
@@ -58,9 +73,11 @@ void RemoveAbandoned(const std::string& stem) {
   const std::string folder = stem.substr(0, DirectoryPartLength(stem));
   HANDLE search = ::FindFirstFileW(win32::Widen(stem + "*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
+  const std::string stem_name = stem.substr(folder.size());
   std::vector<std::string> names;
   do {
-    names.push_back(folder + win32::Narrow(found.cFileName));
+    const std::string name = win32::Narrow(found.cFileName);
+    if (IsTemporaryName(name, stem_name)) names.push_back(folder + name);
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   for (const std::string& name : names) {
@@ -118,6 +135,7 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
     throw FileError(5);
   }
   // A device name (NUL, CON, COM1) or a pipe is not a file to replace.
+  if (win32::IsDeviceName(target_)) ThrowNotRegular(path);
   if (const win32::Handle existing = win32::OpenForQuery(target_);
       existing.Valid() && ::GetFileType(existing.Get()) != FILE_TYPE_DISK) {
     ThrowNotRegular(path);
@@ -269,6 +287,7 @@ void RefuseOverwriting(const std::string& output, const std::string& source,
 
 void RequireRegularFile(const std::string& path) {
   if (path.empty()) throw FileError(2);
+  if (win32::IsDeviceName(path)) ThrowNotRegular(path);
   const win32::Handle file = win32::OpenForQuery(path);
   if (!file.Valid()) win32::ThrowLastError(path);
   BY_HANDLE_FILE_INFORMATION info{};

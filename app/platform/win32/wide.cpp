@@ -68,6 +68,27 @@ void ThrowLastError(const std::string& path, DWORD error) {
   throw FileError(FileErrorCode(error, path));
 }
 
+bool IsDeviceName(const std::string& path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 4 && separator(path[0]) && separator(path[1]) && path[2] == '.' &&
+      separator(path[3])) {
+    const bool drive = path.size() >= 6 && path[5] == ':';
+    return !drive;
+  }
+  std::string name = path.substr(DirectoryPartLength(path));
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && (name.back() == ' ' || name.back() == ':')) name.pop_back();
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (name == "NUL" || name == "CON" || name == "PRN" || name == "AUX" || name == "CONIN$" ||
+      name == "CONOUT$") {
+    return true;
+  }
+  return name.size() == 4 && (name.rfind("COM", 0) == 0 || name.rfind("LPT", 0) == 0) &&
+         name[3] >= '1' && name[3] <= '9';
+}
+
 Handle OpenForQuery(const std::string& path) {
   return Handle(::CreateFileW(Widen(path).c_str(), 0,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

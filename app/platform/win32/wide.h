@@ -64,6 +64,12 @@ class Handle {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// True when `path` names a device rather than a file: a reserved name (NUL,
+// CON, PRN, AUX, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$) in any folder
+// and with any extension, or a name of the device namespace ("\\.\pipe\x",
+// "\\.\COM1"; "\\.\C:\x" is a file).
+bool IsDeviceName(const std::string& path);
+
 // Opens `path` only to ask about it (no read or write access), folders too;
 // every sharing allowed, so that an open by another program never stops it.
 Handle OpenForQuery(const std::string& path);
