@@ -366,16 +366,21 @@ void Converter::Run(const std::string& input_text, const std::string& output_tex
 
     const ExpandedNames names = ExpandInputPattern(input_text, output_text);
     for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
+      if (convert_file_) {
+        convert_file_(image_, workspace_, settings_.template_path, names.InputNames[i],
+                      names.OutputNames[i], created_images_);
+        continue;
+      }
       ConvertGridFile(image_, workspace_, settings_.template_path, names.InputNames[i],
                       names.OutputNames[i], settings_.grid_limits)
           .Commit();
       created_images_.push_back(names.OutputNames[i]);
     }
 
-    if (names.InputNames.size() == 1) {
-      message = "Image " + names.OutputNames.front() + " created successfully";
+    if (created_images_.size() == 1) {
+      message = "Image " + created_images_.front() + " created successfully";
     } else {
-      message = "Number of images created: " + std::to_string(names.InputNames.size());
+      message = "Number of images created: " + std::to_string(created_images_.size());
     }
   }
   ShowInformationMessage(message);

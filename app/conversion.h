@@ -6,6 +6,7 @@
 #include <cmath>    // std::isinf of RoundToFloat
 #include <cstddef>  // std::size_t of the clamped count
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -156,15 +157,26 @@ SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
                            const std::string& output, GridLimits limits = kWindowGridLimits,
                            RangeCoding* coding = nullptr);
 
+// How a run converts one input file: its images made complete and put in
+// place one by one, each named in `created` as soon as it is there. Given
+// the run's image component and workspace, and the template.
+using FileConversion = std::function<void(
+    TKovaImg& image, ConversionWorkspace& workspace, const std::string& template_path,
+    const std::string& input, const std::string& output, std::vector<std::string>& created)>;
+
 class Converter {
  public:
   // `list_directory` is where patterns without a directory part are matched:
   // the process's current directory when the window is created.
   Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory);
 
+  // Converts each input file with `conversion` instead of reading it as a
+  // Tarvo grid within the settings' grid limits.
+  void SetFileConversion(FileConversion conversion) { convert_file_ = std::move(conversion); }
+
   // One run: settings saved, names expanded, each file converted, the closing
-  // information message shown. Errors leave as exceptions; the cursor is back
-  // to default and the grid file closed whether the run completes or fails.
+  // information message shown (naming the image when the run made one). Errors leave as exceptions;
+  // the cursor is back to default and the grid file closed whether the run completes or fails.
   void Run(const std::string& input_text, const std::string& output_text);
 
   // The input box expanded into input and output names (a pattern is matched
@@ -184,6 +196,7 @@ class Converter {
   // The grid of the last file, kept from one run to the next, so that a
   // grid of the same size needs no new memory.
   ConversionWorkspace workspace_;
+  FileConversion convert_file_;
 };
 
 }  // namespace kova

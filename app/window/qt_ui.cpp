@@ -5,8 +5,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-#include "app/platform/paths.h"
-
 namespace kova {
 namespace {
 
@@ -40,18 +38,6 @@ void SetApplicationCursor(CursorKind cursor) {
   } else {
     QGuiApplication::setOverrideCursor(shape);
   }
-}
-
-std::string ApplicationTitle(const std::string& program_path) {
-  std::string title = FileNameOf(program_path);
-  title = title.substr(0, title.find('.'));
-  for (std::size_t i = 0; i < title.size(); ++i) {
-    // The first character stays as it is; the rest goes to lower case
-    // (ASCII letters only: other bytes may belong to multi-byte characters).
-    char& c = title[i];
-    if (i > 0 && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return title;
 }
 
 void ShowApplicationErrorBox(QWidget* owner, const QString& caption, const QString& text) {

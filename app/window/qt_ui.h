@@ -24,11 +24,6 @@ class QtUi : public Ui {
 // shape replaces the one before, and Default removes it.
 void SetApplicationCursor(CursorKind cursor);
 
-// The application title made from the program's path: the file name up to
-// its first ".", first character in upper case, every following character in
-// lower case ("/usr/bin/tarvo2kova" gives "Tarvo2kova").
-std::string ApplicationTitle(const std::string& program_path);
-
 // The application's error box: critical icon, the given caption, one "OK"
 // button, modal over `owner`.
 void ShowApplicationErrorBox(QWidget* owner, const QString& caption, const QString& text);

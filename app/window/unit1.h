@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/conversion.h"
+#include "app/window/form_logic.h"
 #include "image/kova_img.h"
 
 class QFileDialog;
@@ -48,29 +49,9 @@ class DesktopServices : public WindowServices {
   void ShowErrorBox(QWidget* owner, const QString& caption, const QString& text) override;
 };
 
-// The files the window works with.
-struct FormPaths {
-  std::string settings_path;   // section "files", keys "edit1" and "edit2"
-  std::string template_path;   // template.img beside the program
-  std::string list_directory;  // where patterns without a directory are matched
-
-  // The paths of the running program: its settings file, the template in
-  // its folder and the current directory.
-  static FormPaths FromProcess();
-};
-
-// The input box text for local files and folders dropped on the window: one
-// file as it is; a folder as the pattern of its grid files (FOLDER/*.asc);
-// several files of one folder as that folder's pattern. Nothing when no
-// path is usable (files of several folders: the first file's folder).
-std::optional<QString> InputTextForDrop(const QStringList& paths);
-
-// The output box text for a drop: the first path that is not a folder.
-std::optional<QString> OutputTextForDrop(const QStringList& paths);
-
 }  // namespace kova
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private kova::FormView {
   Q_OBJECT
 
  public:
@@ -78,11 +59,6 @@ class TForm1 : public QWidget {
   explicit TForm1(kova::FormPaths paths = kova::FormPaths::FromProcess(),
                   kova::WindowServices* services = nullptr, QWidget* parent = nullptr);
   ~TForm1() override;
-
-  // The window's fixed geometry: outer size and client size on the classic
-  // frame that the positions of the controls were laid out for.
-  static constexpr int kOuterWidth = 630;
-  static constexpr int kOuterHeight = 207;
 
   // Controls.
   QLabel* Label4;
@@ -104,18 +80,14 @@ class TForm1 : public QWidget {
   QLabel* ImagePreview;
   QLabel* PreviewInfo;
 
-  // The room the preview picture may take in the panel.
-  static constexpr int kPreviewWidth = 590;
-  static constexpr int kPreviewHeight = 240;
-
   // Image components; the conversion works through KovaImg1 only.
   kova::TKovaImg KovaImg1;
   kova::TKovaImg KovaImg2;
 
-  const kova::Converter& Converter() const noexcept { return converter_; }
-  const QString& ApplicationTitle() const noexcept { return application_title_; }
+  const kova::Converter& Converter() const noexcept { return logic_.Converter(); }
+  QString ApplicationTitle() const { return QString::fromStdString(logic_.ApplicationTitle()); }
 
-  // Handlers.
+  // Handlers, as the window's logic does them.
   void FormCreate();
   void Button1Click();
   void Button2Click();
@@ -134,13 +106,6 @@ class TForm1 : public QWidget {
 
  private:
   void CreateControls();
-  // Runs a handler; an error that leaves it goes to the application's error
-  // box, and the window carries on.
-  template <typename Handler>
-  void Guarded(Handler handler);
-  // Shows OpenDialog1; the chosen file's full name, which the dialog then
-  // offers next time and whose folder becomes the current directory.
-  std::optional<QString> ChooseFile();
   // Sets the outer size to 630 x 207 on whatever frame the window got, and
   // centres the window on its screen.
   void FitAndCentre();
@@ -149,10 +114,19 @@ class TForm1 : public QWidget {
   // A drop of local files onto `box`; false when it carried none.
   bool DropFiles(QLineEdit* box, const QMimeData* data);
 
-  kova::FormPaths paths_;
+  // What the logic asks of the window.
+  std::string BoxText(Box box) const override;
+  void SetBoxText(Box box, const std::string& text) override;
+  void FocusBox(Box box) override;
+  std::optional<std::string> ChooseFile(const std::string& offered) override;
+  void OpenAddress(const std::string& address) override;
+  void ShowErrorBox(const std::string& caption, const std::string& text) override;
+  void SetCursor(kova::CursorKind cursor) override;
+  void ShowPreview(const kova::FormPreview& preview) override;
+  QLineEdit* BoxOf(Box box) const { return box == Box::Input ? Edit1 : Edit2; }
+
   std::unique_ptr<kova::DesktopServices> own_services_;
   kova::WindowServices* services_;
-  kova::Converter converter_;
-  QString application_title_;
+  kova::FormLogic logic_;
   bool fitted_ = false;
 };

@@ -170,6 +170,12 @@ void TestPreviewDrop::drop_data() {
   QTest::newRow("several grids") << "Edit1" << QStringList{"series/a.asc", "series/b.asc"}
                                  << "series/*.asc"
                                  << "";
+  QTest::newRow("grids and NetCDF files")
+      << "Edit1" << QStringList{"series/a.asc", "nc/r.NC", "series/b.asc"} << "series/*.asc;*.NC"
+      << "";
+  QTest::newRow("a folder of GeoTIFF and NetCDF files")
+      << "Form1" << QStringList{"nc"} << "nc/*.tif;*.nc"
+      << "";
   QTest::newRow("a name on the output box") << "Edit2" << QStringList{"out.img"} << ""
                                             << "out.img";
   QTest::newRow("a folder on the output box") << "Edit2" << QStringList{"series"} << ""
@@ -184,6 +190,10 @@ void TestPreviewDrop::drop() {
   QVERIFY(QDir(Dir()).mkpath("series"));
   QVERIFY(WriteFile(Dir() + "/series/a.asc", kGrid));
   QVERIFY(WriteFile(Dir() + "/series/b.asc", kGrid));
+  QVERIFY(QDir(Dir()).mkpath("nc"));
+  for (const char* name : {"r.NC", "s.nc", "t.tif", "notes.txt"}) {
+    QVERIFY(WriteFile(Dir() + "/nc/" + name, kGrid));
+  }
   QuietServices services;
   TForm1 form(Paths(), &services);
   form.show();

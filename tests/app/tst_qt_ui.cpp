@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/platform/ui.h"
+#include "app/window/form_logic.h"
 #include "app/window/qt_ui.h"
 
 Q_DECLARE_METATYPE(QMessageBox::Icon)
