@@ -122,7 +122,8 @@ bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept {
 }
 
 bool IsInputPattern(const std::string& input_text) {
-  return input_text.find_first_of("*?") != std::string::npos;
+  // The "?" of a Windows long-path prefix ("\\?\C:\...") is no wildcard.
+  return input_text.find_first_of("*?", LongPathPrefixLength(input_text)) != std::string::npos;
 }
 
 Converter::Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory)
@@ -137,14 +138,13 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
     return names;
   }
 
-  const std::size_t slash = input_text.rfind('/');
-  const std::string directory_part =
-      slash == std::string::npos ? std::string() : input_text.substr(0, slash + 1);
-  const std::string masks = slash == std::string::npos ? input_text : input_text.substr(slash + 1);
+  const std::size_t name_start = DirectoryPartLength(input_text);
+  const std::string directory_part = input_text.substr(0, name_start);
+  const std::string masks = input_text.substr(name_start);
 
   if (!directory_part.empty()) {
     const std::string target =
-        directory_part.front() == '/' ? directory_part : JoinPath(list_directory_, directory_part);
+        IsAbsolutePath(directory_part) ? directory_part : JoinPath(list_directory_, directory_part);
     InPlace("folder " + target, [&] { SetCurrentDirectory(target); });
     list_directory_ = CurrentDirectory();
   }
@@ -240,22 +240,68 @@ SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::stri
   return WriteGridImageInRange(image, grid, output, value_min, value_max);
 }
 
-SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
+SafeOutput WriteGridImage(TKovaImg& image, GridData& grid, const std::string& output,
+                          RangeCoding& coding) {
+  ClampToRange(grid, coding);
+  return WriteGridImageInRange(image, grid, output, coding.Range.Min, coding.Range.Max);
+}
+
+void ClampToRange(GridData& grid, RangeCoding& coding) {
+  const FixedValueRange range = coding.Range;
+  std::size_t clamped = 0;
+  float smallest = std::numeric_limits<float>::infinity();
+  float largest = -std::numeric_limits<float>::infinity();
+  const std::size_t count = std::min(grid.Values.size(), grid.NoData.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    if (grid.NoData[i] != 0) continue;
+    float& value = grid.Values[i];
+    smallest = std::min(smallest, value);
+    largest = std::max(largest, value);
+    if (value < range.Min) {
+      value = range.Min;
+      ++clamped;
+    } else if (value > range.Max) {
+      value = range.Max;
+      ++clamped;
+    }
+  }
+  coding.Clamped = clamped;
+  coding.GridMin = largest < smallest ? 0.0f : smallest;
+  coding.GridMax = largest < smallest ? -1.0f : largest;
+}
+
+namespace {
+
+void RefuseUnplaceable(const std::string& template_path, const GridData& grid,
                        const std::string& output) {
   RefuseOverwriting(output, template_path, "template");
   if (!(grid.CellWidth > 0.0f) || !(grid.CellHeight > 0.0f)) {
     throw ConversionError("The grid " + grid.SourceName +
                           " has no positive cell size; it cannot be placed on a map");
   }
+}
+
+}  // namespace
+
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
+                       const std::string& output) {
+  RefuseUnplaceable(template_path, grid, output);
   PrepareImageHeader(image, template_path, grid);
   return WriteGridImage(image, grid, output);
+}
+
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, GridData& grid,
+                       const std::string& output, RangeCoding& coding) {
+  RefuseUnplaceable(template_path, grid, output);
+  PrepareImageHeader(image, template_path, grid);
+  return WriteGridImage(image, grid, output, coding);
 }
 
 namespace {
 
 SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
                                const std::string& template_path, const std::string& input,
-                               const std::string& output, GridLimits limits) {
+                               const std::string& output, GridLimits limits, RangeCoding* coding) {
   RefuseOverwriting(output, input, "input");
   RefuseOverwriting(output, template_path, "template");
   GridReader reader;  // closes the grid file whichever way this ends
@@ -272,6 +318,7 @@ SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
   // The values; the grid file is done with.
   reader.ReadGridValues(header, grid, limits);
   reader.Close();
+  if (coding != nullptr) return WriteGridImage(image, grid, output, *coding);
   float value_min = 0.0f;
   float value_max = 0.0f;
   reader.ValidValueRange(value_min, value_max);
@@ -282,12 +329,24 @@ SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
 
 }  // namespace
 
+void AddInputContext(KovaError& error, const std::string& input) {
+  const std::string& where = error.Context();
+  if (where.starts_with("template ") || where.starts_with("output ")) {
+    error.AddActivity("converting " + input);
+  } else {
+    error.AddContext(input);
+  }
+}
+
 SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
                            const std::string& template_path, const std::string& input,
-                           const std::string& output, GridLimits limits) {
-  return InPlace(input, [&] {
-    return ConvertGridFileHere(image, workspace, template_path, input, output, limits);
-  });
+                           const std::string& output, GridLimits limits, RangeCoding* coding) {
+  try {
+    return ConvertGridFileHere(image, workspace, template_path, input, output, limits, coding);
+  } catch (KovaError& error) {
+    AddInputContext(error, input);
+    throw;
+  }
 }
 
 void Converter::Run(const std::string& input_text, const std::string& output_text) {

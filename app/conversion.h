@@ -3,7 +3,8 @@
 // a Kova image built on the template, and reports the result.
 #pragma once
 
-#include <cmath>  // std::isinf of RoundToFloat
+#include <cmath>    // std::isinf of RoundToFloat
+#include <cstddef>  // std::size_t of the clamped count
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -45,6 +46,31 @@ struct ValueScaling {
 // A grid whose values are all equal gets ScaleFactor 1 and that value as
 // ScaleOffset; a grid without valid values gets 1 and 0.
 ValueScaling ChooseValueScaling(float value_min, float value_max);
+
+// One range of values for every image of a run, in place of each grid's own
+// extremes: each image gets the scaling ChooseValueScaling(Min, Max) gives,
+// so that one code means one value across a series. Valid values outside
+// the range are coded as its nearer end (0 or 253), never as no data.
+struct FixedValueRange {
+  float Min = 0.0f;
+  float Max = 0.0f;
+};
+
+// How a conversion codes values when a fixed range is given; each conversion
+// that takes it sets Clamped.
+struct RangeCoding {
+  FixedValueRange Range;
+  std::size_t Clamped = 0;  // valid cells of the last grid moved into Range
+  // The extremes of the last grid's valid values before they were clamped
+  // (GridMax < GridMin: no valid value).
+  float GridMin = 0.0f;
+  float GridMax = -1.0f;
+};
+
+// Moves every valid value of `grid` below coding.Range.Min up to it
+// and every one above Range.Max down to it, setting Clamped, GridMin and
+// GridMax.
+void ClampToRange(GridData& grid, RangeCoding& coding);
 
 // Rounds an extended value to a 4-byte float, as a store into one does;
 // raises FloatOverflowError (saying `where`, when given) for a finite value
@@ -90,11 +116,19 @@ void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const
 // temporary file.
 SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::string& output);
 
+// WriteGridImage with the scaling of coding.Range: the grid's valid values
+// are first clamped into it (coding.Clamped says how many were).
+SafeOutput WriteGridImage(TKovaImg& image, GridData& grid, const std::string& output,
+                          RangeCoding& coding);
+
 // A grid of any input kind into one image: both steps above, after refusing
 // an output that is the template (the caller refuses one that is its input
 // before reading it) and a grid without a positive cell size.
 SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
                        const std::string& output);
+// The same with the values coded in a fixed range, clamped into it first.
+SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, GridData& grid,
+                       const std::string& output, RangeCoding& coding);
 
 // The grid of a conversion, set up once per run (or once per thread) and
 // reused for every file, so that its memory is taken only once.
@@ -103,16 +137,24 @@ struct ConversionWorkspace {
   GridData grid;
 };
 
+// Says which input an error met while converting it: its place, or, for an
+// error about the template or the output ("template t.img"), what was being
+// done: "template t.img (converting g.asc)", so that the file that failed
+// comes first.
+void AddInputContext(KovaError& error, const std::string& input);
+
 // Converts the Tarvo grid file `input` into a complete image for `output`,
 // built on the template, in the order in which its errors show: the grid's
 // header, the template, the grid's values, the image. The result is handed
 // back as WriteGridImage does. An output that is the same file as the input
 // or the template is refused before anything is read or written. Only
 // `image` and `workspace` are touched, so that several files may be
-// converted at once, each with its own image and workspace.
+// converted at once, each with its own image and workspace. With `coding`,
+// the values are coded in its fixed range, as WriteGridImage does with it.
 SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
                            const std::string& template_path, const std::string& input,
-                           const std::string& output, GridLimits limits = kWindowGridLimits);
+                           const std::string& output, GridLimits limits = kWindowGridLimits,
+                           RangeCoding* coding = nullptr);
 
 class Converter {
  public:

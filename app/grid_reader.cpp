@@ -17,6 +17,7 @@
 #include <limits>
 #include <new>
 
+#include "app/grid_header_keywords.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"
@@ -71,6 +72,7 @@ inline bool IsBlank(unsigned char ch) {
 
 constexpr char kEndOfText = 26;
 
+#ifndef _WIN32
 // A "C" locale object for the exact conversion, so that the process's
 // locale (which a window toolkit may switch) never matters.
 locale_t CLocale() {
@@ -78,6 +80,7 @@ locale_t CLocale() {
   if (kLocale == static_cast<locale_t>(nullptr)) throw std::bad_alloc();
   return kLocale;
 }
+#endif
 
 template <typename Real>
 inline FloatStatus NarrowToFloat(Real x, float& value) {
@@ -153,7 +156,20 @@ inline const char* ScanDecimal(const char* p, const char* end, Decimal& d) {
 FloatStatus ConvertExact(const char* begin, const char* end, float& value) {
   std::string text(begin, end);  // NUL-terminated copy
   char* stop = nullptr;
+#ifdef _WIN32
+  // mingw-w64's own conversion (gdtoa), correctly rounded to the 64-bit
+  // significand as glibc's is. It takes the decimal point of the C locale
+  // and Windows has no per-call locale for it, so the checked text's "." is
+  // given as that locale's point.
+  const char* point = localeconv()->decimal_point;
+  if (point != nullptr && std::string(point) != ".") {
+    const std::size_t dot = text.find('.');
+    if (dot != std::string::npos) text.replace(dot, 1, point);
+  }
+  long double x = __mingw_strtold(text.c_str(), &stop);
+#else
   long double x = strtold_l(text.c_str(), &stop, CLocale());
+#endif
   if (stop != text.c_str() + text.size()) return FloatStatus::kInvalid;
   if (std::isinf(x)) return FloatStatus::kOverflow;
   return NarrowToFloat(x, value);
@@ -249,6 +265,18 @@ struct QuadTrial {
 };
 
 #if defined(__SSE2__)
+
+// The low 64 bits of `v` (32-bit x86 has no instruction that moves them to
+// a general register).
+inline std::uint64_t Low64(__m128i v) {
+#if defined(__x86_64__)
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
+#else
+  std::uint64_t low;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(&low), v);
+  return low;
+#endif
+}
 
 // The value of eight decimal digits, the first in the lowest byte of
 // `chars`, in a handful of integer operations instead of a loop whose end
@@ -377,9 +405,17 @@ inline float NumberValue(const char* begin, unsigned size, unsigned dot, unsigne
 [[gnu::noinline]] bool LongerNumberValue(const char* begin, unsigned size, unsigned dot,
                                          unsigned sign, unsigned minus, float& value) {
   if (size - sign - (dot != 0 ? 1u : 0u) > 15) return false;
+#if defined(__SIZEOF_INT128__)
   __extension__ using Chars = unsigned __int128;
   value = NumberValue<Chars>(begin, size, dot, sign, minus);
   return true;
+#else
+  // No 128-bit integers (32-bit x86): the general way reads it.
+  (void)begin;
+  (void)minus;
+  (void)value;
+  return false;
+#endif
 }
 
 // The common token of a grid, read with few branches: at most 16 characters
@@ -398,11 +434,12 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, const Sho
       mask_of(_mm_cmpeq_epi8(_mm_min_epu8(chars, _mm_set1_epi8(32)), chars)) | 0x10000u));
   // A token of 16 characters or more has 16 in `size`; only a no-data text
   // of exactly 16 characters can then match.
-  if (limit - begin <= size) return ShortToken::kNone;
+  if (limit - begin <= static_cast<std::ptrdiff_t>(size)) return ShortToken::kNone;
   const char separator = begin[size];
   if (separator == ' ' || separator == '\n') {
     length = size + 1;
-  } else if (separator == '\r' && limit - begin > size + 1 && begin[size + 1] == '\n') {
+  } else if (separator == '\r' && limit - begin > static_cast<std::ptrdiff_t>(size) + 1 &&
+             begin[size + 1] == '\n') {
     length = size + 2;
   } else {
     return ShortToken::kNone;
@@ -579,8 +616,7 @@ constexpr std::array<HalfLayout, kHalfSizes* kHalfSizes> kHalfLayouts = MakeHalf
                                          _mm_set1_epi32(INT32_MIN + 8));
   if ((mask_of(beyond) & 0x0F0Fu) != 0x0F0Fu) [[unlikely]]
     return false;
-  std::uint64_t both =
-      static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_castps_si128(_mm_cvtpd_ps(products))));
+  std::uint64_t both = Low64(_mm_castps_si128(_mm_cvtpd_ps(products)));
   both |= std::uint64_t{minus & 1u} << 31 | std::uint64_t{(minus >> start_b) & 1u} << 63;
   // The no-data text compared whole: the same length and characters.
   std::uint64_t text_a = 0;
@@ -1001,10 +1037,28 @@ std::int32_t ParseGridInteger(const std::string& token) {
 
 namespace {
 
-// What each of the six header lines gives, by its place.
-constexpr const char* kHeaderFields[6] = {"the number of columns",  "the number of rows",
-                                          "the x of the left edge", "the y of the bottom edge",
-                                          "the cell size",          "the no-data text"};
+// A header has at most seven lines: columns, rows, left, bottom, dx, dy and
+// no data.
+constexpr int kMaxHeaderLines = 7;
+
+// The values the header lines gave, and which line gave each.
+struct HeaderValues {
+  std::int32_t cols = 0;
+  std::int32_t rows = 0;
+  float left = 0.0f;
+  float bottom = 0.0f;
+  float width = 0.0f;
+  float height = 0.0f;
+  bool left_centre = false;
+  bool bottom_centre = false;
+  std::string no_data;
+  std::array<int, kHeaderFieldCount> line{};  // 0: not given
+};
+
+// A header has five to seven lines: their number, and the line after them
+// with its article.
+const char* const kLineCountWords[] = {"five", "six", "seven"};
+const char* const kNextLineWords[] = {"a sixth", "a seventh", "an eighth"};
 
 bool LooksLikeKeyword(std::string_view token) {
   if (token.empty()) return false;
@@ -1039,11 +1093,14 @@ struct GridReader::Impl {
   std::uint64_t bytes_read = 0;
   float smallest_valid = std::numeric_limits<float>::infinity();
   float largest_valid = -std::numeric_limits<float>::infinity();
-  // The twelve header tokens and where they start, for the messages that
+  // The header tokens (two a line) and where they start, for the messages that
   // say which header line is wrong.
-  std::array<std::string, 12> header_tokens;
-  std::array<std::uint64_t, 12> header_offsets{};
+  std::array<std::string, 2 * kMaxHeaderLines> header_tokens;
+  std::array<std::uint64_t, 2 * kMaxHeaderLines> header_offsets{};
   int header_count = 0;
+  // What a word in place of the first value may be, for its message: "a
+  // seventh header line (the header has six: ...)".
+  std::string extra_line_hint;
 
   void Reset() {
     pos = 0;
@@ -1144,6 +1201,33 @@ struct GridReader::Impl {
     return true;
   }
 
+  // Makes the token that NextToken gave last the next one again. Nothing
+  // was read into the buffer since, so it still holds the token.
+  void PutBack(std::string_view token) {
+    pos = static_cast<std::size_t>(token.data() - buffer.get());
+  }
+
+  // Keeps header token `number` (from 1) and where it starts.
+  void KeepHeaderToken(int number, std::string_view token) {
+    header_tokens[number - 1] = std::string(token);
+    header_offsets[number - 1] = OffsetOf(token.data());
+    header_count = number;
+  }
+
+  // Reads and keeps header token `number`.
+  const std::string& ReadHeaderToken(int number) {
+    std::string_view token;
+    if (!NextToken(token)) {
+      throw ConversionError("Grid file " + path + " ends before its header is complete");
+    }
+    KeepHeaderToken(number, token);
+    return header_tokens[number - 1];
+  }
+
+  // Converts the value of header line `line` (its token 2 x line, read
+  // already) as `kind` says and keeps it in `values`.
+  void TakeHeaderValue(HeaderKeyword kind, int line, HeaderValues& values);
+
   // "line L, column C" of a file offset, counted from 1. The file is read
   // again from its start: only an error pays for it.
   std::string LineColumnAt(std::uint64_t offset) {
@@ -1191,7 +1275,7 @@ struct GridReader::Impl {
         const int line = (number + 1) / 2;
         return "line " + std::to_string(LineAt(header_offsets[number - 1])) + ": header line " +
                std::to_string(line) + " should begin with the keyword of " +
-               kHeaderFields[line - 1] + ", not the number '" + token +
+               HeaderKeywordText(kPlaceFields[line - 1]) + ", not the number '" + token +
                "'; is a header line missing?";
       }
     }
@@ -1209,17 +1293,16 @@ void GridReader::Close() {
 
 namespace {
 
-// Adds where a bad header token stands and what was expected there: token
-// `number` (counted from 1) is the value of header line (number + 1) / 2.
-void AddHeaderContext(KovaError& error, const std::string& where, int number,
+// Adds where a bad header value stands and what was expected there: the
+// value of header line `line`, as `kind`.
+void AddHeaderContext(KovaError& error, const std::string& where, int line, HeaderKeyword kind,
                       std::string_view token) {
   std::string context = where;
   if (dynamic_cast<ConvertError*>(&error) == nullptr) {
     error.AddContext(context);  // a number, only out of range
     return;
   }
-  const int line = (number + 1) / 2;
-  context += std::string(context.empty() ? "" : "; ") + "expected " + kHeaderFields[line - 1] +
+  context += std::string(context.empty() ? "" : "; ") + "expected " + HeaderKeywordText(kind) +
              " as the value of header line " + std::to_string(line);
   if (LooksLikeKeyword(token)) {
     context += "; '" + std::string(token) + "' looks like a keyword: is a header line missing?";
@@ -1227,50 +1310,159 @@ void AddHeaderContext(KovaError& error, const std::string& where, int number,
   error.AddContext(context);
 }
 
+// The x or y of an edge from that of the centre of the lower-left cell.
+float EdgeOfCentre(float centre, float size) {
+  const auto edge = static_cast<float>(static_cast<long double>(centre) - size / 2.0L);
+  if (std::isinf(edge)) throw FloatOverflowError();
+  return edge;
+}
+
 }  // namespace
+
+void GridReader::Impl::TakeHeaderValue(HeaderKeyword kind, int line, HeaderValues& values) {
+  const int number = 2 * line;
+  const std::string& token = header_tokens[number - 1];
+  try {
+    switch (kind.field) {
+      case HeaderField::kColumns:
+        values.cols = ParseGridInteger(token);
+        break;
+      case HeaderField::kRows:
+        values.rows = ParseGridInteger(token);
+        break;
+      case HeaderField::kLeft:
+        values.left = ConvertFloatOrThrow(token);
+        values.left_centre = kind.centre;
+        break;
+      case HeaderField::kBottom:
+        values.bottom = ConvertFloatOrThrow(token);
+        values.bottom_centre = kind.centre;
+        break;
+      case HeaderField::kCellSize:
+        values.width = values.height = ConvertFloatOrThrow(token);
+        break;
+      case HeaderField::kCellWidth:
+        values.width = ConvertFloatOrThrow(token);
+        break;
+      case HeaderField::kCellHeight:
+        values.height = ConvertFloatOrThrow(token);
+        break;
+      case HeaderField::kNoData:
+        values.no_data = token;
+        break;
+    }
+  } catch (KovaError& error) {
+    AddHeaderContext(error, LineColumnAt(header_offsets[number - 1]), line, kind, token);
+    throw;
+  }
+  values.line[static_cast<std::size_t>(kind.field)] = line;
+}
 
 void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
   Impl& in = *impl_;
   in.Reset();
   in.file.Open(path, FileAccess::ReadOnly);
   in.path = path;
-  std::string_view token;
-  for (int number = 1; number <= 12; ++number) {
-    if (!in.NextToken(token)) {
-      throw ConversionError("Grid file " + path + " ends before its header is complete");
-    }
-    in.header_tokens[number - 1] = std::string(token);
-    in.header_offsets[number - 1] = in.OffsetOf(token.data());
-    in.header_count = number;
-    try {
-      switch (number) {
-        case 2:
-          header.GridCols = ParseGridInteger(std::string(token));
-          break;
-        case 4:
-          header.GridRows = ParseGridInteger(std::string(token));
-          break;
-        case 6:
-          header.GridLeft = ConvertFloatOrThrow(token);
-          break;
-        case 8:
-          header.GridBottom = ConvertFloatOrThrow(token);
-          break;
-        case 10:
-          header.CellSize = ConvertFloatOrThrow(token);
-          break;
-        case 12:
-          header.NoDataText = std::string(token);
-          break;
-        default:
-          break;  // keywords
+
+  // The first five lines. A value is converted as its keyword says, or as
+  // its place says where the keyword is not known, the moment it is read.
+  std::array<std::optional<HeaderKeyword>, kMaxHeaderLines> kinds;
+  HeaderValues values;
+  unsigned settled = 0;
+  bool by_keywords = true;
+  for (int line = 1; line <= 5; ++line) {
+    const std::optional<HeaderKeyword> kind = FindHeaderKeyword(in.ReadHeaderToken(2 * line - 1));
+    kinds[line - 1] = kind;
+    if (!kind || (HeaderFieldBits(kind->field) & settled) != 0) by_keywords = false;
+    if (kind) settled |= HeaderFieldBits(kind->field);
+    in.ReadHeaderToken(2 * line);
+    in.TakeHeaderValue(kind.value_or(kPlaceFields[line - 1]), line, values);
+  }
+
+  std::string no_data_line;  // "keyword value", for messages
+  int lines = 6;
+  if (!by_keywords) {
+    // By the places of the tokens, whatever the keywords say: the values of
+    // known keywords are converted again as their places say.
+    values = HeaderValues();
+    for (int line = 1; line <= 5; ++line) in.TakeHeaderValue(kPlaceFields[line - 1], line, values);
+    in.ReadHeaderToken(11);
+    in.ReadHeaderToken(12);
+    in.TakeHeaderValue(kPlaceFields[5], 6, values);
+    no_data_line = in.header_tokens[10] + " " + in.header_tokens[11];
+  } else {
+    // By the keywords: the lines that complete the header follow, then an
+    // optional no-data line. A number where a keyword would stand is the
+    // first value; an unknown keyword there starts the no-data line, as its
+    // place says.
+    for (lines = 5; lines < kMaxHeaderLines; ++lines) {
+      const bool placed = (settled & kPlacingFieldBits) == kPlacingFieldBits;
+      if (placed && (settled & kNoDataFieldBit) != 0) break;
+      const int line = lines + 1;
+      std::string_view token;
+      if (!in.NextToken(token)) {
+        if (placed) break;  // no values: said when they are read
+        throw ConversionError("Grid file " + path + " ends before its header is complete");
       }
-    } catch (KovaError& error) {
-      const std::string saved(token);
-      AddHeaderContext(error, in.LineColumnAt(in.header_offsets[number - 1]), number, saved);
-      throw;
+      if (IsNumber(token)) {
+        in.PutBack(token);
+        if (placed) break;
+        const HeaderField missing = FirstMissingField(settled);
+        throw ConversionError("Grid file " + path + " has no header line for " +
+                              HeaderFieldText(missing) + " (such as '" +
+                              HeaderFieldExample(missing) + "')");
+      }
+      in.KeepHeaderToken(2 * line - 1, token);
+      std::optional<HeaderKeyword> kind = FindHeaderKeyword(token);
+      if (!kind && !placed) {
+        const HeaderField missing = FirstMissingField(settled);
+        throw ConversionError("Grid file " + path + " has no header line for " +
+                              HeaderFieldText(missing) + " (such as '" +
+                              HeaderFieldExample(missing) + "'); '" + std::string(token) +
+                              "' on header line " + std::to_string(line) + " is not one");
+      }
+      if (!kind) kind = HeaderKeyword{HeaderField::kNoData};
+      const unsigned bits = HeaderFieldBits(kind->field);
+      if ((bits & settled) != 0) {
+        int first = 0;
+        for (int earlier = 0; earlier < lines; ++earlier) {
+          if (kinds[earlier] && (HeaderFieldBits(kinds[earlier]->field) & bits) != 0) {
+            first = earlier + 1;
+            break;
+          }
+        }
+        throw ConversionError("Grid file " + path + " gives " + HeaderKeywordText(*kind) +
+                              " twice in its header (header lines " + std::to_string(first) +
+                              " and " + std::to_string(line) + ")");
+      }
+      settled |= bits;
+      kinds[line - 1] = kind;
+      in.ReadHeaderToken(2 * line);
+      in.TakeHeaderValue(*kind, line, values);
+    }
+    const int no_data_at = values.line[static_cast<std::size_t>(HeaderField::kNoData)];
+    if (no_data_at != 0) {
+      no_data_line =
+          in.header_tokens[2 * no_data_at - 2] + " " + in.header_tokens[2 * no_data_at - 1];
     }
   }
+
+  // For the message of a word where the first value should be.
+  std::string names;
+  for (int line = 1; line <= lines; ++line) {
+    names += std::string(line > 1 ? ", " : "") +
+             HeaderKeywordShortText(by_keywords ? *kinds[line - 1] : kPlaceFields[line - 1]);
+  }
+  in.extra_line_hint =
+      std::string(kNextLineWords[lines - 5]) + " header line (the header has " +
+      kLineCountWords[lines - 5] + ": " + names + "; " +
+      (no_data_line.empty() ? "it has no no-data line"
+                            : "'" + no_data_line + "' was read as the no-data line") +
+      ")";
+
+  header.GridCols = values.cols;
+  header.GridRows = values.rows;
+  header.NoDataText = values.no_data;
   if (header.GridCols < 1 || header.GridRows < 1) {
     ConversionError error("Grid file " + path + " gives a grid of " +
                           std::to_string(header.GridCols) + " columns and " +
@@ -1278,11 +1470,31 @@ void GridReader::ReadGridHeader(const std::string& path, GridHeader& header) {
     error.AddContext(in.HeaderShapeHint());
     throw error;
   }
-  if (!(header.CellSize > 0.0f)) {
-    ConversionError error("Grid file " + path + " gives a cell size of " + in.header_tokens[9] +
-                          "; it must be above 0");
+  // A cell size, width or height that is not above 0, named by its line.
+  for (const HeaderField field :
+       {HeaderField::kCellSize, HeaderField::kCellWidth, HeaderField::kCellHeight}) {
+    const int line = values.line[static_cast<std::size_t>(field)];
+    const float size = field == HeaderField::kCellHeight ? values.height : values.width;
+    if (line == 0 || size > 0.0f) continue;
+    ConversionError error("Grid file " + path + " gives a " +
+                          HeaderKeywordShortText(HeaderKeyword{field}) + " of " +
+                          in.header_tokens[2 * line - 1] + "; it must be above 0");
     error.AddContext(in.HeaderShapeHint());
     throw error;
+  }
+  header.CellSize = values.width;
+  header.CellHeight.reset();
+  if (values.line[static_cast<std::size_t>(HeaderField::kCellHeight)] != 0) {
+    header.CellHeight = values.height;
+  }
+  header.GridLeft = values.left;
+  header.GridBottom = values.bottom;
+  try {
+    if (values.left_centre) header.GridLeft = EdgeOfCentre(values.left, values.width);
+    if (values.bottom_centre) header.GridBottom = EdgeOfCentre(values.bottom, values.height);
+  } catch (KovaError& error) {
+    error.AddContext("Grid file " + path + ": the edge of its lower-left cell");
+    throw;
   }
   in.header_read = true;
 }
@@ -1324,7 +1536,7 @@ void TakeGridHeader(const GridHeader& header, const std::string& path, GridData&
   grid.Left = header.GridLeft;
   grid.Bottom = header.GridBottom;
   grid.CellWidth = header.CellSize;
-  grid.CellHeight = header.CellSize;
+  grid.CellHeight = header.CellHeight.value_or(header.CellSize);
   grid.SourceName = FileNameOf(path);
 }
 
@@ -1347,7 +1559,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
   // hold (a value takes at least two characters), so that a small file whose
   // header claims a huge grid fails on its values, not on memory.
   std::error_code size_error;
-  const std::uintmax_t file_size = std::filesystem::file_size(in.path, size_error);
+  const std::uintmax_t file_size = std::filesystem::file_size(FileSystemPath(in.path), size_error);
   const std::int64_t fits_in_file =
       size_error
           ? capacity
@@ -1454,10 +1666,7 @@ void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLi
     std::string where = token_start ? in.LineColumnAt(offset) : std::string();
     if (count == 0 && LooksLikeKeyword(saved)) {
       where += std::string(where.empty() ? "" : "; ") + "expected the first grid value; '" + saved +
-               "' looks like the keyword of a seventh header line (the header has six: "
-               "columns, rows, left edge, bottom edge, cell size, no-data text; '" +
-               in.header_tokens[10] + " " + in.header_tokens[11] +
-               "' was read as the no-data line)";
+               "' looks like the keyword of " + in.extra_line_hint;
     }
     error.AddContext(where);
     throw;

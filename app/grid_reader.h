@@ -1,11 +1,14 @@
-// Reader of Tarvo ASCII grid files: six keyword-value header pairs, then the
-// grid values row by row, the top row first. The reader is positional: it
-// counts tokens and never looks at the keywords.
+// Reader of Tarvo ASCII grid files: a header of keyword-value pairs, then the
+// grid values row by row, the top row first. A header whose keywords are all
+// known (app/grid_header_keywords.h) is read by its keywords, in any order,
+// its no-data line optional; any other header by the places of its twelve
+// tokens.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,10 +29,11 @@ inline constexpr std::size_t kMaxGridTokenLength = 4096;
 struct GridHeader {
   std::int32_t GridCols = 0;
   std::int32_t GridRows = 0;
-  float GridLeft = 0.0f;
-  float GridBottom = 0.0f;
-  float CellSize = 0.0f;
-  std::string NoDataText;
+  float GridLeft = 0.0f;            // x of the left edge (a centre given is moved by half a cell)
+  float GridBottom = 0.0f;          // y of the bottom edge
+  float CellSize = 0.0f;            // the cell width, and its height unless CellHeight is given
+  std::optional<float> CellHeight;  // from a "dy" line
+  std::string NoDataText;           // empty: the header has no no-data line
 };
 
 // The largest grid a run converts: the window's run holds at most 800
@@ -49,11 +53,16 @@ class GridReader {
   GridReader(const GridReader&) = delete;
   GridReader& operator=(const GridReader&) = delete;
 
-  // Opens the grid file and reads the twelve header tokens. Raises the file
-  // error of the open, ConvertError for a header number that is not one, and
-  // ConversionError (naming the file) for a text that ends before the twelfth
-  // token, for GridCols or GridRows below 1, or for a token longer than
-  // kMaxGridTokenLength.
+  // Opens the grid file and reads its header: by its keywords when the first
+  // five are known and name five different things (the lines that complete
+  // it follow, the no-data line among them or left out: a number where its
+  // keyword would be is the first value), otherwise by the places of twelve
+  // tokens. Raises the file error of the open, ConvertError for a header
+  // number that is not one, FloatOverflowError for one beyond the float
+  // range, and ConversionError (naming the file) for a text that ends before
+  // the header is complete, for a keyword header that lacks a line or gives
+  // one twice, for GridCols or GridRows below 1, for a cell size not above 0,
+  // or for a token longer than kMaxGridTokenLength.
   void ReadGridHeader(const std::string& path, GridHeader& header);
 
   // Reads the rest of the file into grid.Values and grid.NoData (GridCols x

@@ -12,6 +12,7 @@
 #include "app/conversion.h"
 #include "app/grid_reader.h"
 #include "app/platform/ui.h"
+#include "app/value_spread.h"
 #include "bench/max_grid.h"
 #include "image/kova_img.h"
 #include "image/pixel_coder.h"
@@ -97,5 +98,27 @@ void BM_CodeMaximumGridValueByValue(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CodeMaximumGridValueByValue)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+// The outlier check that follows each conversion, on the maximum-size grid:
+// values spread (the usual case, decided by a look at every 16th cell) and
+// with one far value (every cell counted).
+void BM_FindOutliers(benchmark::State& state) {
+  static const CodingInput input;
+  kova::GridData grid;
+  grid.Cols = kova::kMaxGridCols;
+  grid.Rows = kova::kMaxGridRows;
+  grid.Values = input.values;
+  grid.NoData = input.no_data;
+  if (state.range(0) != 0) grid.Values[12345] = 9.9e6f;
+  float low = 0, high = 0;
+  kova::ValidValueRange(grid, low, high);
+  const kova::ValueScaling scaling = kova::ChooseValueScaling(low, high);
+  for (auto _ : state) benchmark::DoNotOptimize(kova::FindOutliers(grid, scaling));
+}
+BENCHMARK(BM_FindOutliers)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

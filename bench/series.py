@@ -4,8 +4,9 @@
 Writes N grids of 800 x 300 values (three decimals, about one cell in ten
 no-data) into a temporary folder, converts them with one pattern run (the
 default jobs of kova convert), runs again over the existing outputs, and
-reports per file: the wall time of the first run and of the rerun (best of
-several), the peak resident memory of a series of N and of a series of 5
+reports per file: the wall time of the first run, of the rerun and of a
+first run with --series-range (one scale for the series, found by reading
+every file once more before converting; best of several), the peak resident memory of a series of N and of a series of 5
 files, and, measured in the same run on the same files, the time numpy's
 loadtxt takes merely to read each file. With --reference KOVA it also
 converts the series with that program and checks that both give the same
@@ -29,9 +30,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from peak_memory import write_grid  # noqa: E402  the same grids as the memory check
 
 
-def convert(kova: str, folder: Path, peak_rss: str = "") -> tuple[float, float]:
+def convert(kova: str, folder: Path, peak_rss: str = "",
+            options: tuple[str, ...] = ()) -> tuple[float, float]:
     """Wall seconds of one pattern run, and its peak memory in MB (0 if not asked)."""
-    command = [kova, "convert", f"{folder}/*.asc"]
+    command = [kova, "convert", *options, f"{folder}/*.asc"]
     if peak_rss:
         command.insert(0, peak_rss)
     start = time.perf_counter()
@@ -62,12 +64,15 @@ def main() -> int:
 
         # Warm the cache, then time first runs (no outputs) and reruns.
         convert(args.kova, folder)
-        first, rerun = [], []
+        first, rerun, series_range = [], [], []
         for _ in range(args.repeat):
             for image in folder.glob("*.img"):
                 image.unlink()
             first.append(convert(args.kova, folder)[0])
             rerun.append(convert(args.kova, folder)[0])
+            for image in folder.glob("*.img"):
+                image.unlink()
+            series_range.append(convert(args.kova, folder, options=("--series-range",))[0])
         _, peak_many = convert(args.kova, folder, args.peak_rss)
 
         small = Path(name) / "small"
@@ -104,6 +109,9 @@ def main() -> int:
           f"(median {statistics.median(first) / n * 1e3:.2f})")
     print(f"  rerun         {min(rerun) / n * 1e3:6.2f} ms per file "
           f"(median {statistics.median(rerun) / n * 1e3:.2f}) over existing outputs")
+    print(f"  series range  {min(series_range) / n * 1e3:6.2f} ms per file "
+          f"(median {statistics.median(series_range) / n * 1e3:.2f}), first run with "
+          f"--series-range: {min(series_range) / min(first):.2f} x the first run")
     print(f"  peak memory   {peak_many:6.1f} MB for {n} files, {peak_few:.1f} MB for 5 files")
     if loadtxt is not None:
         print(f"  numpy.loadtxt {loadtxt * 1e3:6.2f} ms per file, reading only")

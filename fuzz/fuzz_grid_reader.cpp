@@ -7,10 +7,12 @@
 //
 // Besides running the reader, the harness reads the same text with a plain
 // model of the format: split at spaces and line feeds, trim codes 0 to 32,
-// stop at code 26. Reader and model must agree on whether the grid is sound
-// and on every header field, cell and extreme; and the fast and the exact
-// number conversion must agree on every token.
+// stop at code 26; a header of known keywords read by them, any other by the
+// places of twelve tokens. Reader and model must agree on whether the grid
+// is sound and on every header field, cell and extreme; and the fast and the
+// exact number conversion must agree on every token.
 #include <bit>  // bit_cast of the floats compared
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -18,12 +20,15 @@
 #include <string_view>
 #include <vector>
 
+#include "app/grid_header_keywords.h"
 #include "app/grid_reader.h"
 #include "app/platform/errors.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
+using kova::HeaderField;
+using kova::HeaderKeyword;
 using kova::fuzz::Check;
 using kova::grid_detail::ConvertGridFloat;
 using kova::grid_detail::FloatStatus;
@@ -66,12 +71,63 @@ FloatStatus ConvertBothWays(std::string_view token, float& value) {
 }
 
 // What the model makes of the text: a sound grid or not, and if sound its
-// header and values.
+// header, its values and where they start.
 struct Model {
   bool sound = false;
   kova::GridHeader header;
   std::vector<Token> tokens;
+  std::size_t first_value = 12;
 };
+
+// The header values of a model, and whether every value converted.
+struct ModelHeader {
+  std::int32_t cols = 0, rows = 0;
+  float left = 0, bottom = 0, width = 0, height = 0;
+  bool left_centre = false, bottom_centre = false, height_given = false, converted = true;
+  std::string no_data;
+  std::vector<HeaderField> sizes;  // the cell size, width and height lines given
+};
+
+void TakeValue(HeaderKeyword kind, std::string_view token, ModelHeader& h) {
+  float value = 0.0f;
+  const bool real = ConvertBothWays(token, value) == FloatStatus::kOk;
+  const bool whole = kind.field == HeaderField::kColumns || kind.field == HeaderField::kRows;
+  if (kind.field == HeaderField::kNoData) {
+    h.no_data = std::string(token);
+    return;
+  }
+  h.converted = h.converted && (whole || real);
+  switch (kind.field) {
+    case HeaderField::kColumns:
+    case HeaderField::kRows:
+      try {
+        (kind.field == HeaderField::kColumns ? h.cols : h.rows) =
+            kova::ParseGridInteger(std::string(token));
+      } catch (const kova::ConvertError&) {
+        h.converted = false;
+      }
+      return;
+    case HeaderField::kLeft:
+      h.left = value;
+      h.left_centre = kind.centre;
+      return;
+    case HeaderField::kBottom:
+      h.bottom = value;
+      h.bottom_centre = kind.centre;
+      return;
+    default:
+      break;
+  }
+  h.sizes.push_back(kind.field);
+  if (kind.field != HeaderField::kCellHeight) h.width = value;
+  if (kind.field != HeaderField::kCellWidth) h.height = value;
+  h.height_given = h.height_given || kind.field == HeaderField::kCellHeight;
+}
+
+bool IsNumberToken(std::string_view token) {
+  float ignored = 0.0f;
+  return ConvertBothWays(token, ignored) != FloatStatus::kInvalid;
+}
 
 Model ReadModel(std::string_view text, kova::GridLimits limits) {
   Model m;
@@ -81,28 +137,71 @@ Model ReadModel(std::string_view text, kova::GridLimits limits) {
     ConvertBothWays(t.text, ignored);
     if (t.raw_length > kova::kMaxGridTokenLength) return m;
   }
-  if (m.tokens.size() < 12) return m;
-  kova::GridHeader& h = m.header;
-  try {
-    h.GridCols = kova::ParseGridInteger(std::string(m.tokens[1].text));
-    h.GridRows = kova::ParseGridInteger(std::string(m.tokens[3].text));
-  } catch (const kova::ConvertError&) {
-    return m;
+  if (m.tokens.size() < 10) return m;
+  // By the keywords when the first five are known and settle different
+  // things; each value converts as its keyword says, where it is known.
+  unsigned settled = 0;
+  bool by_keywords = true;
+  ModelHeader h;
+  for (std::size_t line = 0; line < 5; ++line) {
+    const auto kind = kova::FindHeaderKeyword(m.tokens[2 * line].text);
+    TakeValue(kind.value_or(kova::kPlaceFields[line]), m.tokens[2 * line + 1].text, h);
+    const unsigned bits = kind ? kova::HeaderFieldBits(kind->field) : 0;
+    by_keywords = by_keywords && kind && (settled & bits) == 0;
+    settled |= bits;
   }
-  if (ConvertBothWays(m.tokens[5].text, h.GridLeft) != FloatStatus::kOk ||
-      ConvertBothWays(m.tokens[7].text, h.GridBottom) != FloatStatus::kOk ||
-      ConvertBothWays(m.tokens[9].text, h.CellSize) != FloatStatus::kOk) {
-    return m;
+  std::size_t next = 10;
+  if (!by_keywords) {
+    // By place; the values of known keywords must have converted both ways.
+    if (m.tokens.size() < 12) return m;
+    const bool first_pass = h.converted;
+    h = ModelHeader();
+    for (std::size_t line = 0; line < 6; ++line) {
+      TakeValue(kova::kPlaceFields[line], m.tokens[2 * line + 1].text, h);
+    }
+    h.converted = h.converted && first_pass;
+    next = 12;
   }
-  h.NoDataText = std::string(m.tokens[11].text);
-  if (h.GridCols < 1 || h.GridRows < 1) return m;
-  if (!(h.CellSize > 0.0f)) return m;
-  if (h.GridCols > limits.MaxCols || h.GridRows > limits.MaxRows) return m;
-  const std::size_t expected = static_cast<std::size_t>(h.GridCols) * h.GridRows;
-  if (m.tokens.size() - 12 != expected) return m;
-  for (std::size_t k = 12; k < m.tokens.size(); ++k) {
+  // The lines that complete a keyword header, then its optional no-data line.
+  while (by_keywords && settled != (kova::kPlacingFieldBits | kova::kNoDataFieldBit)) {
+    const bool placed = (settled & kova::kPlacingFieldBits) == kova::kPlacingFieldBits;
+    if (next >= m.tokens.size() || IsNumberToken(m.tokens[next].text)) {
+      if (placed) break;
+      return m;
+    }
+    const auto known = kova::FindHeaderKeyword(m.tokens[next].text);
+    if (!known && !placed) return m;
+    const HeaderKeyword kind = known.value_or(HeaderKeyword{HeaderField::kNoData});
+    const unsigned bits = kova::HeaderFieldBits(kind.field);
+    if ((settled & bits) != 0 || next + 1 >= m.tokens.size()) return m;
+    settled |= bits;
+    TakeValue(kind, m.tokens[next + 1].text, h);
+    next += 2;
+  }
+  if (!h.converted || h.cols < 1 || h.rows < 1) return m;
+  for (HeaderField field : h.sizes) {
+    if (!((field == HeaderField::kCellHeight ? h.height : h.width) > 0.0f)) return m;
+  }
+  kova::GridHeader& g = m.header;
+  g.GridCols = h.cols;
+  g.GridRows = h.rows;
+  g.NoDataText = h.no_data;
+  g.CellSize = h.width;
+  if (h.height_given) g.CellHeight = h.height;
+  const auto edge = [](float centre, float size) {
+    return static_cast<float>(static_cast<long double>(centre) -
+                              static_cast<long double>(size) / 2);
+  };
+  g.GridLeft = h.left_centre ? edge(h.left, h.width) : h.left;
+  g.GridBottom = h.bottom_centre ? edge(h.bottom, h.height) : h.bottom;
+  if (std::isinf(g.GridLeft) || std::isinf(g.GridBottom)) return m;
+  m.first_value = next;
+  if (g.GridCols > limits.MaxCols || g.GridRows > limits.MaxRows) return m;
+  const std::size_t expected = static_cast<std::size_t>(g.GridCols) * g.GridRows;
+  if (m.tokens.size() - next != expected) return m;
+  for (std::size_t k = next; k < m.tokens.size(); ++k) {
     float value = 0.0f;
-    if (m.tokens[k].text != h.NoDataText &&
+    if (m.tokens[k].text != g.NoDataText &&
         ConvertBothWays(m.tokens[k].text, value) != FloatStatus::kOk) {
       return m;
     }
@@ -120,7 +219,8 @@ void CompareWithModel(const Model& m, const kova::GridHeader& h, kova::GridData&
           std::bit_cast<std::uint32_t>(h.GridBottom) ==
               std::bit_cast<std::uint32_t>(m.header.GridBottom) &&
           std::bit_cast<std::uint32_t>(h.CellSize) ==
-              std::bit_cast<std::uint32_t>(m.header.CellSize),
+              std::bit_cast<std::uint32_t>(m.header.CellSize) &&
+          h.CellHeight == m.header.CellHeight,
       "grid corner or cell size differs from the model");
   Check(h.NoDataText == m.header.NoDataText, "no-data text differs from the model");
   const std::size_t cells = static_cast<std::size_t>(h.GridCols) * h.GridRows;
@@ -131,7 +231,7 @@ void CompareWithModel(const Model& m, const kova::GridHeader& h, kova::GridData&
 
   float smallest = std::numeric_limits<float>::infinity();
   float largest = -smallest;
-  std::size_t k = 12;
+  std::size_t k = m.first_value;
   for (int r = 0; r < h.GridRows; ++r) {
     for (int c = 0; c < h.GridCols; ++c, ++k) {
       const std::string_view token = m.tokens[k].text;

@@ -15,7 +15,9 @@
 
 namespace kova {
 
-// The text padded with spaces, or cut, to exactly n characters; empty for n <= 0.
+// The text padded with spaces, or cut, to exactly n bytes; empty for n <= 0.
+// A cut that would split a UTF-8 character is made before it, and the rest
+// padded, so that the text stays readable.
 std::string PadRight(const std::string& text, int n);
 
 // "Vek/Brakkedal 1994-" followed by the current year.

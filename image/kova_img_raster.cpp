@@ -293,7 +293,19 @@ void PixelCoder::CodeValues(const float* values, const std::uint8_t* no_data, st
 
 std::string PadRight(const std::string& text, int n) {
   if (n <= 0) return {};
-  std::string out = text.substr(0, static_cast<std::size_t>(n));
+  std::size_t cut = std::min(text.size(), static_cast<std::size_t>(n));
+  if (cut < text.size()) {
+    // The first byte left out continues a character: step back to the byte
+    // that leads it (at most three), and cut there if the character runs on
+    // past the cut. Bytes that are no UTF-8 are cut where they are.
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    std::size_t lead = cut;
+    while (lead > 0 && cut - lead < 3 && (byte(lead) & 0xC0) == 0x80) --lead;
+    const unsigned char first = byte(lead);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (lead < cut && first >= 0xC0 && first <= 0xF4 && lead + length > cut) cut = lead;
+  }
+  std::string out = text.substr(0, cut);
   out.resize(static_cast<std::size_t>(n), ' ');
   return out;
 }
@@ -301,7 +313,11 @@ std::string PadRight(const std::string& text, int n) {
 std::string CreatorText() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
+#endif
   return "Vek/Brakkedal 1994-" + std::to_string(local.tm_year + 1900);
 }
 

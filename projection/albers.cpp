@@ -12,8 +12,6 @@
 namespace kova {
 namespace {
 
-constexpr long double kSemiMajorAxis = 6378206.4L;  // metres
-constexpr long double kEccentricity = 0.08227185L;
 constexpr long double kParallelTolerance = 1e-7L;  // smallest usable |q2 - q1|
 constexpr long double kConeTolerance = 1e-6L;      // smallest usable |n|
 
@@ -35,8 +33,8 @@ long double albers_q(long double e, long double e2, long double phi) {
 
 void albers_inverse(Real48& latitude, Real48& longitude, const KovaHeader& header, long double x,
                     long double y) {
-  constexpr long double a = kSemiMajorAxis;
-  constexpr long double e = kEccentricity;
+  constexpr long double a = kClarke1866AxisMetres;
+  constexpr long double e = kClarke1866Eccentricity;
   const long double phi0 = deg_to_rad(DecodeReal48(header.OriginLatitude));
   const long double phi1 = deg_to_rad(DecodeReal48(header.StdParallel1));
   const long double phi2 = deg_to_rad(DecodeReal48(header.StdParallel2));

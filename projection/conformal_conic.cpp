@@ -11,15 +11,14 @@
 namespace kova {
 namespace {
 
-constexpr long double kEccentricity = 0.08227185L;  // Clarke 1866
-constexpr long double kLatitudeTolerance = 1e-5L;   // radians, between iterates
+constexpr long double kLatitudeTolerance = 1e-5L;  // radians, between iterates
 constexpr int kMaxIterations = 15;
 
 }  // namespace
 
 void conformal_conic_inverse(Real48& latitude, Real48& longitude, const KovaHeader& header,
                              long double x, long double y) {
-  constexpr long double e = kEccentricity;
+  constexpr long double e = kClarke1866Eccentricity;
   long double n;
   long double F;
   long double rho0;

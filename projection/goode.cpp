@@ -13,7 +13,6 @@
 namespace kova {
 namespace {
 
-constexpr long double kSphereRadius = 6370997.0L;
 constexpr long double kMollweideOffset = 0.0528035274542L;  // times R
 constexpr long double kSqrt2 = 1.4142135623731L;
 constexpr long double kMollweideXScale = 0.900316316158L;  // 2 sqrt2 / pi
@@ -54,7 +53,7 @@ bool is_sinusoidal(std::uint8_t region) {
 // as soon as they are known and are read back from there, as 6-byte reals.
 void goode_inverse(Real48& latitude, Real48& longitude, const KovaHeader&, long double x,
                    long double y) {
-  constexpr long double R = kSphereRadius;
+  constexpr long double R = kSphereRadiusMetres;
   const Real48 no_data = EncodeReal48(kNoDataCoordinate);
   latitude = no_data;
   longitude = no_data;

@@ -26,6 +26,13 @@ inline constexpr long double kHalfPiTenDecimals = 1.5707963268L;
 // scales its origin radius by it.
 inline constexpr long double kClarke1866AxisKm = 6378.2064L;
 
+// The figures of the Earth the inverses work on: the Clarke 1866 ellipsoid
+// (conformal conic and Albers; its axis in metres, and the eccentricity as
+// both use it) and the sphere of the Lambert azimuthal and Goode inverses.
+inline constexpr long double kClarke1866AxisMetres = 6378206.4L;
+inline constexpr long double kClarke1866Eccentricity = 0.08227185L;
+inline constexpr long double kSphereRadiusMetres = 6370997.0L;
+
 // --- Checked arithmetic at the points where the arithmetic can fault -------
 
 // a / b. A zero divisor raises FloatDivideByZeroError, or

@@ -13,9 +13,8 @@
 namespace kova {
 namespace {
 
-constexpr long double kSphereRadius = 6370997.0L;
-constexpr long double kBoundingDiameter = kSphereRadius * 2.0L;  // 12741994 m
-constexpr long double kCentreTolerance = 1e-10L;                 // metres
+constexpr long double kBoundingDiameter = kSphereRadiusMetres * 2.0L;  // 12741994 m
+constexpr long double kCentreTolerance = 1e-10L;                       // metres
 constexpr long double kDomainLimit = 1.0L;
 
 }  // namespace

@@ -1,25 +1,32 @@
 #include "app/cli/convert_command.h"
 
-#include <unistd.h>  // isatty, sysconf
 #include <CLI/CLI.hpp>
 
-#include <charconv>  // std::from_chars of --index
+#include <atomic>
+#include <charconv>  // std::from_chars of --index, std::to_chars of the scale
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>  // is_directory of an input, the folder of an output
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+#include "app/cli/series_range.h"
 #include "app/conversion.h"
+#include "app/features/grid_export.h"  // ShortestText
+#include "app/features/shipped_files.h"
+#include "app/grid_reader.h"  // ParseGridFloat of --range
 #include "app/inputs/convert_input.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
+#include "app/platform/interrupt.h"
 #include "app/platform/paths.h"
 #include "app/platform/printable.h"
 #include "app/platform/process.h"
 #include "app/platform/safe_output.h"
+#include "app/value_spread.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 
@@ -27,6 +34,32 @@ namespace kova::cli {
 namespace {
 
 // --- One file ----------------------------------------------------------------
+
+// Refuses an input that is a folder: it holds files to convert, it is none.
+void RefuseFolderInput(const std::string& input) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(input, ec)) return;
+  std::string folder = input;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  throw ConversionError(input + " is a folder; its grids are converted with a pattern such as \"" +
+                        folder + "/*.asc\"");
+}
+
+// Refuses an output whose folder does not exist, naming the folder; a
+// missing input is left to the conversion, which names it.
+void RefuseMissingOutputFolder(const std::string& output, const std::string& input) {
+  std::error_code input_error;
+  if (!std::filesystem::exists(input, input_error)) return;
+  const std::size_t slash = output.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  const std::string folder = output.substr(0, output.back() == '/' ? output.size() : slash);
+  std::error_code ec;
+  if (std::filesystem::exists(folder, ec) || ec) return;
+  ConversionError error("The folder " + folder + " does not exist");
+  error.AddContext("output " + output);
+  AddInputContext(error, input);
+  throw error;
+}
 
 // True when `path` holds a file whose first bytes are a valid Kova header.
 bool IsKovaImage(const std::string& path) {
@@ -69,6 +102,44 @@ GridSummary SummariseGrid(const GridData& grid) {
   return summary;
 }
 
+// The input a message of one image names: the file, and the time step of a
+// NetCDF series (which the grid's source name carries behind the file name).
+std::string GridPlace(const SeriesEntry& entry, const GridData& grid) {
+  const std::string file = FileNameOf(entry.input);
+  if (grid.SourceName.size() > file.size() + 1 &&
+      grid.SourceName.compare(0, file.size(), file) == 0) {
+    return entry.input + ", time step " + grid.SourceName.substr(file.size() + 1);
+  }
+  return entry.input;
+}
+
+std::string CellsText(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " cell" : " cells");
+}
+
+// The shortest decimal that reads back to `value`.
+std::string ShortestDouble(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string RangeText(const FixedValueRange& range) {
+  return ShortestText(range.Min) + " to " + ShortestText(range.Max);
+}
+
+// The warning of a grid whose few extreme values squeeze all others into a
+// few codes.
+std::string OutlierText(const std::string& place, const OutlierFinding& finding) {
+  return "warning: " + place + ": " + std::to_string(finding.crowd_cells) + " of " +
+         std::to_string(finding.valid_cells) + " valid values fall into " +
+         std::to_string(finding.crowd_codes) + (finding.crowd_codes == 1 ? " code" : " codes") +
+         "; the " + (finding.largest ? "largest" : "smallest") + " value " +
+         ShortestText(finding.value) + " (row " + std::to_string(finding.row) + ", column " +
+         std::to_string(finding.column) +
+         ") stretches the scale. If it marks missing cells, declare it as the file's no-data "
+         "value; otherwise give --range MIN MAX";
+}
+
 // What converting one file of the series gave; delivered in series order.
 struct FileResult {
   std::string diagnostics;           // what the file's conversion reported, in order
@@ -81,14 +152,21 @@ struct FileResult {
 // one thread at a time.
 class FileConverter {
  public:
-  explicit FileConverter(const inputs::InputConversion& conversion)
+  FileConverter(const inputs::InputConversion& conversion, const ConvertOptions& options,
+                const std::optional<FixedValueRange>& range)
       : conversion_(conversion),
+        options_(options),
+        range_(range),
         template_path_(conversion.TemplatePath),
         workspace_(std::make_unique<ConversionWorkspace>()) {}
 
-  FileResult Convert(const SeriesEntry& entry, bool force, bool verbose) {
+  FileResult Convert(const SeriesEntry& entry) {
+    const bool force = options_.force;
     FileResult result;
     DiagnosticsCapture capture(result.diagnostics);
+    std::optional<RangeCoding> coding;
+    if (range_) coding = RangeCoding{*range_};
+    RangeCoding* const fixed = coding ? &*coding : nullptr;
     try {
       // An output that is the input or the template is refused by the
       // conversion itself, naming both files.
@@ -97,14 +175,16 @@ class FileConverter {
         CheckOutputReplaceable(entry.output);
       }
       if (!entry.plan_error.empty()) throw ConversionError(entry.plan_error);
+      RefuseFolderInput(entry.input);
+      RefuseMissingOutputFolder(entry.output, entry.input);
       if (entry.gridded_file) {
         result.image.emplace(inputs::ConvertInputGrid(image_, conversion_, entry.input, entry.grid,
-                                                      entry.output, workspace_->grid));
+                                                      entry.output, workspace_->grid, fixed));
       } else {
         result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
-                                             entry.output, kImageGridLimits));
+                                             entry.output, kImageGridLimits, fixed));
       }
-      if (verbose) result.grid = SummariseGrid(workspace_->grid);
+      Report(entry, coding, result);
     } catch (const KovaError& error) {
       result.error = error.Text();
     } catch (const std::exception& error) {
@@ -114,7 +194,37 @@ class FileConverter {
   }
 
  private:
+  // What the grid just converted tells the user: the cells clamped into a
+  // fixed range, or outliers that crush the codes; the line of -v.
+  void Report(const SeriesEntry& entry, const std::optional<RangeCoding>& coding,
+              FileResult& result) const {
+    const GridData& grid = workspace_->grid;
+    if (coding) {
+      // The grid's values were clamped: its extremes are the coding's.
+      result.grid = {grid.Rows, grid.Cols, coding->GridMin, coding->GridMax};
+      if (coding->Clamped > 0 && !options_.quiet) {
+        PrintDiagnostic(GridPlace(entry, grid) + ": " + CellsText(coding->Clamped) +
+                        " outside the range " + RangeText(coding->Range) +
+                        " coded as its nearer end");
+      }
+      // A range the user gave is the user's choice; the range of a series
+      // is stretched by a far value of one file as a file's own is, and that
+      // file shows it on the series' scale.
+      if (!options_.series_range) return;
+    } else if (options_.verbose) {
+      result.grid = SummariseGrid(grid);
+    }
+    if (options_.quiet) return;
+    // The scaling the image was made with.
+    const ValueScaling scaling{image_.ScaleFactor(), image_.ScaleOffset()};
+    if (const auto finding = FindOutliers(grid, scaling)) {
+      PrintDiagnostic(OutlierText(GridPlace(entry, grid), *finding));
+    }
+  }
+
   const inputs::InputConversion& conversion_;
+  const ConvertOptions& options_;
+  std::optional<FixedValueRange> range_;
   const std::string& template_path_;
   TKovaImg image_;
   std::unique_ptr<ConversionWorkspace> workspace_;
@@ -128,11 +238,12 @@ class FileConverter {
 // a few files per thread run ahead of the one being delivered.
 template <typename Deliver>
 void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions& options,
-                    const inputs::InputConversion& conversion, unsigned jobs, Deliver deliver) {
+                    const inputs::InputConversion& conversion,
+                    const std::optional<FixedValueRange>& range, unsigned jobs, Deliver deliver) {
   if (jobs <= 1 || series.size() <= 1) {
-    FileConverter converter(conversion);
+    FileConverter converter(conversion, options, range);
     for (std::size_t i = 0; i < series.size(); ++i) {
-      FileResult result = converter.Convert(series[i], options.force, options.verbose);
+      FileResult result = converter.Convert(series[i]);
       if (!deliver(i, result)) return;
     }
     return;
@@ -147,7 +258,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
   bool stop = false;
 
   auto work = [&] {
-    FileConverter converter(conversion);
+    FileConverter converter(conversion, options, range);
     for (;;) {
       std::size_t index = 0;
       {
@@ -158,7 +269,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
         if (stop || next_to_start >= series.size()) return;
         index = next_to_start++;
       }
-      FileResult result = converter.Convert(series[index], options.force, options.verbose);
+      FileResult result = converter.Convert(series[index]);
       {
         std::lock_guard lock(mutex);
         results[index] = std::move(result);
@@ -198,8 +309,7 @@ void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions
 class ProgressLine {
  public:
   explicit ProgressLine(bool wanted)
-      : enabled_(wanted && ::isatty(STDERR_FILENO) == 1),
-        start_(std::chrono::steady_clock::now()) {}
+      : enabled_(wanted && StandardErrorIsTerminal()), start_(std::chrono::steady_clock::now()) {}
   ~ProgressLine() { Clear(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -250,15 +360,15 @@ std::optional<std::string> CommitImage(SafeOutput& image, const std::string& inp
     image.Commit();
   } catch (KovaError& error) {
     error.AddContext("output " + image.Path());
-    error.AddContext(input);
+    AddInputContext(error, input);
     return error.Text();
   }
   return std::nullopt;
 }
 
 unsigned OnlineProcessors() {
-  const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return count > 0 ? static_cast<unsigned>(count) : 1u;
+  const unsigned count = OnlineProcessorCount();
+  return count > 0 ? count : 1u;
 }
 
 }  // namespace
@@ -267,6 +377,11 @@ std::string StopText(std::size_t failed_index, std::size_t count) {
   return "stopped at file " + std::to_string(failed_index + 1) + " of " + std::to_string(count) +
          "; " + std::to_string(failed_index) + (failed_index == 1 ? " image" : " images") +
          " created";
+}
+
+std::string InterruptText(std::size_t index, std::size_t count, std::size_t created) {
+  return "interrupted at file " + std::to_string(index + 1) + " of " + std::to_string(count) +
+         "; " + std::to_string(created) + (created == 1 ? " image" : " images") + " created";
 }
 
 std::string SummaryText(std::size_t created, std::size_t count) {
@@ -367,6 +482,23 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
       kinds.emplace_back(input, AppendImagesOf(input, options.output, input_options, series));
       continue;
     }
+    // The masks after the first share its folder.
+    const std::size_t semicolon = input.find(';');
+    if (semicolon != std::string::npos && input.find('/', semicolon) != std::string::npos) {
+      const std::size_t slash = input.rfind('/', semicolon);
+      const std::string folder = slash == std::string::npos ? "" : input.substr(0, slash + 1);
+      std::string patterns;
+      for (std::size_t start = 0; start <= input.size();) {
+        const std::size_t end = std::min(input.find(';', start), input.size());
+        std::string mask = input.substr(start, end - start);
+        if (start > 0 && mask.find('/') == std::string::npos) mask = folder + mask;
+        if (!mask.empty()) patterns += (patterns.empty() ? "\"" : " \"") + mask + "\"";
+        start = end + 1;
+      }
+      throw UsageError("the masks after ';' share the folder of the first one" +
+                       (folder.empty() ? std::string() : " (" + folder + ")") +
+                       "; give a pattern of its own for each folder: " + patterns);
+    }
     // Every pattern is matched from the directory kova was started in.
     TKovaImg unused;
     Converter expander(unused, {}, start_directory);
@@ -379,8 +511,12 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
     }
     SetCurrentDirectory(start_directory);
     if (names.InputNames.empty()) PrintDiagnostic("the pattern " + input + " matched no file");
-    for (const std::string& matched : names.InputNames) {
-      kinds.emplace_back(matched, AppendImagesOf(matched, "", input_options, series));
+    // Masks that overlap list a file once for each; it is converted once.
+    // The names come sorted, so that a file listed again follows itself.
+    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
+      if (i > 0 && names.InputNames[i] == names.InputNames[i - 1]) continue;
+      kinds.emplace_back(names.InputNames[i],
+                         AppendImagesOf(names.InputNames[i], "", input_options, series));
     }
   }
   RequireInputKind(options.band != 0, "--band", "a band", inputs::InputKind::kTiff, kinds);
@@ -396,18 +532,31 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       "convert", "Convert Tarvo ASCII grids, GeoTIFF and NetCDF files into Kova images (*.img)");
   convert->footer(
       "Each image is written beside its grid, with .img in place of the extension.\n"
-      "Quote a pattern to let kova match it (masks separated by ;, letter case ignored,\n"
-      "hidden files skipped):\n"
+      "Quote a pattern to let kova match it (masks separated by ; share the folder of\n"
+      "the first one, letter case ignored, hidden files skipped):\n"
       "  kova convert \"data/rain_*.asc\"\n"
+      "  kova convert \"data/*.asc;*.grd\"\n"
       "  kova convert rain.asc -o /tmp/rain.img\n"
-      "  kova convert --keep-going \"2024/*.asc;2025/*.asc\"\n"
+      "  kova convert --keep-going \"2024/*.asc\" \"2025/*.asc\"\n"
+      "Ctrl-C stops the series between two files; the images created stay.\n"
       "GeoTIFF and NetCDF files are told by their content. A NetCDF variable with a\n"
       "time axis gives one image per step, NAME_YYYYMMDD.img, beside the file or in\n"
       "the folder -o names:\n"
       "  kova convert elevation.tif --band 2\n"
       "  kova convert rain.nc --variable precip -o images/\n"
+      "Each image is scaled from its own smallest and largest value. For a series on\n"
+      "one scale (one code, one colour, one amount on every day), give the range or\n"
+      "let kova find it; values outside a --range are coded as its nearer end:\n"
+      "  kova convert --series-range \"dekads/rain_*.asc\"\n"
+      "  kova convert --range 0 200 \"daily/*.asc\"\n"
+      "A warning tells of outliers: when all but 0.1 % of a file's valid cells (at\n"
+      "least 100 of them, at least one outside) fall into 4 adjacent codes of its\n"
+      "scale (its own, or that of --series-range), a few far values (often an\n"
+      "undeclared no-data value such as 9999) have squeezed the rest; the image is\n"
+      "made as always, the warning names the value and its row and column, and -q\n"
+      "silences it.\n"
       "Exit codes: 0 every image created, 1 a file failed or nothing matched,\n"
-      "2 usage error.");
+      "2 usage error, 130 interrupted.");
   convert
       ->add_option("INPUT", options.inputs, "Grid files, or quoted patterns such as \"data/*.asc\"")
       ->required();
@@ -433,11 +582,73 @@ Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options) {
       ->add_option("-j,--jobs", options.jobs,
                    "Files converted at once (default: one per processor; 1: one after another)")
       ->check(CLI::Range(1u, 1024u));
+  CLI::Option* range =
+      convert
+          ->add_option("--range", options.range,
+                       "Code every image from MIN (code 0) to MAX (code 253); values outside "
+                       "are clamped, and counted on standard error")
+          ->expected(2)
+          ->type_name("MIN MAX")
+          ->allow_extra_args(false);
+  convert
+      ->add_flag("--series-range", options.series_range,
+                 "Code every image on the smallest and largest value of the whole series "
+                 "(each file is read twice)")
+      ->excludes(range);
   convert->add_flag("--sync", options.sync,
                     "Wait until each image is on disk before it takes its name (slower; "
                     "for file systems that may lose a replaced file in a power cut)");
   return {convert, [&options] { return RunConvert(options); }};
 }
+
+std::optional<FixedValueRange> FixedRangeOf(const ConvertOptions& options) {
+  if (options.range.empty()) return std::nullopt;
+  if (options.range.size() != 2) throw UsageError("--range takes two numbers, MIN and MAX");
+  FixedValueRange range;
+  float* const ends[] = {&range.Min, &range.Max};
+  for (std::size_t i = 0; i < 2; ++i) {
+    try {
+      *ends[i] = ParseGridFloat(options.range[i]);
+    } catch (const KovaError& error) {
+      throw UsageError("--range " + std::string(i == 0 ? "MIN" : "MAX") + ": " + error.what());
+    }
+  }
+  if (!(range.Max > range.Min)) {
+    throw UsageError("--range needs MAX greater than MIN, not " + ShortestText(range.Min) +
+                     " and " + ShortestText(range.Max));
+  }
+  return range;
+}
+
+namespace {
+
+// The scale of --series-range, found by a first pass over the series; none
+// after a failure that stops the run (reported here).
+std::optional<std::optional<FixedValueRange>> SeriesRangeOf(
+    const std::vector<SeriesEntry>& series, const inputs::InputConversion& conversion,
+    const ConvertOptions& options, unsigned jobs) {
+  SeriesScan scan = ScanSeriesRange(series, conversion, jobs, options.keep_going);
+  if (scan.failed && !options.keep_going) {
+    PrintDiagnostic(scan.failure);
+    PrintDiagnostic("stopped at file " + std::to_string(*scan.failed + 1) + " of " +
+                    std::to_string(series.size()) +
+                    " while finding the range of the series; no image created");
+    return std::nullopt;
+  }
+  if (options.verbose) {
+    if (scan.range) {
+      const ValueScaling scaling = ChooseValueScaling(scan.range->Min, scan.range->Max);
+      PrintAnswer("series range " + RangeText(*scan.range) + " (ScaleFactor " +
+                  ShortestDouble(scaling.ScaleFactor) + ", ScaleOffset " +
+                  ShortestDouble(scaling.ScaleOffset) + ")\n");
+    } else {
+      PrintAnswer("series range: no valid value in the series\n");
+    }
+  }
+  return scan.range;
+}
+
+}  // namespace
 
 int RunConvert(const ConvertOptions& options) {
   const bool pattern = options.inputs.size() == 1 && IsInputPattern(options.inputs.front());
@@ -447,18 +658,30 @@ int RunConvert(const ConvertOptions& options) {
                      " each image is written beside its grid");
   }
   const inputs::InputConversion conversion{
-      options.template_path.empty() ? ProgramDirectory() + "template.img" : options.template_path,
+      options.template_path.empty() ? ShippedTemplatePath() : options.template_path,
       !options.template_path.empty(), InputOptionsOf(options)};
+  std::optional<FixedValueRange> range = FixedRangeOf(options);
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
   const std::size_t count = series.size();
   const unsigned jobs = options.jobs == 0 ? OnlineProcessors() : options.jobs;
   SafeOutput::SetDurableCommits(options.sync);
+  if (options.series_range) {
+    const auto found = SeriesRangeOf(series, conversion, options, jobs);
+    if (!found) return kExitFailure;
+    range = *found;
+  }
 
   ProgressLine progress(!options.quiet && count > 1);
   std::size_t created = 0;
   std::optional<std::size_t> stopped_at;
-  ConvertInOrder(series, options, conversion, jobs, [&](std::size_t i, FileResult& result) {
+  std::optional<std::size_t> interrupted_at;
+  const InterruptWatch interrupt_watch;
+  ConvertInOrder(series, options, conversion, range, jobs, [&](std::size_t i, FileResult& result) {
     progress.Clear();
+    if (InterruptWatch::Interrupted()) {
+      interrupted_at = i;  // the file's image, complete or not, is dropped
+      return false;
+    }
     PrintCapturedDiagnostics(result.diagnostics);
     if (!result.error) result.error = CommitImage(*result.image, series[i].input);
     if (result.error) {
@@ -476,6 +699,10 @@ int RunConvert(const ConvertOptions& options) {
   });
   progress.Clear();
 
+  if (interrupted_at) {
+    PrintDiagnostic(InterruptText(*interrupted_at, count, created));
+    return kExitInterrupted;
+  }
   if (stopped_at) {
     if (count > 1) PrintDiagnostic(StopText(*stopped_at, count));
     return kExitFailure;
@@ -485,9 +712,11 @@ int RunConvert(const ConvertOptions& options) {
     return kExitFailure;
   }
   if (!options.quiet) {
+    // One range for every image: the summary says which.
+    const std::string scale = range ? "; values coded from " + RangeText(*range) : "";
     PrintAnswer(count == 1 ? "Image " + EscapeControlBytes(series.front().output) +
-                                 " created successfully\n"
-                           : "Number of images created: " + std::to_string(count) + "\n");
+                                 " created successfully" + scale + "\n"
+                           : "Number of images created: " + std::to_string(count) + scale + "\n");
   }
   return count == 0 ? kExitFailure : kExitSuccess;
 }

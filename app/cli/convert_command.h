@@ -3,10 +3,12 @@
 // expands by its own rules, into Kova images beside them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/cli/cli_support.h"
+#include "app/conversion.h"
 #include "app/inputs/input_source.h"
 
 namespace kova::cli {
@@ -25,9 +27,17 @@ struct ConvertOptions {
   int band = 0;                      // --band: the GeoTIFF band, from 1; 0: not given (1)
   std::string variable;              // --variable: the NetCDF variable
   std::vector<std::string> indices;  // --index DIM=N: NetCDF dimensions fixed
+  // --range MIN MAX: every image coded on this range, as grid numbers.
+  std::vector<std::string> range;
+  bool series_range = false;  // every image coded on the extremes of the whole series
 };
 
 Subcommand AddConvertCommand(CLI::App& app, ConvertOptions& options);
+
+// The range of --range, its two numbers read as grid values are; UsageError
+// for a text that is not a number and for MAX not above MIN. None without
+// --range.
+std::optional<FixedValueRange> FixedRangeOf(const ConvertOptions& options);
 
 // Converts the series and returns the exit code: kExitSuccess when every
 // image was created, kExitFailure when a file failed or no input matched.
@@ -63,5 +73,7 @@ std::string StopText(std::size_t failed_index,
                      std::size_t count);  // "stopped at file 4 of 100; ..."
 std::string SummaryText(std::size_t created,
                         std::size_t count);  // "97 of 100 images created; 3 failed"
+// "interrupted at file 346 of 4000; 345 images created"
+std::string InterruptText(std::size_t index, std::size_t count, std::size_t created);
 
 }  // namespace kova::cli

@@ -31,8 +31,10 @@ struct TemplateOptions {
 
 struct ExportOptions {
   std::string image;
-  std::string output;  // empty: the image's name with ".asc"
+  std::string output;  // empty: the image's name with ".asc" (".tif" for a GeoTIFF)
   std::optional<double> no_data;
+  std::string format;  // "grid" or "geotiff"; empty: told by the output's extension
+  bool codes = false;  // a GeoTIFF of the 8-bit codes instead of the values
 };
 
 void AddPreviewCommand(CLI::App& app, PreviewOptions& options);

@@ -79,6 +79,43 @@ InfoItem SummaryItem(const char* name, std::string value, bool finite, bool summ
   return {name, std::move(value)};
 }
 
+// The lowest and highest code that carries a value: within MinCode..MaxCode
+// and not the NoDataCode; -1 when there is none.
+int LowestValidCode(const TKovaImg& image) {
+  for (int code = image.MinCode(); code <= image.MaxCode(); ++code) {
+    if (code != image.NoDataCode()) return code;
+  }
+  return -1;
+}
+
+int HighestValidCode(const TKovaImg& image) {
+  for (int code = image.MaxCode(); code >= image.MinCode(); --code) {
+    if (code != image.NoDataCode()) return code;
+  }
+  return -1;
+}
+
+// The value a code stands for, code x ScaleFactor + ScaleOffset, as the
+// 4-byte float that a conversion back to a grid writes ("1.25 (code 0)"; in
+// JSON the number alone).
+InfoItem CodeValueItem(const char* name, const TKovaImg& image, int code, bool json) {
+  if (code < 0) return {name, "unavailable", ValueKind::Unavailable};
+  const long double value =
+      static_cast<long double>(code) * image.ScaleFactor() + image.ScaleOffset();
+  const auto single = static_cast<float>(value);
+  const std::string text =
+      std::isfinite(single) ? ShortestDecimal(single) : ShortestDecimal(static_cast<double>(value));
+  return {name, json ? text : text + " (code " + Integer(code) + ")"};
+}
+
+// What the extent's numbers are: the positions of the corner pixels as the
+// georeference gives them, which a converted grid puts at the lower-right
+// corners of its corner cells (x = left + (column + 1) x width, y = bottom +
+// (rows - 1 - row) x height).
+constexpr const char* kExtentOf =
+    "pixel positions (0 and Columns-1, 0 and Rows-1): the lower-right corners of the corner "
+    "cells of a converted grid";
+
 std::vector<InfoItem> InfoItems(const TKovaImg& image, bool summary_failed, bool json) {
   const auto code = [json](const char* name, int value, const std::string& meaning) {
     return InfoItem{name, json ? Integer(value) : Named(value, meaning)};
@@ -104,9 +141,11 @@ std::vector<InfoItem> InfoItems(const TKovaImg& image, bool summary_failed, bool
       RealItem("ScaleFactor", image.ScaleFactor()),
       RealItem("ScaleOffset", image.ScaleOffset()),
       {"Decimals", Integer(image.Decimals())},
+      CodeValueItem("MinValue", image, LowestValidCode(image), json),
+      CodeValueItem("MaxValue", image, HighestValidCode(image), json),
       SummaryItem("PixelSizeKm", ShortestDecimal(image.PixelSizeKm()),
                   std::isfinite(image.PixelSizeKm()), summary_failed),
-      {"ExtentOf", "corner pixel centres", ValueKind::Text},
+      {"ExtentOf", kExtentOf, ValueKind::Text},
   };
   const struct {
     const char* name;

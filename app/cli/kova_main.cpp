@@ -19,6 +19,7 @@
 #include "app/cli/feature_commands.h"
 #include "app/cli/info_command.h"
 #include "app/platform/errors.h"
+#include "app/platform/process.h"
 #include "app/platform/std_output.h"
 
 namespace {
@@ -39,7 +40,10 @@ kova::cli::Subcommand AddHelpCommand(CLI::App& app, HelpOptions& options) {
   help->add_option("COMMAND", options.command, "The command to explain");
   return {help, [&app, &options] {
             if (options.command.empty()) {
-              PrintAnswer(app.help());
+              // The program's own help: app.help() would give that of the
+              // command being run, `help`.
+              PrintAnswer(
+                  app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal));
               return kExitSuccess;
             }
             for (CLI::App* sub : app.get_subcommands({})) {
@@ -78,6 +82,15 @@ int UsageFailure(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kova::PrepareConsole();
+  // The arguments as UTF-8 (on Windows taken from the wide command line).
+  std::vector<std::string> arguments = kova::CommandLineArguments(argc, argv);
+  std::vector<char*> argument_pointers;
+  for (std::string& argument : arguments) argument_pointers.push_back(argument.data());
+  argument_pointers.push_back(nullptr);
+  argc = static_cast<int>(arguments.size());
+  argv = argument_pointers.data();
+
   // The core's own standard-output lines ("Error in lamaz_inverse") are
   // diagnostics here; standard output is the answer alone.
   kova::RedirectStandardOutput(stderr);
@@ -87,6 +100,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Tarvo2Kova: Tarvo ASCII grids into Kova images", "kova"};
   app.set_version_flag("--version", std::string("kova ") + KOVA_VERSION);
   app.require_subcommand(1);
+  // Options are "-x" and "--name" on Windows too: "/" starts a path there.
+  app.allow_windows_style_options(false);
   app.footer(
       "Examples:\n"
       "  kova convert \"data/*.asc\"          every grid of data/, images beside them\n"

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/cli/feature_commands.h"
+#include "app/features/shipped_files.h"
 #include "app/features/template_maker.h"
 #include "app/platform/errors.h"
-#include "app/platform/process.h"
 #include "app/platform/safe_output.h"
 
 namespace kova::cli {
@@ -40,8 +40,8 @@ int RunTemplate(const TemplateOptions& options) {
     std::fprintf(stderr, "kova: %s\n", ErrorBoxText(error.what()).c_str());
     return 2;
   }
-  // The template beside the program serves every conversion; it stays as it is.
-  const std::string shipped = ProgramDirectory() + "template.img";
+  // The template the programs use serves every conversion; it stays as it is.
+  const std::string shipped = ShippedTemplatePath();
   const HeaderBytes bytes = EncodeHeader(header);
   std::string file(bytes.begin(), bytes.end());
   file.push_back(static_cast<char>(header.NoDataCode));  // the one pixel

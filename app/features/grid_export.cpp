@@ -15,29 +15,36 @@ std::string ShortestText(float value) {
   return std::string(buffer.data(), result.ptr);
 }
 
-GridPlacement GridPlacementOf(const ImageRaster& image) {
+MapPlacement MapPlacementOf(const ImageRaster& image) {
   const KovaHeader& h = image.header;
-  if (h.PixelWidth != h.PixelHeight) {
-    throw KovaError("The image " + image.file_name +
-                    " has pixels of different width and height; grid cells are square");
-  }
-  const long double cell = DecodeReal48(h.PixelWidth);
-  if (!(cell > 0.0L)) {
+  const long double width = DecodeReal48(h.PixelWidth);
+  const long double height = DecodeReal48(h.PixelHeight);
+  if (!(width > 0.0L) || !(height > 0.0L)) {
     throw KovaError("The image " + image.file_name + " has no positive pixel size");
   }
-  // The conversion puts map x = left + (column + 1) x cell and
-  // map y = bottom + (Rows - 1 - row) x cell; for a latitude/longitude grid
-  // map 0/0 is at OriginLongitude/OriginLatitude.
+  // The conversion puts map x = left + (column + 1) x width and
+  // map y = bottom + (Rows - 1 - row) x height; for a latitude/longitude
+  // grid map 0/0 is at OriginLongitude/OriginLatitude.
   long double x0 = 0.0L;
   long double y0 = 0.0L;
   if (!KeepsProjectionOrigin(h.ProjectionType)) {
     x0 = DecodeReal48(h.OriginLongitude);
     y0 = DecodeReal48(h.OriginLatitude);
   }
-  const long double left = x0 + (-1.0L - DecodeReal48(h.OriginColumn)) * cell;
-  const long double bottom = y0 + (DecodeReal48(h.OriginRow) - (h.Rows - 1)) * cell;
-  return {RoundToFloat(left, image.file_name), RoundToFloat(bottom, image.file_name),
-          RoundToFloat(cell, image.file_name)};
+  return {x0 + (-1.0L - DecodeReal48(h.OriginColumn)) * width,
+          y0 + (DecodeReal48(h.OriginRow) - (h.Rows - 1)) * height, width, height};
+}
+
+GridPlacement GridPlacementOf(const ImageRaster& image) {
+  const KovaHeader& h = image.header;
+  if (h.PixelWidth != h.PixelHeight) {
+    throw KovaError("The image " + image.file_name +
+                    " has pixels of different width and height; grid cells are square");
+  }
+  const MapPlacement placement = MapPlacementOf(image);
+  return {RoundToFloat(placement.left, image.file_name),
+          RoundToFloat(placement.bottom, image.file_name),
+          RoundToFloat(placement.width, image.file_name)};
 }
 
 std::string ExportGridText(const ImageRaster& image, const std::string& no_data_text) {

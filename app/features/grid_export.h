@@ -21,6 +21,19 @@ struct GridPlacement {
   float cell = 0.0f;
 };
 
+// Lower-left corner and pixel sizes of the grid an image was made from, in
+// its map units, at extended precision: the inverse of how a conversion
+// places a grid.
+struct MapPlacement {
+  long double left = 0.0L;
+  long double bottom = 0.0L;
+  long double width = 0.0L;
+  long double height = 0.0L;
+};
+
+// Raises a KovaError naming the image when a pixel size is not positive.
+MapPlacement MapPlacementOf(const ImageRaster& image);
+
 // Raises a KovaError naming the image when its pixels are not square or
 // their size is not positive, and the floating-point overflow error when a
 // number does not fit a 4-byte float.

@@ -12,17 +12,21 @@ namespace {
 
 bool IsFolder(const std::string& path) {
   std::error_code ec;
-  return !path.empty() && std::filesystem::is_directory(path, ec);
+  return !path.empty() && std::filesystem::is_directory(FileSystemPath(path), ec);
 }
 
 // The image of grid `i`: a single grid as SingleImageName says (with the
 // source's NamePart behind the input's name, unless `output` names a file),
-// a time step into the folder `output` names (or beside the input).
+// a time step into the folder `output` names (or beside the input). The one
+// step of a series cut to one (--index time=N) takes `output` as typed, as
+// any single image does.
 std::string ImageNameFor(const InputSource& source, std::size_t i, const std::string& input,
                          const std::string& output) {
   const std::string step = source.NameSuffix(i);
   const std::string suffix = source.NamePart() + step;
-  if (step.empty() && !output.empty() && !IsFolder(output)) return output;
+  if ((step.empty() || source.GridCount() == 1) && !output.empty() && !IsFolder(output)) {
+    return output;
+  }
   if (suffix.empty()) return SingleImageName(input, output);
   if (output.empty()) return OutputNameFor(input, "", suffix);
   if (IsFolder(output)) return OutputNameFor(input, output, suffix);
@@ -50,22 +54,43 @@ std::vector<InputImage> PlanInputImages(const std::string& input, const std::str
   return images;
 }
 
-SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
-                            const std::string& input, std::size_t grid_index,
-                            const std::string& output, GridData& grid) {
-  RefuseOverwriting(output, input, "input");
-  RequireRegularFile(input);
-  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+namespace {
+
+void ReadGridOf(InputSource& source, std::size_t grid_index, GridData& grid) {
   grid = GridData();
   try {
-    grid = source->ReadGrid(grid_index);
+    grid = source.ReadGrid(grid_index);
   } catch (KovaError& error) {
-    if (source->GridCount() > 1) {
-      error.AddContext("time step " + source->NameSuffix(grid_index).substr(1));
+    if (source.GridCount() > 1) {
+      error.AddContext("time step " + source.NameSuffix(grid_index).substr(1));
     }
     throw;
   }
-  image.SetFileName(conversion.TemplatePath);
+}
+
+}  // namespace
+
+void ReadInputGrid(const InputConversion& conversion, const std::string& input,
+                   std::size_t grid_index, GridData& grid) {
+  RequireRegularFile(input);
+  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+  ReadGridOf(*source, grid_index, grid);
+}
+
+SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
+                            const std::string& input, std::size_t grid_index,
+                            const std::string& output, GridData& grid, RangeCoding* coding) {
+  RefuseOverwriting(output, input, "input");
+  RequireRegularFile(input);
+  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
+  ReadGridOf(*source, grid_index, grid);
+  try {
+    image.SetFileName(conversion.TemplatePath);
+  } catch (KovaError& error) {
+    error.AddContext("template " + conversion.TemplatePath);
+    AddInputContext(error, input);
+    throw;
+  }
   if (image.Status() != 1) {
     throw ConversionError("The template " + conversion.TemplatePath + " is not a valid Kova image");
   }
@@ -77,7 +102,14 @@ SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
     error.AddContext(input);
     throw;
   }
-  return ConvertGrid(image, conversion.TemplatePath, grid, output);
+  try {
+    if (coding != nullptr)
+      return ConvertGrid(image, conversion.TemplatePath, grid, output, *coding);
+    return ConvertGrid(image, conversion.TemplatePath, grid, output);
+  } catch (KovaError& error) {
+    AddInputContext(error, input);
+    throw;
+  }
 }
 
 }  // namespace kova::inputs

@@ -41,9 +41,16 @@ std::vector<InputImage> PlanInputImages(const std::string& input, const std::str
 // Grid `grid_index` of the GeoTIFF, NetCDF or Tarvo file `input` read into
 // `grid` (memory it held is given back first), the template's projection
 // checked, and converted into the image `output`, handed back not yet in
-// place as ConvertGrid does.
+// place as ConvertGrid does; with `coding`, coded in its fixed range.
 SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
                             const std::string& input, std::size_t grid_index,
-                            const std::string& output, GridData& grid);
+                            const std::string& output, GridData& grid,
+                            RangeCoding* coding = nullptr);
+
+// Grid `grid_index` of the GeoTIFF or NetCDF file `input` read into `grid`
+// (memory it held is given back first), with the reader's errors as
+// ConvertInputGrid raises them.
+void ReadInputGrid(const InputConversion& conversion, const std::string& input,
+                   std::size_t grid_index, GridData& grid);
 
 }  // namespace kova::inputs

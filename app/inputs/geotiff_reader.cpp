@@ -41,16 +41,6 @@ void ExtendTiffTags(TIFF* tif) {
   if (previous_tag_extender != nullptr) previous_tag_extender(tif);
 }
 
-// libtiff's message of a failure, kept for the error that follows it.
-int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
-                    va_list arguments) {
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, arguments);
-  auto& kept = *static_cast<std::string*>(user_data);
-  if (kept.empty()) kept = (module != nullptr ? std::string(module) + ": " : std::string()) + text;
-  return 1;
-}
-
 // libtiff's warnings: unknown tags and alike are no matter, but a tag whose
 // data lies beyond the end of the file is only warned of, and left out (the
 // GeoKeys of a file cut short); such a warning is kept.
@@ -537,6 +527,19 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
 }
 
 }  // namespace
+
+int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
+                    va_list arguments) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  auto& kept = *static_cast<std::string*>(user_data);
+  if (kept.empty()) kept = (module != nullptr ? std::string(module) + ": " : std::string()) + text;
+  return 1;
+}
+
+int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;
+}
 
 void RegisterTiffTags() {
   static std::once_flag once;

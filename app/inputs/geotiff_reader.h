@@ -3,6 +3,9 @@
 // plus ModelTiepoint or by a ModelTransformation without rotation.
 #pragma once
 
+#include <tiffio.h>
+
+#include <cstdarg>  // va_list of the message handlers
 #include <memory>
 #include <string>
 
@@ -17,6 +20,13 @@ inline constexpr unsigned kTiffNoDataTag = 42113;
 // messages into the text of the next error (once per process; for writers
 // of such files too).
 void RegisterTiffTags();
+
+// libtiff message handlers: the first message of a failure kept in the
+// std::string that `user_data` points to, for the error that follows it;
+// warnings ignored.
+int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
+                    va_list arguments);
+int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list);
 
 std::unique_ptr<InputSource> OpenGeoTiff(const std::string& path, const InputOptions& options);
 

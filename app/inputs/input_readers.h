@@ -15,12 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "app/inputs/geotiff_image.h"
 #include "app/inputs/input_source.h"
 
 namespace kova::inputs {
 
 using OpenReader = std::unique_ptr<InputSource> (*)(const std::string& path,
                                                     const InputOptions& options);
+// The GeoTIFF writer of `kova export`, which needs the same libraries.
+using GeoTiffWriter = void (*)(const std::string& path, const GeoTiffImage& image);
 
 struct InputReaders {
   // The version of the build the readers come from: a module of another
@@ -28,6 +31,7 @@ struct InputReaders {
   const char* Version = nullptr;
   OpenReader OpenGeoTiff = nullptr;
   OpenReader OpenNetCdf = nullptr;
+  GeoTiffWriter WriteGeoTiff = nullptr;
   // Readies the libraries without opening a file (PrepareReaders).
   void (*Prepare)() = nullptr;
 };
@@ -62,5 +66,7 @@ const InputReaders& InputReadersFor(const std::string& path);
 }  // namespace kova::inputs
 
 // Visible, as the module's one exported symbol; its other code is hidden.
+#ifndef _WIN32
 extern "C" __attribute__((visibility("default"))) const kova::inputs::InputReaders*
 kova_input_readers();
+#endif

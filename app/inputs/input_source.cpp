@@ -2,13 +2,13 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdio>   // std::fopen of the first bytes
 #include <cstring>  // std::memcmp
 
 #include "app/grid_reader.h"
 #include "app/inputs/input_readers.h"
 #include "app/inputs/isolated_input.h"
 #include "app/platform/errors.h"
+#include "app/platform/file.h"
 #include "app/platform/paths.h"
 #include "app/platform/safe_output.h"
 
@@ -63,14 +63,9 @@ InputKind InputKindOfBytes(const unsigned char* bytes, std::size_t length) {
 InputKind DetectInputKind(const std::string& path) {
   // A FIFO or a device would block or never end.
   RequireRegularFile(path);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) ThrowFileErrorFromErrno(errno, path);
+  BinaryFile file(path, FileAccess::ReadOnly);
   std::array<unsigned char, 8> bytes{};
-  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-  const bool failed = std::ferror(file) != 0;
-  const int read_errno = errno;
-  std::fclose(file);
-  if (failed) ThrowFileErrorFromErrno(read_errno, path);
+  const std::size_t got = file.Read(bytes.data(), bytes.size());
   return InputKindOfBytes(bytes.data(), got);
 }
 

@@ -9,7 +9,10 @@ namespace kova::inputs {
 namespace {
 
 struct Registration {
-  Registration() { UseLinkedReaders({KOVA_VERSION, &OpenGeoTiff, &OpenNetCdf, &PrepareReaders}); }
+  Registration() {
+    UseLinkedReaders(
+        {KOVA_VERSION, &OpenGeoTiff, &OpenNetCdf, &WriteGeoTiffFile, &PrepareReaders});
+  }
 };
 const Registration registration;
 

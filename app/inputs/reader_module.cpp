@@ -7,6 +7,7 @@
 extern "C" const kova::inputs::InputReaders* kova_input_readers() {
   static constexpr kova::inputs::InputReaders kReaders{KOVA_VERSION, &kova::inputs::OpenGeoTiff,
                                                        &kova::inputs::OpenNetCdf,
+                                                       &kova::inputs::WriteGeoTiffFile,
                                                        &kova::inputs::PrepareReaders};
   return &kReaders;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>  // parent-directory test for ENOENT
 #include <system_error>
 
+#include "app/platform/paths.h"
 #include "app/platform/printable.h"
 
 namespace kova {
@@ -35,6 +36,12 @@ void KovaError::AddContext(const std::string& where) {
   full_ = message_ + ": " + context_;
 }
 
+void KovaError::AddActivity(const std::string& doing) {
+  if (doing.empty()) return;
+  context_ = context_.empty() ? doing : context_ + " (" + doing + ")";
+  full_ = message_ + ": " + context_;
+}
+
 FileError::FileError(int code) : KovaError(FileErrorText(code)), code_(code) {}
 
 int FileErrorCodeFromErrno(int errnum, const std::string& path) {
@@ -43,7 +50,7 @@ int FileErrorCodeFromErrno(int errnum, const std::string& path) {
       // A missing file in an existing directory is "File not found"; when the
       // directory itself is missing the name as a whole is invalid.
       std::error_code ec;
-      std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      std::filesystem::path parent = FileSystemPath(path).parent_path();
       if (parent.empty() || std::filesystem::is_directory(parent, ec)) return 2;
       return 3;
     }
@@ -62,7 +69,9 @@ int FileErrorCodeFromErrno(int errnum, const std::string& path) {
     case ETXTBSY:
       return 5;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       return 101;
     default:
       return errnum;

@@ -25,6 +25,11 @@ class KovaError : public std::runtime_error {
   // "rain.asc, line 7, column 12".
   void AddContext(const std::string& where);
 
+  // Adds, after where it happened, what was being done: "template t.img
+  // (converting g.asc)", for an error about another file than the one
+  // being worked on.
+  void AddActivity(const std::string& doing);
+
   const char* what() const noexcept override { return full_.c_str(); }
   // what() whole: a NUL byte from a file's name ends what() early.
   const std::string& Text() const noexcept { return full_; }

@@ -19,6 +19,11 @@ bool MatchesMask(const std::string& name, const std::string& mask);
 // A directory that cannot be read raises its FileError.
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& masks);
 
+// The names of `files` that match `masks`, listed and sorted as FindFiles
+// lists them.
+std::vector<std::string> MatchingFiles(const std::vector<std::string>& files,
+                                       const std::string& masks);
+
 // The ordering of FindFiles: true when `a` sorts before `b`.
 bool FileNameLess(const std::string& a, const std::string& b);
 

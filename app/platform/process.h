@@ -4,17 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kova {
 
 // Absolute path of the running program.
 std::string ProgramPath();
 
-// The directory of the running program, with a trailing "/".
+// The directory of the running program, with a trailing separator.
 std::string ProgramDirectory();
 
-// The process's current directory, absolute, without a trailing "/" (except
-// for the root itself).
+// The process's current directory, absolute, without a trailing separator
+// (except for the root itself).
 std::string CurrentDirectory();
 
 // Makes `directory` the process's current directory. Raises FileError 2 when
@@ -31,5 +32,20 @@ void SetCurrentDirectory(const std::string& directory);
 // makes the allocation itself fail instead). Requests of 64 MB or less are
 // not measured, nor any when the figures cannot be read.
 bool ExceedsMemoryLeft(std::uint64_t bytes);
+
+// The program's arguments as UTF-8 text, the program name first. Linux
+// passes them as they are; Windows takes them from the wide command line,
+// so that names outside the user's code page arrive intact.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Makes the console show UTF-8 text and the progress line's escape codes
+// (Windows); nothing to do elsewhere.
+void PrepareConsole();
+
+// True when standard error is a terminal or console window.
+bool StandardErrorIsTerminal();
+
+// The number of processors online; 0 when it cannot be told.
+unsigned OnlineProcessorCount();
 
 }  // namespace kova

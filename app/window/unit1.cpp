@@ -24,6 +24,7 @@
 
 #include "app/features/image_raster.h"
 #include "app/features/preview.h"
+#include "app/features/shipped_files.h"
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
@@ -83,7 +84,7 @@ std::optional<QString> OutputTextForDrop(const QStringList& paths) {
 }
 
 FormPaths FormPaths::FromProcess() {
-  return {SettingsFilePath(ProgramPath()), ProgramDirectory() + "template.img", CurrentDirectory()};
+  return {SettingsFilePath(ProgramPath()), ShippedTemplatePath(), CurrentDirectory()};
 }
 
 }  // namespace kova

@@ -3,8 +3,7 @@
 // guard for the process's current directory.
 #pragma once
 
-#include <unistd.h>
-
+#include <algorithm>  // std::fill of Untitled
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
+#include "support/open_handles.h"
 #include "support/temp_dir.h"
 
 namespace kova::testing {
@@ -87,6 +87,15 @@ inline RawImage ReadRawImage(const std::string& path) {
   return RawImage{ReadAllBytes(path)};
 }
 
+// The bytes of an image with its title blanked: the title names the input
+// file, which differs between runs of the same field from other files.
+inline std::vector<std::uint8_t> Untitled(std::vector<std::uint8_t> bytes) {
+  constexpr std::size_t kTitleAt = 38, kTitleEnd = 118;
+  if (bytes.size() >= kTitleEnd)
+    std::fill(bytes.begin() + kTitleAt, bytes.begin() + kTitleEnd, ' ');
+  return bytes;
+}
+
 // Restores the process's current directory when the test ends.
 class CurrentDirGuard {
  public:
@@ -101,13 +110,5 @@ class CurrentDirGuard {
  private:
   std::filesystem::path saved_;
 };
-
-// Number of file descriptors the process holds open.
-inline int OpenDescriptorCount() {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-    ++count;
-  return count;
-}
 
 }  // namespace kova::testing

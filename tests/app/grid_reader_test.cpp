@@ -404,7 +404,15 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  1},
         GoodGrid{"HeaderWithoutNoDataLine",
-                 "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\n5 6 6 8\n",
+                 "columns 2\nrows 1\nleft 0\nbottom 0\ncell 1\n5 6\n",
+                 2,
+                 1,
+                 "",
+                 {5, 6},
+                 5,
+                 6},
+        GoodGrid{"UnknownKeywordsWithoutNoDataLineReadByPlace",
+                 "columns 2\nrows 1\nx 0\ny 0\ncell 1\n5 6 6 8\n",
                  2,
                  1,
                  "6",
@@ -442,6 +450,131 @@ TEST(GridHeader, ReadsAllSixValues) {
   EXPECT_EQ(header.CellSize, 0.5f);
   EXPECT_EQ(header.NoDataText, "-9999");
 }
+
+// Headers as grid files in the wild write them: the keywords in any order
+// and letter case, centres of the lower-left cell, separate cell width and
+// height, no no-data line; and headers read by the places of their tokens
+// because a keyword is not known. Each gives the grid and its placement.
+struct KeywordHeader {
+  const char* name;
+  std::string header;
+  int cols, rows;
+  float left, bottom, width, height;
+  std::string no_data;
+  std::vector<float> cells;  // of "1 2 3\n4 -9999 6\n", unless `values` is given
+  std::string values = "1 2 3\n4 -9999 6\n";
+};
+
+void PrintTo(const KeywordHeader& h, std::ostream* os) {
+  *os << h.name;
+}
+
+class KeywordHeaders : public ::testing::TestWithParam<KeywordHeader> {};
+
+TEST_P(KeywordHeaders, GiveTheGridAndItsPlace) {
+  const KeywordHeader& h = GetParam();
+  TempDir dir;
+  WriteText(dir.file("k.asc"), h.header + h.values);
+  const GridRead got = ReadGridFile(dir.file("k.asc"));
+  GridData grid;
+  TakeGridHeader(got.header, dir.file("k.asc"), grid);
+  EXPECT_EQ(grid.Cols, h.cols);
+  EXPECT_EQ(grid.Rows, h.rows);
+  EXPECT_EQ(Hex(grid.Left), Hex(h.left)) << grid.Left;
+  EXPECT_EQ(Hex(grid.Bottom), Hex(h.bottom)) << grid.Bottom;
+  EXPECT_EQ(grid.CellWidth, h.width);
+  EXPECT_EQ(grid.CellHeight, h.height);
+  EXPECT_EQ(got.header.NoDataText, h.no_data);
+  EXPECT_EQ(got.cells, h.cells);
+}
+
+const std::vector<float> kThreeByTwo{1, 2, 3, 4, M, 6};
+const std::vector<float> kNoMarker{1, 2, 3, 4, -9999, 6};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KeywordHeaders,
+    ::testing::Values(
+        KeywordHeader{"UsualOrder",
+                      "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
+                      "NODATA_value -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"RowsBeforeColumns",
+                      "nrows 2\nncols 3\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
+                      "NODATA_value -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"ReversedWithNoDataAmongTheFirstFive",
+                      "NODATA_value -9999\ncellsize 0.5\nyllcorner 20\nxllcorner 10\nnrows 2\n"
+                      "ncols 3\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"AnyLetterCase",
+                      "NCOLS 3\nNRows 2\nXLLCorner 10\nYllcorner 20\nCELLSIZE 0.5\n"
+                      "nodata_VALUE -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"PlainWords",
+                      "rows 2\ncolumns 3\nbottomedge 20\nleftedge 10\ncell 0.5\nnodata -9999\n", 3,
+                      2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"ShortForms",
+                      "nrow 2\nncol 3\nyll 20\nxll 10\ncell_size 0.5\nno_data -9999\n", 3, 2, 10,
+                      20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"CentresMovedHalfACell",
+                      "ncols 3\nnrows 2\nxllcenter 10.25\nyllcenter 20.25\ncellsize 0.5\n"
+                      "NODATA_value -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"BritishCentres",
+                      "ncols 3\nnrows 2\nyllcentre -0.05\nxllcentre -179.95\ncellsize 0.1\n"
+                      "NODATA_value -9999\n",
+                      3, 2, -180.0f, static_cast<float>(-0.05L - 0.1f / 2.0L), 0.1f, 0.1f, "-9999",
+                      kThreeByTwo},
+        KeywordHeader{"CellWidthAndHeight",
+                      "ncols 3\nnrows 2\nxllcenter 10.25\nyllcenter 20.125\ndx 0.5\ndy 0.25\n"
+                      "NODATA_value -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.25f, "-9999", kThreeByTwo},
+        KeywordHeader{"HeightBeforeWidthNoDataBetween",
+                      "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\nDY 0.25\nnodata -9999\n"
+                      "DX 0.5\n",
+                      3, 2, 10, 20, 0.5f, 0.25f, "-9999", kThreeByTwo},
+        KeywordHeader{"NoNoDataLine",
+                      "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n", 3, 2, 10, 20,
+                      0.5f, 0.5f, "", kNoMarker},
+        KeywordHeader{"NoNoDataLineFirstValueNegative",
+                      "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n",
+                      3,
+                      2,
+                      10,
+                      20,
+                      0.5f,
+                      0.5f,
+                      "",
+                      {-1, -2, .5f, 4, -9999, 6},
+                      "-1 -2 .5\n4 -9999 6\n"},
+        KeywordHeader{"NoNoDataLineAfterDxDy",
+                      "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ndx 0.5\ndy 0.25\n", 3, 2, 10,
+                      20, 0.5f, 0.25f, "", kNoMarker},
+        KeywordHeader{"UnknownSixthKeywordIsTheNoDataLine",
+                      "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
+                      "missing_value 4\n",
+                      3,
+                      2,
+                      10,
+                      20,
+                      0.5f,
+                      0.5f,
+                      "4",
+                      {1, 2, 3, M, -9999, 6}},
+        // One unknown keyword among the first five: every value by its place,
+        // what the keywords say notwithstanding.
+        KeywordHeader{"UnknownKeywordKeepsReadingByPlace",
+                      "nrows 3\nncols 2\nxllcorner 10\nyllcorner 20\nsize 0.5\n"
+                      "NODATA_value -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"UnknownKeywordsTakeNoCentre",
+                      "a 3\nb 2\nxllcenter 10\nyllcenter 20\nc 0.5\nd -9999\n", 3, 2, 10, 20, 0.5f,
+                      0.5f, "-9999", kThreeByTwo},
+        KeywordHeader{"RepeatedKeywordKeepsReadingByPlace",
+                      "ncols 3\nncols 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\n"
+                      "NODATA_value -9999\n",
+                      3, 2, 10, 20, 0.5f, 0.5f, "-9999", kThreeByTwo}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Errors: the expected text may hold {path}, the grid file's name.
 enum class Kind { kConvert, kRange, kOverflow, kConversion };
@@ -557,18 +690,62 @@ INSTANTIATE_TEST_SUITE_P(
         BadGrid{"MoreValues", Header(2, 2) + "1 2 3 4 5\n", Kind::kConversion,
                 "Grid file {path} holds more than the 4 values of its 2 columns and 2 rows"},
         BadGrid{"ExtraHeaderLineAfterCellSize",
-                "columns 2\nrows 1\nleft 0\nbottom 0\ndx 1\ndy 1\nnodata -9999\n1 2\n",
-                Kind::kConvert,
+                "columns 2\nrows 1\nx 0\nbottom 0\ndx 1\ndy 1\nnodata -9999\n1 2\n", Kind::kConvert,
                 "'nodata' is not a valid floating point value: line 7, column 1; expected the "
                 "first grid value; 'nodata' looks like the keyword of a seventh header line (the "
                 "header has six: columns, rows, left edge, bottom edge, cell size, no-data text; "
                 "'dy 1' was read as the no-data line)"},
+        BadGrid{"ExtraLineAfterSevenKeywordLines",
+                "columns 2\nrows 1\nleft 0\nbottom 0\ndx 1\ndy 1\nnodata -9999\nflags 0\n1 2\n",
+                Kind::kConvert,
+                "'flags' is not a valid floating point value: line 8, column 1; expected the "
+                "first grid value; 'flags' looks like the keyword of an eighth header line (the "
+                "header has seven: columns, rows, left edge, bottom edge, cell width, cell "
+                "height, no-data text; 'nodata -9999' was read as the no-data line)"},
         BadGrid{"MissingLineMovesTheOthersUp",
-                "columns 2\nrows 1\nleft 0\ncell 1\nnodata -9999\n1 2\n", Kind::kConversion,
+                "columns 2\nrows 1\nleft 0\nsize 1\nnodata -9999\n1 2\n", Kind::kConversion,
                 "Grid file {path} gives a cell size of -9999; it must be above 0: line 6: header "
                 "line 6 should begin with the keyword of the no-data text, not the number '1'; is "
                 "a header line missing?"},
-        BadGrid{"MissingNoDataLine", "columns 2\nrows 2\nleft 0\nbottom 0\ncell 1\n1 2\n3 4\n",
+        BadGrid{"MissingKeywordLine", "columns 2\nrows 1\nleft 0\ncell 1\nnodata -9999\n1 2\n",
+                Kind::kConversion,
+                "Grid file {path} has no header line for the y of the bottom edge (such as "
+                "'yllcorner')"},
+        BadGrid{"MissingRowsLine",
+                "ncols 3\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9\n1 2 3\n",
+                Kind::kConversion,
+                "Grid file {path} has no header line for the number of rows (such as 'nrows')"},
+        BadGrid{"DxWithoutDy", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 1\nnodata -9\n5\n",
+                Kind::kConversion,
+                "Grid file {path} has no header line for the cell height (such as 'dy')"},
+        BadGrid{"UnknownKeywordInPlaceOfAMissingLine",
+                "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\nnodata -9\nsize 1\n5\n",
+                Kind::kConversion,
+                "Grid file {path} has no header line for the cell size (such as 'cellsize'); "
+                "'size' on header line 6 is not one"},
+        BadGrid{"KeywordHeaderEndsEarly",
+                "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\nnodata_value -9\n", Kind::kConversion,
+                "Grid file {path} ends before its header is complete"},
+        BadGrid{"KeywordGivenTwice",
+                "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNCOLS 4\n1 2 3\n",
+                Kind::kConversion,
+                "Grid file {path} gives the number of columns twice in its header (header lines "
+                "1 and 6)"},
+        BadGrid{"CellSizeAndDx",
+                "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\ndx 1\n1 2 3\n",
+                Kind::kConversion,
+                "Grid file {path} gives the cell width twice in its header (header lines 5 and "
+                "6)"},
+        BadGrid{"ZeroCellHeight", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 1\ndy 0\n5\n",
+                Kind::kConversion, "Grid file {path} gives a cell height of 0; it must be above 0"},
+        BadGrid{"RowsByKeywordNotAWholeNumber", "ncols 1\nxllcorner 0\nnrows 1.5\n", Kind::kConvert,
+                "'1.5' is not a valid integer value: line 3, column 7; expected the number of "
+                "rows as the value of header line 3"},
+        BadGrid{"CentreBeyondTheFloatRange",
+                "ncols 1\nnrows 1\nxllcenter -3e38\nyllcorner 0\ncellsize 3e38\n5\n",
+                Kind::kOverflow,
+                "Floating point overflow: Grid file {path}: the edge of its lower-left cell"},
+        BadGrid{"MissingNoDataLine", "columns 2\nrows 2\nx 0\ny 0\ncell 1\n1 2\n3 4\n",
                 Kind::kConversion,
                 "Grid file {path} holds only 2 of the 4 values of its 2 columns and 2 rows: line "
                 "6: header line 6 should begin with the keyword of the no-data text, not the "
@@ -1058,7 +1235,12 @@ TEST(LongToken, LongerTokenIsRejectedNamingTheFile) {
 
 TEST(Locale, CommaDecimalLocaleDoesNotChangeTheReading) {
   std::string saved = std::setlocale(LC_ALL, nullptr);
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+#ifdef _WIN32
+  constexpr const char* kCommaLocale = "German_Germany.1252";
+#else
+  constexpr const char* kCommaLocale = "de_DE.UTF-8";
+#endif
+  if (std::setlocale(LC_ALL, kCommaLocale) == nullptr) {
     FAIL() << "The locale de_DE.UTF-8 is missing. Generate it with: "
               "sed -i 's/^# *de_DE.UTF-8/de_DE.UTF-8/' /etc/locale.gen && locale-gen";
   }

@@ -6,7 +6,7 @@ cmake_minimum_required(VERSION 3.25)
 
 # Runs kova with the given arguments and checks its three results.
 function(expect_run expected_stdout expected_stderr expected_rc)
-  execute_process(COMMAND ${KOVA} ${ARGN}
+  execute_process(COMMAND ${KOVA_EMULATOR} ${KOVA} ${ARGN}
                   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
   if(NOT out STREQUAL expected_stdout)
     message(SEND_ERROR "kova ${ARGN}: standard output\n[${out}]\nexpected\n[${expected_stdout}]")
@@ -33,16 +33,17 @@ set(fields
   Rows 1 Columns 1 Title "\"${title}\""
   OriginLatitude 0 OriginLongitude 0 OriginColumn 0 OriginRow 0
   PixelWidth 1 PixelHeight 1 StdParallel1 0 StdParallel2 0
-  MinCode 0 MaxCode 253 NoDataCode 254 ScaleFactor 1 ScaleOffset 0 Decimals 0
-  PixelSizeKm 0)
+  MinCode 0 MaxCode 253 NoDataCode 254 ScaleFactor 1 ScaleOffset 0 Decimals 0)
+set(extent_of "pixel positions (0 and Columns-1, 0 and Rows-1): the lower-right corners of the corner cells of a converted grid")
 set(extent MinLatitude 0 MaxLatitude 0 MinLongitude 0 MaxLongitude 0)
 if(CHECK STREQUAL "info_text")
   set(items Status "1 (valid image)" ImageType 200 ProjectionType "3 (latitude/longitude grid)"
-      ${fields} ExtentOf "corner pixel centres" ${extent})
+      ${fields} MinValue "0 (code 0)" MaxValue "253 (code 253)" PixelSizeKm 0
+      ExtentOf "${extent_of}" ${extent})
 else()
   set(items Status 1 StatusName "\"valid image\"" ImageType 200 ProjectionType 3
       ProjectionName "\"latitude/longitude grid\"" ${fields}
-      ExtentOf "\"corner pixel centres\"" ${extent})
+      MinValue 0 MaxValue 253 PixelSizeKm 0 ExtentOf "\"${extent_of}\"" ${extent})
 endif()
 
 if(CHECK STREQUAL "info_text")
@@ -72,13 +73,13 @@ elseif(CHECK STREQUAL "info_json")
   string(REGEX REPLACE ",\n$" "\n}\n" expected "${expected}")
   expect_run("${expected}" "" 0 info ${TEMPLATE} --json)
 
-  # A JSON reader finds the 25 keys with their values, the title as stored.
+  # A JSON reader finds the 30 keys with their values, the title as stored.
   # (The order of the keys is fixed by the exact text above.)
   string(JSON count ERROR_VARIABLE json_error LENGTH "${last_stdout}")
   if(json_error)
     message(SEND_ERROR "not JSON: ${json_error}")
-  elseif(NOT count EQUAL 28)
-    message(SEND_ERROR "${count} keys instead of 28")
+  elseif(NOT count EQUAL 30)
+    message(SEND_ERROR "${count} keys instead of 30")
   else()
     set(name "")
     foreach(item IN LISTS items)

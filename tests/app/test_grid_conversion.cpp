@@ -188,6 +188,11 @@ std::uint64_t ChecksumWithoutTitle(const std::vector<std::uint8_t>& bytes) {
   return hash;
 }
 
+// A header in the usual order and values for it.
+const std::string kUsualHeader =
+    "ncols 4\nnrows 3\nxllcorner -10.5\nyllcorner 20.25\ncellsize 0.25\nNODATA_value -9999\n";
+const std::string kUsualValues = "1 2 3 4\n5 -9999 7 8\n9 10 11 12\n";
+
 struct KnownImage {
   const char* label;
   std::string grid_text;  // empty: read from examples/<label>.asc
@@ -217,12 +222,55 @@ TEST_P(KnownImages, KeepTheirBytes) {
   EXPECT_EQ(ChecksumWithoutTitle(bytes), k.checksum) << std::hex << ChecksumWithoutTitle(bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Grids, KnownImages,
-                         ::testing::Values(KnownImage{"rain_dekad1", "", 2912, 0xc1424a9474dc6ff9u},
-                                           KnownImage{"rain_dekad2", "", 2912, 0x2f98adf2b9b23fbdu},
-                                           KnownImage{"rain_dekad3", "", 2912, 0xdaa7312747f363dbu},
-                                           KnownImage{"maximum", bench::MaximumGridText(), 240512,
-                                                      0xbf94eb4ec58046c3u}));
+INSTANTIATE_TEST_SUITE_P(
+    Grids, KnownImages,
+    ::testing::Values(KnownImage{"rain_dekad1", "", 2912, 0xc1424a9474dc6ff9u},
+                      KnownImage{"rain_dekad2", "", 2912, 0x2f98adf2b9b23fbdu},
+                      KnownImage{"rain_dekad3", "", 2912, 0xdaa7312747f363dbu},
+                      KnownImage{"maximum", bench::MaximumGridText(), 240512, 0xbf94eb4ec58046c3u},
+                      KnownImage{"keywords", kUsualHeader + kUsualValues, 524, 0x3d5b492c2af43e99u},
+                      KnownImage{"upper_case_crlf",
+                                 "NCOLS 4\r\nNROWS 3\r\nXLLCORNER 100\r\n"
+                                 "YLLCORNER -45\r\nCELLSIZE 1e-3\r\n"
+                                 "NODATA_VALUE nan\r\n1.5 2 3 4\r\n"
+                                 "5 nan 7 8\r\n9 10 11 -12\r\n",
+                                 524, 0xcb9603a3138922efu},
+                      KnownImage{"unknown_keywords",
+                                 "a 3\nb 2\nc 5\nd 6\ne 0.5\nf NA\n"
+                                 "1 NA 3\n4 5 6\n",
+                                 518, 0x3004476cd091c85cu}));
+
+// A header in another order, letter case or spelling, or giving the centre
+// of the lower-left cell, makes the image of the same header in the usual
+// order, byte for byte.
+class HeaderVariants : public GridConversion, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HeaderVariants, MakeTheImageOfTheUsualOrder) {
+  WriteTemplateImage(template_path_);
+  auto convert = [&](const std::string& folder, const std::string& text) {
+    fs::create_directory(dir_.file(folder));
+    const std::string input = dir_.file(folder + "/g.asc");
+    WriteText(input, text);
+    Converter converter(image_, {template_path_, std::nullopt}, dir_.path());
+    converter.Run(input, dir_.file(folder + "/g.img"));
+    return ReadAllBytes(dir_.file(folder + "/g.img"));
+  };
+  EXPECT_EQ(convert("variant", std::string(GetParam()) + kUsualValues),
+            convert("usual", kUsualHeader + kUsualValues));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, HeaderVariants,
+    ::testing::Values("nrows 3\nncols 4\nyllcorner 20.25\nxllcorner -10.5\ncellsize 0.25\n"
+                      "NODATA_value -9999\n",
+                      "NODATA_VALUE -9999\nCELLSIZE 0.25\nYLLCORNER 20.25\nXLLCORNER -10.5\n"
+                      "NROWS 3\nNCOLS 4\n",
+                      "columns 4\nrows 3\nleftedge -10.5\nbottomedge 20.25\ncell 0.25\n"
+                      "nodata -9999\n",
+                      "ncols 4\nnrows 3\nxllcenter -10.375\nyllcentre 20.375\ncellsize 0.25\n"
+                      "NODATA_value -9999\n",
+                      "ncols 4\nnrows 3\nxllcorner -10.5\nyllcorner 20.25\ndx 0.25\ndy 0.25\n"
+                      "NODATA_value -9999\n"));
 
 }  // namespace
 }  // namespace kova

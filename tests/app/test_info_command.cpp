@@ -21,6 +21,11 @@ namespace {
 using testing::TempDir;
 using testing::WriteAllBytes;
 
+// The label of the extent's numbers.
+const std::string kExtentOf =
+    "pixel positions (0 and Columns-1, 0 and Rows-1): the lower-right corners of the corner "
+    "cells of a converted grid";
+
 const std::string kTitleText = "Rain \"dekad\" 1\\2\tsum\x01\xe9";
 
 // A 3 x 5 latitude/longitude image at 50 N 10 E, pixels 0.5 wide and 0.25
@@ -91,10 +96,14 @@ TEST_F(InfoOfAnImage, TextIsOneLinePerFieldWithCodesNamed) {
                 "ScaleFactor: 0.1\n"
                 "ScaleOffset: -2.5\n"
                 "Decimals: 1\n"
+                "MinValue: -2.5 (code 0)\n"
+                "MaxValue: 22.8 (code 253)\n"
                 "PixelSizeKm: " +
                 ShortestDecimal(image_.PixelSizeKm()) +
                 "\n"
-                "ExtentOf: corner pixel centres\n"
+                "ExtentOf: " +
+                kExtentOf +
+                "\n"
                 "MinLatitude: 49.5\n"
                 "MaxLatitude: 50\n"
                 "MinLongitude: 10\n"
@@ -128,10 +137,14 @@ TEST_F(InfoOfAnImage, JsonKeepsCodesAsNumbersAndNamesThemApart) {
                 "  \"ScaleFactor\": 0.1,\n"
                 "  \"ScaleOffset\": -2.5,\n"
                 "  \"Decimals\": 1,\n"
+                "  \"MinValue\": -2.5,\n"
+                "  \"MaxValue\": 22.8,\n"
                 "  \"PixelSizeKm\": " +
                 ShortestDecimal(image_.PixelSizeKm()) +
                 ",\n"
-                "  \"ExtentOf\": \"corner pixel centres\",\n"
+                "  \"ExtentOf\": \"" +
+                kExtentOf +
+                "\",\n"
                 "  \"MinLatitude\": 49.5,\n"
                 "  \"MaxLatitude\": 50,\n"
                 "  \"MinLongitude\": 10,\n"
@@ -139,15 +152,51 @@ TEST_F(InfoOfAnImage, JsonKeepsCodesAsNumbersAndNamesThemApart) {
                 "}\n");
 }
 
+// The values of the lowest and highest code that carry one, by the type's
+// codes and scaling: a NoDataCode at the bottom of the range is skipped.
+struct CodeValueCase {
+  int image_type;
+  std::string min_value, max_value;  // "value (code N)"
+};
+
+class CodeValues : public ::testing::TestWithParam<CodeValueCase> {};
+
+TEST_P(CodeValues, AreShownInTextAndJson) {
+  TempDir dir;
+  KovaHeader header = SampleHeader();
+  header.ImageType = static_cast<std::uint8_t>(GetParam().image_type);
+  WriteImage(dir.file("t.img"), header);
+  TKovaImg image;
+  image.SetFileName(dir.file("t.img"));
+  ASSERT_EQ(image.Status(), 1);
+  const auto number = [](const std::string& text) { return text.substr(0, text.find(' ')); };
+  EXPECT_NE(FormatInfoText(image).find("\nMinValue: " + GetParam().min_value +
+                                       "\nMaxValue: " + GetParam().max_value + "\n"),
+            std::string::npos)
+      << FormatInfoText(image);
+  EXPECT_NE(
+      FormatInfoJson(image).find("\n  \"MinValue\": " + number(GetParam().min_value) +
+                                 ",\n  \"MaxValue\": " + number(GetParam().max_value) + ",\n"),
+      std::string::npos)
+      << FormatInfoJson(image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, CodeValues,
+                         ::testing::Values(CodeValueCase{0, "1 (code 1)", "255 (code 255)"},
+                                           CodeValueCase{100, "-254 (code 1)", "254 (code 255)"},
+                                           CodeValueCase{13, "-0.3125 (code 2)",
+                                                         "0.66796875 (code 253)"},
+                                           CodeValueCase{200, "-2.5 (code 0)", "22.8 (code 253)"}));
+
 TEST_F(InfoOfAnImage, AFailedSummaryLeavesItsItemsUnavailable) {
   const std::string text = FormatInfoText(image_, true);
-  EXPECT_NE(text.find("PixelSizeKm: unavailable\nExtentOf: corner pixel centres\n"
+  EXPECT_NE(text.find("PixelSizeKm: unavailable\nExtentOf: " + kExtentOf + "\n" +
                       "MinLatitude: unavailable\nMaxLatitude: unavailable\n"
                       "MinLongitude: unavailable\nMaxLongitude: unavailable\n"),
             std::string::npos)
       << text;
   const std::string json = FormatInfoJson(image_, true);
-  EXPECT_NE(json.find("\"PixelSizeKm\": null,\n  \"ExtentOf\": \"corner pixel centres\",\n"
+  EXPECT_NE(json.find("\"PixelSizeKm\": null,\n  \"ExtentOf\": \"" + kExtentOf + "\",\n" +
                       "  \"MinLatitude\": null,\n  \"MaxLatitude\": null,\n"
                       "  \"MinLongitude\": null,\n  \"MaxLongitude\": null\n}"),
             std::string::npos)

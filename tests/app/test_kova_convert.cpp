@@ -2,10 +2,19 @@
 // no-overwrite rule, a series that stops or goes on, usage errors, messages
 // that say where, and a parallel series that equals the sequential one.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>  // open of the files the interrupted run writes to
+#include <sys/wait.h>
+#include <unistd.h>  // fork, exec: a run that the test interrupts
+#endif
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kova_run.h"
@@ -69,8 +78,8 @@ TEST_P(KovaConvertInputs, CreatesTheImagesBesideTheirGrids) {
   WriteText(Path(".hidden.asc"), kGoodGrid);
   const KovaResult result = Kova(GetParam().args);
   std::string out = GetParam().out;
-  for (std::size_t at; (at = out.find("DIR")) != std::string::npos;) {
-    out.replace(at, 3, dir_.path().string());
+  for (std::size_t at; (at = out.find("DIR/")) != std::string::npos;) {
+    out.replace(at, 4, std::string(dir_.path()) + Native("/"));
   }
   EXPECT_EQ(result.out, out);
   EXPECT_EQ(result.err, "");
@@ -99,6 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {"convert", "r1.*;r3.*"},
                    "Number of images created: 2\n",
                    {"r1.img", "r3.img"}},
+        SeriesCase{"OverlappingMasksConvertEachFileOnce",
+                   {"convert", "*.asc;r1*;R*"},
+                   "Number of images created: 4\n",
+                   {"R4.img", "r1.img", "r2.img", "r3.img"}},
         SeriesCase{"PatternAndFile",
                    {"convert", "r1*", "r3.asc"},
                    "Number of images created: 2\n",
@@ -140,7 +153,10 @@ TEST_P(KovaConvertIntoFolder, WritesTheImageInIt) {
   WriteSeries(1);
   fs::create_directory(Path("out"));
   const KovaResult result = Kova({"convert", "r1.asc", "-o", GetParam()});
-  EXPECT_EQ(result.out, "Image out/r1.img created successfully\n");
+  // The folder's own separator, else the system's.
+  const std::string image =
+      std::string(GetParam()).back() == '/' ? "out/r1.img" : Native("out/r1.img");
+  EXPECT_EQ(result.out, "Image " + image + " created successfully\n");
   EXPECT_EQ(result.code, 0);
   EXPECT_FALSE(fs::exists(Path("r1.img")));
   ASSERT_EQ(Kova({"convert", "r1.asc"}).code, 0);
@@ -148,6 +164,19 @@ TEST_P(KovaConvertIntoFolder, WritesTheImageInIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, KovaConvertIntoFolder, ::testing::Values("out", "out/"));
+
+TEST_F(KovaConvert, MasksAfterTheFirstShareItsFolder) {
+  fs::create_directory(Path("sub"));
+  WriteText(Path("sub/a.asc"), kGoodGrid);
+  WriteText(Path("sub/b.grd"), kGoodGrid);
+  WriteText(Path("b.grd"), kGoodGrid);
+  const KovaResult result = Kova({"convert", "sub/*.asc;*.grd"});
+  EXPECT_EQ(result.out, "Number of images created: 2\n");
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_TRUE(fs::exists(Path("sub/a.img")));
+  EXPECT_TRUE(fs::exists(Path("sub/b.img")));
+  EXPECT_FALSE(fs::exists(Path("b.img")));
+}
 
 // --- The no-overwrite rule --------------------------------------------------
 
@@ -195,8 +224,8 @@ TEST_P(KovaConvertFailures, SameResultForEveryNumberOfJobs) {
               "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
               "NODATA_value -9\n1 2 3\n4 x 6\n");
   std::string err = GetParam().err;
-  for (std::size_t at; (at = err.find("DIR")) != std::string::npos;) {
-    err.replace(at, 3, dir_.path().string());
+  for (std::size_t at; (at = err.find("DIR/")) != std::string::npos;) {
+    err.replace(at, 4, std::string(dir_.path()) + Native("/"));
   }
   std::map<std::string, std::vector<std::uint8_t>> sequential;
   for (const char* jobs : {"1", "2", "4"}) {
@@ -248,6 +277,63 @@ INSTANTIATE_TEST_SUITE_P(
                     {"r1.img", "r2.img", "r4.img"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Ctrl-C in a long series: the images created so far stay whole, no
+// temporary file is left, and the run says how far it got.
+#ifndef _WIN32  // a console Ctrl-C cannot be sent to one process alone there
+TEST_F(KovaConvert, CtrlCSaysHowFarTheSeriesGot) {
+  std::string grid = "ncols 100\nnrows 100\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+  for (int i = 1; i <= 100 * 100; ++i) grid += i % 100 == 0 ? "7.5\n" : "7.25 ";
+  constexpr int kFiles = 1000;
+  for (int i = 0; i < kFiles; ++i) {
+    std::string name = "g";  // appended: GCC 12 warns wrongly (-Wrestrict) on a chain of "+"
+    name += std::to_string(1000 + i);
+    name += ".asc";
+    WriteText(Path(name), grid);
+  }
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int err = ::open(Path(".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out = ::open("/dev/null", O_WRONLY);
+    if (::chdir(dir_.path().c_str()) != 0 || err < 0 || out < 0 || ::dup2(err, 2) < 0 ||
+        ::dup2(out, 1) < 0) {
+      ::_exit(99);
+    }
+    ::execl(KOVA_PROGRAM, KOVA_PROGRAM, "convert", "--jobs", "1", "g*.asc",
+            static_cast<char*>(nullptr));
+    ::_exit(98);
+  }
+  // Interrupted once the first image is there.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(Path("g1000.img")) && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+
+  const std::string err = ReadText(Path(".err"));
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(err, match,
+                               std::regex("kova: interrupted at file ([0-9]+) of 1000; ([0-9]+) "
+                                          "images? created\n")))
+      << err;
+  const int at = std::stoi(match[1]);
+  const int created = std::stoi(match[2]);
+  EXPECT_EQ(created, at - 1);
+  EXPECT_LT(at, kFiles);
+  const std::vector<std::string> images = Images();
+  ASSERT_EQ(images.size(), static_cast<std::size_t>(created));
+  for (const std::string& image : images) {
+    EXPECT_EQ(fs::file_size(Path(image)), 512u + 100u * 100u) << image;
+  }
+  EXPECT_EQ(Files().size(), static_cast<std::size_t>(kFiles + created + 1));  // and .err
+}
+#endif
+
 TEST_F(KovaConvert, APatternThatMatchesNothingSaysSoAndFails) {
   const KovaResult result = Kova({"convert", "*.asc"});
   EXPECT_EQ(result.out, "Number of images created: 0\n");
@@ -272,8 +358,8 @@ TEST_P(KovaConvertWhere, TheMessageNamesTheFile) {
             "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
             "NODATA_value -9\n1 a\x7f\xff\n");
   std::string err = GetParam().err;
-  for (std::size_t at; (at = err.find("DIR")) != std::string::npos;) {
-    err.replace(at, 3, dir_.path().string());
+  for (std::size_t at; (at = err.find("DIR/")) != std::string::npos;) {
+    err.replace(at, 4, std::string(dir_.path()) + Native("/"));
   }
   const KovaResult result = Kova(GetParam().args);
   EXPECT_EQ(result.err, err);
@@ -292,10 +378,26 @@ INSTANTIATE_TEST_SUITE_P(
                   "kova: File not found: folder DIR/nofolder/\n"},
         WhereCase{"MissingTemplate",
                   {"convert", "--template", "none.img", "r1.asc"},
-                  "kova: File not found: r1.asc, template none.img\n"},
+                  "kova: File not found: template none.img (converting r1.asc)\n"},
+        WhereCase{"MissingTemplateFolder",
+                  {"convert", "--template", "no/t.img", "r1.asc"},
+                  "kova: Invalid filename: template no/t.img (converting r1.asc)\n"},
         WhereCase{"OutputFolderMissing",
                   {"convert", "r1.asc", "-o", "nofolder/r1.img"},
-                  "kova: Invalid filename: r1.asc, output nofolder/r1.img\n"},
+                  "kova: The folder nofolder does not exist: output nofolder/r1.img (converting "
+                  "r1.asc)\n"},
+        WhereCase{"OutputFolderMissingWithSlash",
+                  {"convert", "r1.asc", "-o", "no/folder/"},
+                  "kova: The folder no/folder/ does not exist: output no/folder/ (converting "
+                  "r1.asc)\n"},
+        WhereCase{"InputIsAFolder",
+                  {"convert", "ro/"},
+                  "kova: ro/ is a folder; its grids are converted with a pattern such as "
+                  "\"ro/*.asc\"\n"},
+        WhereCase{"InputFolderInASeries",
+                  {"convert", "--keep-going", "r1.asc", "ro"},
+                  "kova: ro is a folder; its grids are converted with a pattern such as "
+                  "\"ro/*.asc\"\nkova: 1 of 2 images created; 1 failed\n"},
         WhereCase{"ControlBytesEscaped",
                   {"convert", "bad.asc"},
                   "kova: 'a\\x7f\\xff' is not a valid floating point value: bad.asc, line 7, "
@@ -347,7 +449,12 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"NoJobs",
                   {"convert", "--jobs", "0", "r1.asc"},
                   "kova: --jobs: Value 0 not in range 1 to 1024"},
-        UsageCase{"HelpOfUnknown", {"help", "frob"}, "kova: unknown command 'frob'"}),
+        UsageCase{"HelpOfUnknown", {"help", "frob"}, "kova: unknown command 'frob'"},
+        UsageCase{"MasksInTwoFolders",
+                  {"convert", "--keep-going", "2024/*.asc;2025/*.asc;*.grd"},
+                  "kova: the masks after ';' share the folder of the first one (2024/); give a "
+                  "pattern of its own for each folder: \"2024/*.asc\" \"2025/*.asc\" "
+                  "\"2024/*.grd\""}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct HelpCase {
@@ -368,6 +475,10 @@ TEST_P(KovaHelp, PrintsTheHelpOnStandardOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, KovaHelp,
     ::testing::Values(HelpCase{"Help", {"help"}, "kova convert \"data/*.asc\""},
+                      HelpCase{"HelpListsTheCommands", {"help"}, "Subcommands:\n  convert "},
+                      HelpCase{"HelpConvertSaysTheMaskRule",
+                               {"help", "convert"},
+                               "masks separated by ; share the folder of\nthe first one"},
                       HelpCase{
                           "HelpConvert", {"help", "convert"}, "kova convert \"data/rain_*.asc\""},
                       HelpCase{"ConvertDashHelp", {"convert", "--help"}, "--keep-going"},

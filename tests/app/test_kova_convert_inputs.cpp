@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/inputs/netcdf_classic_size.h"  // WithThousands
+#include "conversion_test_util.h"
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
@@ -26,17 +27,6 @@ namespace kova::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// An image whose title is blanked: the title names the input file, which
-// differs between the kinds.
-std::vector<std::uint8_t> Untitled(std::vector<std::uint8_t> bytes) {
-  if (bytes.size() < kHeaderSize) return bytes;
-  KovaHeader header = DecodeHeader(*reinterpret_cast<const HeaderBytes*>(bytes.data()));
-  header.Title.fill(' ');
-  const HeaderBytes encoded = EncodeHeader(header);
-  std::copy(encoded.begin(), encoded.end(), bytes.begin());
-  return bytes;
-}
 
 // SmallField in metres of an Albers map.
 Field AlbersField() {
@@ -191,6 +181,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {"rain.nc", "out", "out/rain_20240101.img", "out/rain_20240102.img",
                    "out/rain_20240201.img"},
                   {{"out/rain_20240101.img", 0}, {"out/rain_20240201.img", 2000}}},
+        // One time step chosen is one image: -o names it as typed.
+        InputCase{"OneTimeStepIntoAFile",
+                  NetCdf("rain.nc", [](NetCdfLayout& l) { l.times = {0, 1, 31}; }),
+                  {"convert", "rain.nc", "--index", "time=2", "-o", "r.img"},
+                  0,
+                  "Image r.img created successfully\n",
+                  "",
+                  {"rain.nc", "r.img"},
+                  {{"r.img", 2000}}},
         InputCase{"NetCdfVariableChosen",
                   NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
                   {"convert", "two.nc", "--variable", "snow"},

@@ -3,7 +3,9 @@
 // standard output that cannot be written.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cmath>
 #include <cstdlib>
@@ -113,6 +115,7 @@ TEST_P(KovaInfoTitles, JsonParsesAndTextIsEscaped) {
 
   const KovaResult json = Kova({"info", "--json", "t.img"});
   EXPECT_EQ(json.code, 0) << json.err;
+#ifndef _WIN32  // python3 of the build machine
   // Read back by an independent JSON reader.
   WriteText(dir_.file("t.json"), json.out);
   std::string command = "cd " + ShellQuoted(dir_.path().string()) +
@@ -121,6 +124,7 @@ TEST_P(KovaInfoTitles, JsonParsesAndTextIsEscaped) {
                         " > title.txt";
   ASSERT_EQ(std::system(command.c_str()), 0) << json.out;
   EXPECT_EQ(ReadText(dir_.path() / "title.txt"), GetParam().json_title + pad);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,6 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
         LocateCase{"NotNumeric", {"five", "5"}, 2, "", "kova: "}),
     [](const auto& info) { return std::string(info.param.label); });
 
+#ifndef _WIN32  // /dev/full
 TEST_F(KovaInfo, AFullStandardOutputIsAnError) {
   WriteImage(dir_.file("g.img"), CentredHeader(3, 1, "grid"));
   const std::string command = "cd " + ShellQuoted(dir_.path().string()) + " && " + KOVA_PROGRAM +
@@ -186,6 +191,7 @@ TEST_F(KovaInfo, AFullStandardOutputIsAnError) {
   EXPECT_EQ(ReadText(dir_.path() / "err.txt"),
             "kova: cannot write to standard output: No space left on device\n");
 }
+#endif
 
 }  // namespace
 }  // namespace kova::testing

@@ -75,8 +75,8 @@ void TestSettingsLocation::choose() {
   QFETCH(QString, xdg);
   QFETCH(QString, home);
   QFETCH(QString, expected);
-  const kova::SettingsPlace place{program.toStdString(), writable, xdg.toStdString(),
-                                  home.toStdString()};
+  const kova::SettingsPlace place{
+      program.toStdString(), writable, xdg.toStdString(), home.toStdString(), {}};
   QCOMPARE(QString::fromStdString(kova::ChooseSettingsPath(place)), expected);
 }
 

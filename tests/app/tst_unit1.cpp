@@ -457,7 +457,7 @@ void TestUnit1::errorInRun_data() {
              "1,5 2\n")
       << false << false << "'1,5' is not a valid floating point value.\n%2, line 7, column 1";
   QTest::newRow("template missing")
-      << QByteArray(kGrid) << true << false << "File not found.\n%2, template %3";
+      << QByteArray(kGrid) << true << false << "File not found.\ntemplate %3 (converting %2)";
   QTest::newRow("settings unwritable")
       << QByteArray(kGrid) << false << true << "Unable to write to %1.";
 }

@@ -5,7 +5,7 @@
 cmake_minimum_required(VERSION 3.25)
 
 function(run_kova)
-  execute_process(COMMAND ${KOVA} ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE err
+  execute_process(COMMAND ${KOVA_EMULATOR} ${KOVA} ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE err
                   RESULT_VARIABLE rc)
   set(out "${out}" PARENT_SCOPE)
   set(err "${err}" PARENT_SCOPE)

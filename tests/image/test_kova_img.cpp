@@ -1,10 +1,10 @@
 // The image component: attaching, write-through of single fields, the two
 // refusals, image creation and row coding, and the geolocation summary.
-#include <dirent.h>  // counting the process's open file descriptors
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "app/platform/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
+#include "support/open_handles.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -45,19 +46,12 @@ KovaHeader MakeHeader(std::int16_t rows, std::int16_t columns) {
 void WriteImage(const std::string& path, const KovaHeader& h, std::size_t raster_bytes,
                 std::uint8_t fill = 7) {
   const HeaderBytes header = EncodeHeader(h);
-  std::vector<std::uint8_t> bytes(header.begin(), header.end());
-  bytes.resize(bytes.size() + raster_bytes, fill);
+  std::vector<std::uint8_t> bytes(header.size() + raster_bytes, fill);
+  std::copy(header.begin(), header.end(), bytes.begin());
   WriteAllBytes(path, bytes);
 }
 
-int OpenDescriptorCount() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
+using testing::OpenDescriptorCount;
 
 class KovaImgTest : public ::testing::Test {
  protected:
@@ -114,8 +108,8 @@ TEST_F(KovaImgTest, ValidityOfAttachedFiles) {
     h.ImageType = c.image_type;
     h.ProjectionType = c.projection;
     const HeaderBytes bytes = EncodeHeader(h);
-    std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-    file.resize(c.size, 0);
+    std::vector<std::uint8_t> file(c.size, 0);
+    std::copy_n(bytes.begin(), std::min<std::size_t>(c.size, bytes.size()), file.begin());
     WriteAllBytes(dir.file("v.img"), file);
     img.SetFileName(dir.file("v.img"));
     EXPECT_EQ(img.Status(), c.status) << "size " << c.size << " type " << int(c.image_type)
@@ -218,6 +212,40 @@ TEST_F(KovaImgTest, TitleIsPaddedOrCutToEightyCharacters) {
   EXPECT_EQ(std::string(bytes.begin() + 38, bytes.begin() + 118), std::string(80, ' '));
   EXPECT_EQ(img.Title(), std::string(80, ' '));
 }
+
+// A title cut at 80 bytes ends on a whole UTF-8 character; bytes that are
+// no UTF-8 are cut where they fall.
+struct TitleCut {
+  const char* label;
+  std::string text;
+  std::string kept;  // then padded to 80 with spaces
+};
+
+class TitleCuts : public ::testing::TestWithParam<TitleCut> {};
+
+TEST_P(TitleCuts, EndOnACharacterBoundary) {
+  std::string expected = GetParam().kept;
+  expected.resize(80, ' ');
+  EXPECT_EQ(PadRight(GetParam().text, 80), expected);
+}
+
+const std::string kX79(79, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TitleCuts,
+    ::testing::Values(TitleCut{"TwoByteCharacterAcrossTheCut", kX79 + "\xc3\xa9z", kX79},
+                      TitleCut{"ThreeByteCharacterAcrossTheCut", kX79.substr(1) + "\xe2\x82\xacz",
+                               kX79.substr(1)},
+                      TitleCut{"FourByteCharacterAcrossTheCut",
+                               kX79.substr(2) + "\xf0\x9f\x8c\xa7z", kX79.substr(2)},
+                      TitleCut{"CharacterEndingAtTheCut", kX79.substr(1) + "\xc3\xa9z",
+                               kX79.substr(1) + "\xc3\xa9"},
+                      TitleCut{"Windows1252BytesCutWhereTheyFall", kX79 + "\xe9\xe9",
+                               kX79 + "\xe9"},
+                      TitleCut{"StrayContinuationBytesCutWhereTheyFall",
+                               kX79.substr(1) + "\x80\x80\x80", kX79.substr(1) + "\x80\x80"},
+                      TitleCut{"ShortTitleUntouched", "r\xc3\xa9gion", "r\xc3\xa9gion"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(KovaImgTest, ImageTypeTwoMakesTheFileInvalidOnTheNextAttach) {
   const std::string path = Image(2, 2);
@@ -526,7 +554,7 @@ TEST_F(KovaImgTest, LatitudeLongitudeGridGeolocation) {
   EXPECT_EQ(img.MaxLongitude(), 12.0);
   EXPECT_EQ(img.MinLatitude(), 49.5);
   EXPECT_EQ(img.MaxLatitude(), 50.0);
-  const double expected = std::cos(49.75 * M_PI / 180) * (2.0 * 4000 / 180);
+  const double expected = std::cos(49.75 * std::numbers::pi / 180) * (2.0 * 4000 / 180);
   EXPECT_NEAR(img.PixelSizeKm(), expected, 1e-4);
   EXPECT_NEAR(img.PixelSizeKm(), 28.72, 0.01);
 }

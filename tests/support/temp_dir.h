@@ -9,7 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/paths.h"
+
 namespace kova::testing {
+
+// A folder's path that also passes as the program's UTF-8 text, as a
+// std::filesystem::path does by itself on Linux.
+class TestPath : public std::filesystem::path {
+ public:
+  using std::filesystem::path::path;
+  TestPath(std::filesystem::path path) : std::filesystem::path(std::move(path)) {}
+#ifdef _WIN32
+  operator std::string() const {
+    return Utf8Path(*this);
+  }
+#endif
+};
 
 class TempDir {
  public:
@@ -30,26 +45,40 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  const TestPath& path() const { return path_; }
+  // The name of `name` in the folder, with the system's own separators.
+  std::string file(const std::string& name) const {
+    return Utf8Path((path_ / FileSystemPath(name)).make_preferred());
+  }
 
  private:
-  std::filesystem::path path_;
+  TestPath path_;
 };
 
+// `path` with the system's own separators ("/" becomes "\\" on Windows), for
+// names as the programs print them.
+inline std::string Native(std::string path) {
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return path;
+}
+
 inline std::vector<std::uint8_t> ReadAllBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FileSystemPath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteAllBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(FileSystemPath(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(FileSystemPath(path), std::ios::binary | std::ios::trunc);
   out << text;
 }
 

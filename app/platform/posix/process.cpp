@@ -117,4 +117,19 @@ bool ExceedsMemoryLeft(std::uint64_t bytes) {
   return bytes > kMeasuredAbove && bytes > AvailableMemory();
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {}
+
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
+unsigned OnlineProcessorCount() {
+  const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return count > 0 ? static_cast<unsigned>(count) : 0;
+}
+
 }  // namespace kova

@@ -1,0 +1,21 @@
+// Reader access of a build without the GeoTIFF and NetCDF readers (the
+// Windows builds): such an input is refused with a message that says so.
+#include "app/inputs/input_readers.h"
+#include "app/platform/errors.h"
+
+namespace kova::inputs {
+
+void UseLinkedReaders(const InputReaders&) {}
+
+std::vector<std::string> ReaderModulePaths() {
+  return {};
+}
+
+const InputReaders& InputReadersFor(const std::string& path) {
+  ConversionError error(
+      "This build of kova reads Tarvo ASCII grids only, not GeoTIFF or NetCDF files");
+  error.AddContext(path);
+  throw error;
+}
+
+}  // namespace kova::inputs
