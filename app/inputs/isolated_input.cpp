@@ -299,8 +299,12 @@ template <typename Error>
 // Runs `job` in a child; `read` takes the answer that is not an error. The
 // child must then have ended by itself, with nothing left to say: a child
 // that crashed after its answer may have damaged it.
+struct TimedOut {
+  std::chrono::seconds waited;
+};
+
 template <typename ReadAnswer>
-void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
+void RunJobOnce(const Job& job, std::chrono::nanoseconds limit, ReadAnswer& read) {
   // The module is loaded and its libraries readied here, once, rather than
   // in every child.
   const InputReaders& readers = InputReadersFor(job.path);
@@ -335,13 +339,7 @@ void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
   switch (end.kind) {
     case ChildEnd::Kind::kTimedOut:
       // Within the limit of opening, or the longer one of the grid's size.
-      ThrowLibraryFailure(
-          job.kind,
-          "no answer within " +
-              std::to_string(
-                  std::chrono::round<std::chrono::seconds>(ChildClock::now() - start).count()) +
-              " seconds",
-          job.path);
+      throw TimedOut{std::chrono::round<std::chrono::seconds>(ChildClock::now() - start)};
     case ChildEnd::Kind::kCrashed:
       ThrowLibraryFailure(job.kind, "the reading crashed: " + end.description, job.path);
     case ChildEnd::Kind::kExited:
@@ -352,6 +350,26 @@ void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
       break;
   }
   if (error) std::rethrow_exception(error);
+}
+
+// A child that hangs is tried once more: a fork while another thread holds a
+// lock of the runtime (the sanitizers' allocator is not made safe for fork)
+// leaves the child waiting for it forever, which a second child escapes.
+template <typename ReadAnswer>
+void RunJob(const Job& job, std::chrono::nanoseconds limit, ReadAnswer read) {
+  try {
+    RunJobOnce(job, limit, read);
+    return;
+  } catch (const TimedOut&) {
+  }
+  try {
+    RunJobOnce(job, limit, read);
+  } catch (const TimedOut& timed_out) {
+    ThrowLibraryFailure(
+        job.kind,
+        "no answer within " + std::to_string(timed_out.waited.count()) + " seconds, twice",
+        job.path);
+  }
 }
 
 // Opens the file in a child when it is first asked about it; reading a grid

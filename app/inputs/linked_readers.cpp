@@ -10,8 +10,7 @@ namespace {
 
 struct Registration {
   Registration() {
-    UseLinkedReaders(
-        {KOVA_VERSION, &OpenGeoTiff, &OpenNetCdf, &WriteGeoTiffFile, &PrepareReaders});
+    UseLinkedReaders({KOVA_VERSION, &OpenGeoTiff, &OpenNetCdf, &WriteGeoTiffFile, &PrepareReaders});
   }
 };
 const Registration registration;

@@ -5,9 +5,8 @@
 #include "app/inputs/netcdf_reader.h"
 
 extern "C" const kova::inputs::InputReaders* kova_input_readers() {
-  static constexpr kova::inputs::InputReaders kReaders{KOVA_VERSION, &kova::inputs::OpenGeoTiff,
-                                                       &kova::inputs::OpenNetCdf,
-                                                       &kova::inputs::WriteGeoTiffFile,
-                                                       &kova::inputs::PrepareReaders};
+  static constexpr kova::inputs::InputReaders kReaders{
+      KOVA_VERSION, &kova::inputs::OpenGeoTiff, &kova::inputs::OpenNetCdf,
+      &kova::inputs::WriteGeoTiffFile, &kova::inputs::PrepareReaders};
   return &kReaders;
 }
