@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
 #include "app/platform/file_search.h"
 #include "app/platform/paths.h"

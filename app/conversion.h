@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/grid_data.h"
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
 #include "app/platform/safe_output.h"
 #include "image/kova_img.h"

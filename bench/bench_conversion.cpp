@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "app/conversion.h"
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
+#include "app/platform/cpu_tier.h"
 #include "app/platform/ui.h"
 #include "app/value_spread.h"
 #include "bench/max_grid.h"
@@ -83,9 +84,8 @@ BENCHMARK(BM_CodeMaximumGridInBlocks)->Unit(benchmark::kMicrosecond);
 
 // The same two values to a register, as on a processor without AVX2.
 void BM_CodeMaximumGridInBlocksSse2(benchmark::State& state) {
-  kova::coder_detail::block_way = kova::coder_detail::BlockWay::kSse2;
+  const kova::CpuTierLimit limit(kova::CpuTier::kBaseline);
   BM_CodeMaximumGridInBlocks(state);
-  kova::coder_detail::block_way = kova::coder_detail::BlockWay::kFastest;
 }
 BENCHMARK(BM_CodeMaximumGridInBlocksSse2)->Unit(benchmark::kMicrosecond);
 

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
+#include "app/platform/cpu_tier.h"
 #include "bench/max_grid.h"
 
 namespace {
@@ -15,12 +16,12 @@ using kova::bench::GridFile;
 using kova::bench::TheExponentGridFile;
 using kova::bench::TheGridFile;
 
-using kova::grid_detail::ShortTokenWay;
+using kova::CpuTier;
 
 // Header and values of the file, as a run reads them, with the common tokens
-// read the given way.
-void ReadGrid(benchmark::State& state, const GridFile& file, ShortTokenWay way) {
-  kova::grid_detail::short_token_way = way;
+// read by the kernels of `tier` at most.
+void ReadGrid(benchmark::State& state, const GridFile& file, CpuTier tier) {
+  const kova::CpuTierLimit limit(tier);
   kova::GridData grid;
   kova::GridHeader header;
   for (auto _ : state) {
@@ -30,7 +31,6 @@ void ReadGrid(benchmark::State& state, const GridFile& file, ShortTokenWay way) 
     reader.Close();
     benchmark::DoNotOptimize(grid.Values.data());
   }
-  kova::grid_detail::short_token_way = ShortTokenWay::kFastest;
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(file.text().size()));
   state.counters["values/s"] = benchmark::Counter(
@@ -39,33 +39,33 @@ void ReadGrid(benchmark::State& state, const GridFile& file, ShortTokenWay way) 
 }
 
 void BM_ReadMaximumGrid(benchmark::State& state) {
-  ReadGrid(state, TheGridFile(), ShortTokenWay::kFastest);
+  ReadGrid(state, TheGridFile(), CpuTier::kAvx2);
 }
 BENCHMARK(BM_ReadMaximumGrid)->Unit(benchmark::kMillisecond);
 
 // The same with the common tokens read in pairs, as on a processor without
 // AVX2.
 void BM_ReadMaximumGridInPairs(benchmark::State& state) {
-  ReadGrid(state, TheGridFile(), ShortTokenWay::kPairs);
+  ReadGrid(state, TheGridFile(), CpuTier::kSsse3);
 }
 BENCHMARK(BM_ReadMaximumGridInPairs)->Unit(benchmark::kMillisecond);
 
 // The same with the common tokens read one by one, as on a processor
 // without SSSE3.
 void BM_ReadMaximumGridOneByOne(benchmark::State& state) {
-  ReadGrid(state, TheGridFile(), ShortTokenWay::kOneByOne);
+  ReadGrid(state, TheGridFile(), CpuTier::kBaseline);
 }
 BENCHMARK(BM_ReadMaximumGridOneByOne)->Unit(benchmark::kMillisecond);
 
 // The same values with exponents: every token takes the general way, and
 // the fastest way must be no slower than pairs (four at once rest there).
 void BM_ReadExponentGrid(benchmark::State& state) {
-  ReadGrid(state, TheExponentGridFile(), ShortTokenWay::kFastest);
+  ReadGrid(state, TheExponentGridFile(), CpuTier::kAvx2);
 }
 BENCHMARK(BM_ReadExponentGrid)->Unit(benchmark::kMillisecond);
 
 void BM_ReadExponentGridInPairs(benchmark::State& state) {
-  ReadGrid(state, TheExponentGridFile(), ShortTokenWay::kPairs);
+  ReadGrid(state, TheExponentGridFile(), CpuTier::kSsse3);
 }
 BENCHMARK(BM_ReadExponentGridInPairs)->Unit(benchmark::kMillisecond);
 

@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 
 namespace kova::bench {
 

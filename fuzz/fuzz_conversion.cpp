@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "app/conversion.h"
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "image/format.h"

@@ -9,8 +9,9 @@
 // model of the format: split at spaces and line feeds, trim codes 0 to 32,
 // stop at code 26; a header of known keywords read by them, any other by the
 // places of twelve tokens. Reader and model must agree on whether the grid
-// is sound and on every header field, cell and extreme; and the fast and the
-// exact number conversion must agree on every token.
+// is sound and on every header field, cell and extreme, with the kernels of
+// each instruction-set tier the processor has; and the fast and the exact
+// number conversion must agree on every token.
 #include <bit>  // bit_cast of the floats compared
 #include <cmath>
 #include <cstddef>
@@ -20,8 +21,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/grid_header_keywords.h"
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
+#include "app/inputs/tarvo/header_keywords.h"
+#include "app/platform/cpu_tier.h"
 #include "app/platform/errors.h"
 #include "fuzz/fuzz_support.h"
 
@@ -274,19 +276,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Model model = ReadModel(body, limits);  // the blank lines in front change nothing
 
+  // The kernels of every tier the processor has, each held to the model.
+  static const std::vector<kova::CpuTier> tiers = kova::AvailableCpuTiers();
   static kova::GridData values;
-  kova::GridReader reader;
-  kova::GridHeader header;
-  bool read = false;
-  try {
-    reader.ReadGridHeader(path, header);
-    reader.ReadGridValues(header, values, limits);
-    read = true;
-  } catch (const kova::KovaError&) {
-    // Expected for most inputs; the model says whether it should have been.
+  for (const kova::CpuTier tier : tiers) {
+    const kova::CpuTierLimit limit(tier);
+    kova::GridReader reader;
+    kova::GridHeader header;
+    bool read = false;
+    try {
+      reader.ReadGridHeader(path, header);
+      reader.ReadGridValues(header, values, limits);
+      read = true;
+    } catch (const kova::KovaError&) {
+      // Expected for most inputs; the model says whether it should have been.
+    }
+    Check(read == model.sound, read ? "reader accepted a grid the model refuses"
+                                    : "reader refused a grid the model accepts");
+    if (read) CompareWithModel(model, header, values, reader);
   }
-  Check(read == model.sound, read ? "reader accepted a grid the model refuses"
-                                  : "reader refused a grid the model accepts");
-  if (read) CompareWithModel(model, header, values, reader);
   return 0;
 }

@@ -25,7 +25,9 @@ class PixelCoder {
   // Each value is coded in double arithmetic without a branch; the few whose
   // double quotient lies so near a decision point (MinCode, MaxCode, a half
   // between two codes) that its rounding could matter are then coded again
-  // by the rule itself. The result is the rule's, code for code. On an error
+  // by the rule itself. The blocks take the coder of the processor's
+  // instruction-set tier (ActiveCpuTier); the result is the rule's, code
+  // for code, whichever it is. On an error
   // of the rule, the codes before the failing value are in `codes`, and
   // `coded` (when given) says how many.
   void CodeValues(const float* values, const std::uint8_t* no_data, std::size_t count,
@@ -38,15 +40,5 @@ class PixelCoder {
   std::uint8_t no_data_;
   bool fast_;  // the double quotient is usable: a finite, nonzero factor
 };
-
-namespace coder_detail {
-
-// Which way blocks of values are coded: the fastest the processor has, or
-// two values to a register as with SSE2 alone (so that tests cover both on
-// any machine).
-enum class BlockWay { kFastest, kSse2 };
-inline BlockWay block_way = BlockWay::kFastest;
-
-}  // namespace coder_detail
 
 }  // namespace kova

@@ -17,8 +17,8 @@
 #include "app/conversion.h"
 #include "app/features/grid_export.h"  // ShortestText
 #include "app/features/shipped_files.h"
-#include "app/grid_reader.h"  // ParseGridFloat of --range
 #include "app/inputs/convert_input.h"
+#include "app/inputs/tarvo/grid_reader.h"  // ParseGridFloat of --range
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/interrupt.h"

@@ -5,7 +5,7 @@
 #include <exception>
 #include <thread>
 
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
 
 namespace kova::cli {

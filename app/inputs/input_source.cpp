@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>  // std::memcmp
 
-#include "app/grid_reader.h"
 #include "app/inputs/input_readers.h"
 #include "app/inputs/isolated_input.h"
+#include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"

@@ -1,6 +1,6 @@
 // Tests of the Tarvo ASCII grid reader: the two number conversions, the
 // tokenizer, header and values of grid files, and the mended faults.
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/cpu_tier.h"
 #include "app/platform/errors.h"
 #include "support/temp_dir.h"
 
@@ -990,14 +991,13 @@ TEST(StraddlingNoData, IsComparedWhole) {
 }
 
 // Short tokens of every shape, among every kind of separator and across
-// block ends, read to the value of the exact conversion, in pairs and one by
-// one; the no-data text compared whole, also where it is a number, longer
-// than 8 characters, or one character off; the extremes those of the values.
-class ShortTokens
-    : public ::testing::TestWithParam<std::tuple<const char*, grid_detail::ShortTokenWay>> {
+// block ends, read to the value of the exact conversion by the kernels of
+// each tier the processor has; the no-data text compared whole, also where
+// it is a number, longer than 8 characters, or one character off; the
+// extremes those of the values.
+class ShortTokens : public ::testing::TestWithParam<std::tuple<const char*, CpuTier>> {
  protected:
-  void SetUp() override { grid_detail::short_token_way = std::get<1>(GetParam()); }
-  void TearDown() override { grid_detail::short_token_way = grid_detail::ShortTokenWay::kFastest; }
+  CpuTierLimit tier_{std::get<1>(GetParam())};
 };
 
 TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
@@ -1082,17 +1082,15 @@ TEST_P(ShortTokens, ReadAsTheExactConversionReadsThem) {
   EXPECT_EQ(Hex(got.max), Hex(high));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    NoDataTexts, ShortTokens,
-    ::testing::Combine(::testing::Values("-9999", "0", "-999.99", "12345678", "-3.4028235e+38",
-                                         "NA", "-999999999999999"),
-                       ::testing::Values(grid_detail::ShortTokenWay::kFastest,
-                                         grid_detail::ShortTokenWay::kPairs,
-                                         grid_detail::ShortTokenWay::kOneByOne)));
+INSTANTIATE_TEST_SUITE_P(NoDataTexts, ShortTokens,
+                         ::testing::Combine(::testing::Values("-9999", "0", "-999.99", "12345678",
+                                                              "-3.4028235e+38", "NA",
+                                                              "-999999999999999"),
+                                            ::testing::ValuesIn(AvailableCpuTiers())));
 
 // Tokens that look almost like a short number, at each place among four
-// that would be read at once: each is read as the general way reads it, to
-// its value or to its error.
+// that would be read at once: each is read by every tier as the general way
+// reads it, to its value or to its error.
 class OddTokenBesideNumber : public ::testing::TestWithParam<std::tuple<const char*, int>> {};
 
 TEST_P(OddTokenBesideNumber, IsReadAsAlone) {
@@ -1108,16 +1106,22 @@ TEST_P(OddTokenBesideNumber, IsReadAsAlone) {
   // More rows, so that four tokens at once are tried on the first.
   for (int i = 0; i < 3; ++i) text += "10.5 11.5 12.5 13.5\n";
   float value = 0.0f;
-  if (ConvertGridFloat(token, value) != FloatStatus::kOk) {
-    EXPECT_EQ(ErrorText<ConvertError>([&] { ReadGridText(text); }),
-              "'" + std::string(token) + "' is not a valid floating point value: line 7, column " +
-                  std::to_string(column));
-    return;
-  }
+  const bool number = ConvertGridFloat(token, value) == FloatStatus::kOk;
   std::vector<float> expected = {2.5f, 1.25f, M};
   expected.insert(expected.begin() + place, value);
   for (int i = 0; i < 3; ++i) expected.insert(expected.end(), {10.5f, 11.5f, 12.5f, 13.5f});
-  EXPECT_EQ(ReadGridText(text).cells, expected);
+  for (const CpuTier tier : AvailableCpuTiers()) {
+    const CpuTierLimit limit(tier);
+    if (!number) {
+      EXPECT_EQ(ErrorText<ConvertError>([&] { ReadGridText(text); }),
+                "'" + std::string(token) +
+                    "' is not a valid floating point value: line 7, column " +
+                    std::to_string(column))
+          << CpuTierName(tier);
+    } else {
+      EXPECT_EQ(ReadGridText(text).cells, expected) << CpuTierName(tier);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1130,27 +1134,36 @@ INSTANTIATE_TEST_SUITE_P(
 // Rows of four numbers at the edges of what is read four at once (the first
 // two with their ends within 16 characters, the last two within 16 from the
 // third's start; a no-data text of 7 characters compared with its end, one
-// of 8 left to pairs): each cell as one by one reads it.
+// of 8 left to pairs): each cell, by every tier, as the exact conversion
+// reads its token.
 struct QuadEdge {
   const char* no_data;
   const char* row;
 };
 
-class QuadEdges : public ::testing::TestWithParam<QuadEdge> {
- protected:
-  void TearDown() override { grid_detail::short_token_way = grid_detail::ShortTokenWay::kFastest; }
-};
+class QuadEdges : public ::testing::TestWithParam<QuadEdge> {};
 
-TEST_P(QuadEdges, AreReadAsOneByOne) {
-  std::string text =
-      "ncols 4\nnrows 6\nxll 0\nyll 0\ncell 1\nnodata " + std::string(GetParam().no_data) + "\n";
+TEST_P(QuadEdges, AreReadAsTheExactConversionReadsThem) {
+  const std::string no_data = GetParam().no_data;
+  std::string text = "ncols 4\nnrows 6\nxll 0\nyll 0\ncell 1\nnodata " + no_data + "\n";
   for (int i = 0; i < 6; ++i) text += std::string(GetParam().row) + "\n";
-  const GridRead fastest = ReadGridText(text);
-  grid_detail::short_token_way = grid_detail::ShortTokenWay::kOneByOne;
-  const GridRead one_by_one = ReadGridText(text);
-  ASSERT_EQ(fastest.cells.size(), one_by_one.cells.size());
-  for (std::size_t i = 0; i < fastest.cells.size(); ++i) {
-    EXPECT_EQ(Hex(fastest.cells[i]), Hex(one_by_one.cells[i])) << "cell " << i;
+  std::vector<float> exact;
+  std::istringstream row(GetParam().row);
+  for (std::string token; row >> token;) {
+    float value = M;
+    if (token != no_data) {
+      ASSERT_EQ(ConvertGridFloat(token, value, false), FloatStatus::kOk);
+    }
+    exact.push_back(value);
+  }
+  for (const CpuTier tier : AvailableCpuTiers()) {
+    const CpuTierLimit limit(tier);
+    const GridRead got = ReadGridText(text);
+    ASSERT_EQ(got.cells.size(), 6 * exact.size()) << CpuTierName(tier);
+    for (std::size_t i = 0; i < got.cells.size(); ++i) {
+      EXPECT_EQ(Hex(got.cells[i]), Hex(exact[i % exact.size()]))
+          << CpuTierName(tier) << " cell " << i;
+    }
   }
 }
 

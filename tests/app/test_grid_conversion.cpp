@@ -10,7 +10,7 @@
 
 #include "app/conversion.h"
 #include "app/grid_data.h"
-#include "app/grid_reader.h"
+#include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
 #include "bench/max_grid.h"
 #include "conversion_test_util.h"

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "app/platform/cpu_tier.h"
 #include "app/platform/errors.h"
 #include "image/real48.h"
 
@@ -87,23 +88,14 @@ std::vector<Scaling> ManyScalings(int count, std::uint64_t seed) {
   return scalings;
 }
 
-// Each block way in turn (four or two values to a register), back to the
-// fastest after the test.
-class BlockWayTest {
- public:
-  explicit BlockWayTest(coder_detail::BlockWay way) { coder_detail::block_way = way; }
-  ~BlockWayTest() { coder_detail::block_way = coder_detail::BlockWay::kFastest; }
-};
+// The block coder of each tier the processor has.
+const auto kTiers = ::testing::ValuesIn(AvailableCpuTiers());
 
-const auto kBlockWays =
-    ::testing::Values(coder_detail::BlockWay::kFastest, coder_detail::BlockWay::kSse2);
-
-class NextToDecisionPoints
-    : public ::testing::TestWithParam<std::tuple<Codes, coder_detail::BlockWay>> {};
+class NextToDecisionPoints : public ::testing::TestWithParam<std::tuple<Codes, CpuTier>> {};
 
 TEST_P(NextToDecisionPoints, FastCodesEqualTheRule) {
   const Codes c = std::get<0>(GetParam());
-  const BlockWayTest way(std::get<1>(GetParam()));
+  const CpuTierLimit tier(std::get<1>(GetParam()));
   int compared = 0;
   for (const Scaling& s : ManyScalings(300, 20261208 + static_cast<std::uint64_t>(c.max))) {
     const PixelCoder coder(s.offset, s.factor, static_cast<std::uint8_t>(c.min),
@@ -134,15 +126,15 @@ INSTANTIATE_TEST_SUITE_P(CodeRanges, NextToDecisionPoints,
                          ::testing::Combine(::testing::Values(Codes{0, 253, 254}, Codes{1, 250, 0},
                                                               Codes{10, 10, 255},
                                                               Codes{0, 255, 255}, Codes{5, 2, 9}),
-                                            kBlockWays));
+                                            kTiers));
 
 // Random values all over and beyond the codes, in runs of every length from
 // 0 to 40 starting anywhere, so that the vector blocks and the value-by-value
 // tail both meet every position.
-class PixelCoderRuns : public ::testing::TestWithParam<coder_detail::BlockWay> {};
+class PixelCoderRuns : public ::testing::TestWithParam<CpuTier> {};
 
 TEST_P(PixelCoderRuns, EveryLengthAndStartGivesTheRule) {
-  const BlockWayTest way(GetParam());
+  const CpuTierLimit tier(GetParam());
   std::mt19937_64 rng(42);
   std::uniform_real_distribution<double> anywhere(-30, 290);
   const Scaling s{RoundToReal48(-3.25L), RoundToReal48(0.0734L)};
@@ -172,7 +164,7 @@ TEST_P(PixelCoderRuns, EveryLengthAndStartGivesTheRule) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockWays, PixelCoderRuns, kBlockWays);
+INSTANTIATE_TEST_SUITE_P(Tiers, PixelCoderRuns, kTiers);
 
 // A factor of zero: the rule divides by it, so every valid value faults,
 // value 0 (the offset) as an invalid operation, any other as a division by

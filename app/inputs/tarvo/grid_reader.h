@@ -1,6 +1,6 @@
 // Reader of Tarvo ASCII grid files: a header of keyword-value pairs, then the
 // grid values row by row, the top row first. A header whose keywords are all
-// known (app/grid_header_keywords.h) is read by its keywords, in any order,
+// known (header_keywords.h) is read by its keywords, in any order,
 // its no-data line optional; any other header by the places of its twelve
 // tokens.
 #pragma once
@@ -122,12 +122,6 @@ enum class FloatStatus { kOk, kInvalid, kOverflow };
 // conversion is used. `took_fast`, when given, tells which way was taken.
 FloatStatus ConvertGridFloat(std::string_view token, float& value, bool allow_fast = true,
                              bool* took_fast = nullptr);
-
-// Which way common tokens take: four at a time where the processor can, in
-// pairs as on a processor without AVX2, or one by one as on one without
-// SSSE3 (so that tests cover each on any machine).
-enum class ShortTokenWay { kFastest, kPairs, kOneByOne };
-inline ShortTokenWay short_token_way = ShortTokenWay::kFastest;
 
 }  // namespace grid_detail
 

@@ -1,4 +1,4 @@
-#include "app/grid_header_keywords.h"
+#include "app/inputs/tarvo/header_keywords.h"
 
 #include <algorithm>
 #include <array>
