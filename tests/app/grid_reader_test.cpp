@@ -872,36 +872,6 @@ TEST(GridFile, NoDataCellsAreFlaggedApartFromTheirValue) {
   EXPECT_EQ(lo, -10000000.0f);
 }
 
-TEST(GridFile, ValidValueRangeIsTrueAlsoBeyondTheStartValues) {
-  struct Case {
-    const char* values;
-    bool any;
-    float smallest, largest;
-  };
-  const Case cases[] = {
-      {"-3e9 -2e9 -9999", true, -3e9f, -2e9f},
-      {"2e11 3e11 -9999", true, 2e11f, 3e11f},
-      {"-9999 -9999 -9999", false, 0, 0},
-      {"5 -9999 4.5", true, 4.5f, 5},
-  };
-  for (const Case& c : cases) {
-    TempDir dir;
-    WriteText(dir.file("r.asc"), Header(3, 1) + c.values + "\n");
-    GridReader reader;
-    GridHeader header;
-    GridData grid;
-    reader.ReadGridHeader(dir.file("r.asc"), header);
-    reader.ReadGridValues(header, grid);
-    float smallest = 0;
-    float largest = 0;
-    ASSERT_EQ(reader.ValidValueRange(smallest, largest), c.any) << c.values;
-    if (c.any) {
-      EXPECT_EQ(smallest, c.smallest) << c.values;
-      EXPECT_EQ(largest, c.largest) << c.values;
-    }
-  }
-}
-
 TEST(GridFile, OneReaderReadsTwoFilesInTurn) {
   TempDir dir;
   WriteText(dir.file("a.asc"), Header(3, 1) + "1 2 3 4 5 6 7");  // would be surplus
@@ -975,20 +945,44 @@ void ExpectBigGrid(const BigGrid& g) {
   EXPECT_EQ(got.max, hi);
 }
 
-// The token "-123456.75" (10 characters) starts `shift` bytes before the end
-// of the first block: 0 starts it in the second block, 10 ends it at the end
-// of the first, 11 puts its line feed there too.
-class StraddlingToken : public ::testing::TestWithParam<int> {};
+// A token that starts `shift` bytes before the end of the first block:
+// "-123456.75" (10 characters) at 0 starts in the second block, at 10 ends
+// at the end of the first, at 11 has its line feed there too; the no-data
+// text is compared whole; the longest token allowed is read whole.
+struct Straddling {
+  std::size_t shift;
+  std::string token;
+  float value;
+};
+
+void PrintTo(const Straddling& c, std::ostream* os) {
+  *os << c.token.substr(0, 12) << " at " << c.shift;
+}
+
+class StraddlingToken : public ::testing::TestWithParam<Straddling> {};
 
 TEST_P(StraddlingToken, IsReadWhole) {
-  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - GetParam(), "-123456.75", -123456.75f));
+  const Straddling& c = GetParam();
+  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - c.shift, c.token, c.value));
 }
 
-INSTANTIATE_TEST_SUITE_P(Shifts, StraddlingToken, ::testing::Values(0, 1, 2, 5, 9, 10, 11, 12));
-
-TEST(StraddlingNoData, IsComparedWhole) {
-  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - 3, "-9999", kNoDataMarker));
+// "1.000...0": the value 1 written with `length` characters.
+std::string LongOne(std::size_t length) {
+  return "1." + std::string(length - 2, '0');
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Shifts, StraddlingToken,
+    ::testing::Values(Straddling{0, "-123456.75", -123456.75f},
+                      Straddling{1, "-123456.75", -123456.75f},
+                      Straddling{2, "-123456.75", -123456.75f},
+                      Straddling{5, "-123456.75", -123456.75f},
+                      Straddling{9, "-123456.75", -123456.75f},
+                      Straddling{10, "-123456.75", -123456.75f},
+                      Straddling{11, "-123456.75", -123456.75f},
+                      Straddling{12, "-123456.75", -123456.75f},
+                      Straddling{3, "-9999", kNoDataMarker},
+                      Straddling{2000, LongOne(kMaxGridTokenLength), 1.0f}));
 
 // Short tokens of every shape, among every kind of separator and across
 // block ends, read to the value of the exact conversion by the kernels of
@@ -1181,18 +1175,19 @@ INSTANTIATE_TEST_SUITE_P(Table, QuadEdges,
                                            QuadEdge{"-9999", "1\t 2 3 4"},
                                            QuadEdge{"-9999", "1  2 3 4"}));
 
-// The extremes of the valid values as a pass in order finds them: where an
-// extreme is zero, the first zero met gives its sign, whether it lies among
-// the first cells, read four at a time, or among the last.
+// The extremes of the valid values as a pass in order finds them, beyond
+// any start value, and +infinity and -infinity without a valid value: where
+// an extreme is zero, the first zero met gives its sign, whether it lies
+// among the first cells, read four at a time, or among the last.
 struct ZeroExtremes {
   const char* values;
   std::uint32_t min_bits;
   std::uint32_t max_bits;
 };
 
-class ExtremesAtZero : public ::testing::TestWithParam<ZeroExtremes> {};
+class ValueExtremes : public ::testing::TestWithParam<ZeroExtremes> {};
 
-TEST_P(ExtremesAtZero, TakeTheSignOfTheFirstZero) {
+TEST_P(ValueExtremes, AreThoseOfAPassInOrder) {
   std::istringstream in(GetParam().values);
   int cols = 0;
   for (std::string token; in >> token;) ++cols;
@@ -1209,9 +1204,15 @@ constexpr std::uint32_t kOne = 0x3F800000u;
 constexpr std::uint32_t kMinusOne = 0xBF800000u;
 constexpr std::uint32_t kMinusNine = 0xC1100000u;
 
+constexpr std::uint32_t kNoneBits = 0x7F800000u;  // +infinity
+constexpr std::uint32_t kNoneAboveBits = 0xFF800000u;  // -infinity
+
 INSTANTIATE_TEST_SUITE_P(
-    Table, ExtremesAtZero,
-    ::testing::Values(ZeroExtremes{"0 -0 1", kPlusZero, kOne},
+    Table, ValueExtremes,
+    ::testing::Values(ZeroExtremes{"-3e9 -2e9 -9999", 0xCF32D05Eu, 0xCEEE6B28u},
+                      ZeroExtremes{"2e11 3e11 -9999", 0x523A43B7u, 0x528BB2C9u},
+                      ZeroExtremes{"-9999 -9999 -9999", kNoneBits, kNoneAboveBits},
+                      ZeroExtremes{"5 -9999 4.5", 0x40900000u, 0x40A00000u},ZeroExtremes{"0 -0 1", kPlusZero, kOne},
                       ZeroExtremes{"-0 0 1", kMinusZero, kOne},
                       ZeroExtremes{"-1 -0 0", kMinusOne, kMinusZero},
                       ZeroExtremes{"-1 0 -0", kMinusOne, kPlusZero},
@@ -1221,15 +1222,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ZeroExtremes{"0 1 1 1 -0 1 1 1", kPlusZero, kOne},
                       ZeroExtremes{"-1 -1 -1 -0 -1 -1 -1 0", kMinusOne, kMinusZero},
                       ZeroExtremes{"-1 -2 -3 -4 -5 -6 -7 -8 -9 -0.0", kMinusNine, kMinusZero}));
-
-// "1.000...0": the value 1 written with `length` characters.
-std::string LongOne(std::size_t length) {
-  return "1." + std::string(length - 2, '0');
-}
-
-TEST(LongToken, LongestTokenStraddlingTheBlockEndIsRead) {
-  ExpectBigGrid(GridWithTokenAt(kGridReadBlockSize - 2000, LongOne(kMaxGridTokenLength), 1.0f));
-}
 
 TEST(LongToken, LongerTokenIsRejectedNamingTheFile) {
   for (std::size_t offset : {std::size_t{1000}, kGridReadBlockSize - 2000}) {
