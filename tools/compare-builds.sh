@@ -8,7 +8,8 @@
 # BASE_COMMIT is built once in a scratch folder outside the work tree
 # ($KOVA_COMPARE_CACHE, default ~/.cache/kova-compare/COMMIT) and kept there
 # for the next run. This tree is built in $KOVA_COMPARE_BUILD (default
-# build/default, the default preset). CASE_FILTER, an extended regular
+# build/default, the default preset). With KOVA_COMPARE_KEEP set, the inputs
+# and both sides' results stay in the scratch folder. CASE_FILTER, an extended regular
 # expression, limits the run to the cases whose names match it.
 #
 # The cases: the example series; the benchmark series (bench/series.py's
@@ -59,7 +60,11 @@ declare -A kova=([base]="$cache/build/bin/kova" [current]="$current_build/bin/ko
 # --- The inputs ---------------------------------------------------------------
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/kova-compare.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+if [ -n "${KOVA_COMPARE_KEEP:-}" ]; then
+  echo "Inputs and results kept in $work"
+else
+  trap 'rm -rf "$work"' EXIT
+fi
 in="$work/in"
 mkdir -p "$in/examples" "$in/series" "$in/bench" "$in/inputs" "$in/tpl"
 cp "$root"/examples/*.asc "$in/examples/"
@@ -292,6 +297,8 @@ run_case() {  # side name setup args
 }
 
 total=0
+failed=0
+files=0
 differ=()
 while IFS= read -r line; do
   name="$(echo "${line%%|*}" | xargs)"
@@ -301,6 +308,8 @@ while IFS= read -r line; do
   [ -z "$filter" ] || [[ "$name" =~ $filter ]] || continue
   total=$((total + 1))
   for side in base current; do run_case "$side" "$name" "$setup" "$argstr"; done
+  [ "$(cat "$work/out/current/$name/exit")" = 0 ] || failed=$((failed + 1))
+  files=$((files + $(wc -l <"$work/out/current/$name/files")))
   what=()
   for part in stdout stderr exit files; do
     cmp -s "$work/out/base/$name/$part" "$work/out/current/$name/$part" || what+=("$part")
@@ -323,7 +332,8 @@ if ! cmp -s "$cache/build/bin/template.img" "$current_build/bin/template.img"; t
   echo "DIFFERENT template.img beside the programs"
 fi
 
-echo "${base:0:12} against this tree: $total cases, $(( total - ${#differ[@]} )) identical"
+echo "${base:0:12} against this tree: $total cases ($failed of them refused or failed), $files files" \
+  "compared; $(( total - ${#differ[@]} )) cases identical"
 if [ ${#differ[@]} -gt 0 ]; then
   echo "Different: ${differ[*]}"
   exit 1
