@@ -206,9 +206,17 @@ rows = [" ".join(spike[r * 60:(r + 1) * 60]) for r in range(40)]
     "ncols 60\nnrows 40\nxllcorner 10\nyllcorner 40\ncellsize 0.5\nNODATA_value -9999\n"
     + "\n".join(rows) + "\n")
 PY
-# Damaged GeoTIFF and NetCDF files: the first 300 bytes of whole ones.
+# Damaged files: the first 300 bytes of whole ones, every input cut at half
+# its size (a Tarvo grid also within its last value), and the files the
+# libraries are known to crash or hang on.
 head -c 300 "$in/inputs/float32.tif" >"$in/t/cut.tif"
 head -c 300 "$in/inputs/classic.nc" >"$in/t/cut.nc"
+mkdir -p "$in/cut" "$in/faults"
+for f in "$in"/inputs/*.tif "$in"/inputs/*.nc "$in"/inputs/*.asc; do
+  head -c $(($(stat -c %s "$f") / 2)) "$f" >"$in/cut/$(basename "$f")"
+done
+head -c $(($(stat -c %s "$in/inputs/field.asc") - 2)) "$in/inputs/field.asc" >"$in/cut/field_end.asc"
+cp "$root"/fuzz/library_faults/*.nc "$in/faults/"
 # An image to show, export and write over.
 "${kova[current]}" convert -q "$in/examples/rain_dekad1.asc" -o "$in/t/rain.img"
 
@@ -235,11 +243,14 @@ done
 # name | setup | arguments
 # setup: paths under the input folder copied into the empty working folder
 # (keeping their relative path), DEST=SOURCE to copy under another name,
-# FOLDER/ to make a folder. Arguments are shell words.
+# FOLDER/ to make a folder (see tools/compare-cases.txt). Arguments are
+# shell words; patterns in them reach kova unexpanded.
 
 cases="$work/cases"
 {
-  echo "examples | examples/rain_dekad1.asc examples/rain_dekad2.asc examples/rain_dekad3.asc | convert examples/*.asc"
+  examples="examples/rain_dekad1.asc examples/rain_dekad2.asc examples/rain_dekad3.asc"
+  echo "examples | $examples | convert examples/*.asc"
+  echo "examples_shell_expanded | $examples | convert $examples"
   echo "examples_one_verbose | examples/rain_dekad2.asc | convert -v examples/rain_dekad2.asc"
   echo "series | series/ | convert series/*.asc"
   echo "series_range | series/ | convert --series-range series/*.asc"
@@ -263,6 +274,8 @@ cases="$work/cases"
     case "$f" in *.img) continue ;; esac
     echo "input_$(basename "$f" | tr . _) | inputs/ | convert -v $rel"
   done
+  echo "cut_short | cut/ | convert --keep-going -v cut/*"
+  echo "library_faults | faults/ a.asc=inputs/field.asc z.asc=inputs/field.asc | convert --keep-going a.asc faults/*.nc z.asc"
   for entry in "${template_args[@]}"; do
     echo "template_${entry%%|*} |  | template -o t.img ${entry#*|}"
     echo "template_${entry%%|*}_info | tpl/${entry%%|*}.img | info tpl/${entry%%|*}.img"
@@ -288,7 +301,9 @@ run_case() {  # side name setup args
     esac
   done
   local -a args
+  set -f  # patterns go to kova as written
   eval "args=($argstr)"
+  set +f
   local rc=0
   (cd "$run" && exec -a kova timeout 600 "${kova[$side]}" "${args[@]}") \
     </dev/null >"$out/stdout" 2>"$out/stderr" || rc=$?

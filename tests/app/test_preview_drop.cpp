@@ -211,4 +211,4 @@ void TestPreviewDrop::drop() {
 }
 
 QTEST_MAIN(TestPreviewDrop)
-#include "tst_preview_drop.moc"
+#include "test_preview_drop.moc"

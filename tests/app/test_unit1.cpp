@@ -485,7 +485,7 @@ void TestUnit1::errorInRun() {
       .replace("%2", input)
       .replace("%3", QString::fromStdString(paths.template_path));
   QCOMPARE(services.error_texts, QStringList{text});
-  QCOMPARE(services.error_captions, QStringList{"tst_unit1"});
+  QCOMPARE(services.error_captions, QStringList{"unit1_tests"});
   QCOMPARE(services.error_captions.first(), form.ApplicationTitle());
   for (const auto& message : ui.messages) QVERIFY(message.kind != kova::MessageKind::Information);
   QVERIFY(!ui.cursors.empty());
@@ -625,4 +625,4 @@ void TestUnit1::linkClick() {
 }
 
 QTEST_MAIN(TestUnit1)
-#include "tst_unit1.moc"
+#include "test_unit1.moc"

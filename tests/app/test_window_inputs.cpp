@@ -257,4 +257,4 @@ void TestWindowInputs::dialogOffersTheInputKinds() {
 }
 
 QTEST_MAIN(TestWindowInputs)
-#include "tst_window_inputs.moc"
+#include "test_window_inputs.moc"

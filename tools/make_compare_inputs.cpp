@@ -117,6 +117,29 @@ int main(int argc, char** argv) {
     netcdf("plain_names.nc", [](NetCdfLayout& l) { l.plain_names_only = true; });
     netcdf("uneven.nc", [](NetCdfLayout& l) { l.lat_jitter = 0.01; });
     netcdf("lon_first.nc", [](NetCdfLayout& l) { l.lon_first = true; });
+    netcdf("bad_time_units.nc", [](NetCdfLayout& l) {
+      l.times = {0, 1};
+      l.time_units = std::string("days since 2024\0-01-01", 22);
+    });
+    netcdf("records_packed_two.nc", [](NetCdfLayout& l) {
+      l.times = {0, 1, 2};
+      l.record_time = true;
+      l.second_variable = true;
+      l.var_type = NC_SHORT;
+      l.scale = 0.5;
+      l.fill = -32767;
+    });
+    netcdf("cdf5_records.nc", [](NetCdfLayout& l) {
+      l.cdf5 = true;
+      l.times = {0, 1};
+      l.record_time = true;
+    });
+    netcdf("netcdf4_chunked_times.nc", [](NetCdfLayout& l) {
+      l.netcdf4 = true;
+      l.times = {0, 1};
+      l.chunk_lat = 8;
+      l.chunk_lon = 8;
+    });
   } catch (const std::exception& error) {
     std::fprintf(stderr, "make_compare_inputs: %s\n", error.what());
     return 1;
