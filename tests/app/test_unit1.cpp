@@ -44,7 +44,6 @@ class TestUnit1 : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void init();
   void cleanup();
 
@@ -74,12 +73,7 @@ class TestUnit1 : public QObject {
   QString Dir() const { return folder_.Dir(); }
 
   kova::testing::TestFolder folder_;
-  QString start_directory_;
 };
-
-void TestUnit1::initTestCase() {
-  start_directory_ = QDir::currentPath();
-}
 
 void TestUnit1::init() {
   QVERIFY(folder_.Make());
@@ -514,7 +508,7 @@ void TestUnit1::browse() {
   QCOMPARE(form.Edit2->text(), edit2.replace("%1", Dir()));
   // Confirming makes the chosen file's folder the current directory.
   const QString expected_directory =
-      chosen.isEmpty() ? start_directory_ : QFileInfo(Dir() + "/" + chosen).absolutePath();
+      chosen.isEmpty() ? folder_.Start() : QFileInfo(Dir() + "/" + chosen).absolutePath();
   QCOMPARE(QString::fromStdString(kova::CurrentDirectory()), expected_directory);
   QVERIFY(services.error_texts.isEmpty());
 }
