@@ -11,9 +11,9 @@
 
 #include "app/conversion.h"
 #include "app/grid_reader.h"
-#include "app/platform/ui.h"
 #include "app/value_spread.h"
 #include "bench/max_grid.h"
+#include "host/ui.h"
 #include "image/kova_img.h"
 #include "image/pixel_coder.h"
 #include "image/template_image.h"

@@ -13,7 +13,7 @@
 #endif
 
 #include "app/platform/errors.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 #include "image/kova_img.h"
 #include "image/pixel_coder.h"
 

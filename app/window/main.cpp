@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>  // getenv
 
-#include "app/platform/ui.h"
 #include "app/window/qt_ui.h"
 #include "app/window/unit1.h"
+#include "host/ui.h"
 
 namespace {
 
