@@ -18,7 +18,7 @@ struct MapPoint {
 using Forward = MapPoint (*)(const KovaHeader& header, long double lat, long double lon);
 
 struct Parameters {
-  long double phi0, lam0, phi1, phi2;  // degrees
+  long double phi0 = 0, lam0 = 0, phi1 = 0, phi2 = 0;  // degrees
 };
 
 inline Parameters ParametersOf(const KovaHeader& h) {

@@ -30,18 +30,58 @@ struct Steps {
   long double from, to, step;  // degrees
 };
 
-struct RoundTrip {
-  const char* name;
+// How the points of one projection are walked and how close they must come
+// back; each tolerance is worked from the worst error measured over its walk.
+struct Walk {
   std::uint8_t type;
-  testing::Parameters origin;
   Forward forward;
   Steps lat;              // latitudes
   Steps dlon;             // longitudes east of lam0
   double within;          // only points this many degrees from the origin; 0: all
   bool fold;              // longitudes compared folded into [-180, 180)
   long double tolerance;  // degrees
-  // Points (latitude, longitude east of lam0) checked in place of the grid.
+  // Points (latitude, longitude east of lam0) walked in place of the grid.
   std::vector<std::array<long double, 2>> points = {};
+};
+
+// Latitude/longitude: exact, every value is a 6-byte real.
+const Walk kLatLon{3, testing::GeographicForward, {-90, 90, 5}, {-180, 180, 15}, 0, false, 0.0L};
+// Hammer: the secant iteration ends within about 1e-5 degrees in the worst
+// cases (1.95e-5 over the grid, equator 120 degrees from the central
+// meridian 20): 2e-5; 1e-5 for points well inside the disc.
+const Walk kHammer{2, testing::HammerForward, {-80, 80, 10}, {-150, 150, 15}, 0, false, 2e-5L};
+const std::vector<std::array<long double, 2>> kInsideTheDisc{
+    {45.0L, 100.0L}, {60.0L, -150.0L}, {89.0L, 10.0L}};
+const Walk kHammerInside{2, testing::HammerForward, {}, {}, 0, false, 1e-5L, kInsideTheDisc};
+// Lambert conformal conic: the latitude iteration contracts by about
+// e^2 = 0.0068 per step, so stopping on a step below 1e-5 rad leaves at most
+// 0.0068 / 0.9932 * 1e-5 rad = 3.9e-6 degrees (measured 2.86e-6): 4e-6.
+const Walk kLccNorth{4, testing::LccForward, {-10, 80, 5}, {-60, 60, 10}, 0, true, 4e-6L};
+const Walk kLccSouth{4, testing::LccForward, {-80, 10, 5}, {-60, 60, 10}, 0, true, 4e-6L};
+// Geostationary: the constants 43.70121 (exactly 43.7012109...) and 1.003367
+// are rounded at the 7th digit, and toward the limb the square root
+// magnifies that (measured 5.67e-6, 75 degrees out): 1e-5; farther out the
+// view is too oblique to test.
+const Walk kView{5, testing::ViewForward, {-70, 70, 5}, {-70, 70, 5}, 75, false, 1e-5L};
+// Lambert azimuthal: closed form, but the latitude passes through a 6-byte
+// real before the longitude is computed and the fold uses 6.2831853072
+// (measured 3.96e-9): 1e-8. Within 85 degrees of the centre's longitude:
+// beyond 90 the one-argument arctangent answers 180 degrees away.
+const Walk kLamaz{6, testing::LamazForward, {-85, 85, 5}, {-85, 85, 5}, 0, true, 1e-8L};
+// Albers: the three-term series (3-18) leaves terms of order e^8 (measured
+// 1.48e-8): 3e-8.
+const Walk kAlbersNorth{8, testing::AlbersForward, {-10, 80, 5}, {-60, 60, 10}, 0, true, 3e-8L};
+const Walk kAlbersSouth{8, testing::AlbersForward, {-80, 10, 5}, {-60, 60, 10}, 0, true, 3e-8L};
+// Goode: closed form with 13-digit constants; near the poles the Mollweide
+// arcsine magnifies them (measured 1.28e-8 at 88.5): 5e-8. The grid stays
+// 1.5 degrees off the interruptions and the poles.
+const Walk kGoode{9,    testing::GoodeForward, {-88.5L, 88.5L, 3}, {-178.5L, 178.5L, 3}, 0, false,
+                  5e-8L};
+
+struct RoundTrip {
+  const char* name;
+  const Walk* walk;
+  testing::Parameters origin;  // phi0, lam0, phi1, phi2
 };
 
 void PrintTo(const RoundTrip& row, std::ostream* os) {
@@ -49,236 +89,62 @@ void PrintTo(const RoundTrip& row, std::ostream* os) {
 }
 
 KovaHeader HeaderOf(const RoundTrip& row) {
-  return MakeHeader(row.type, row.origin.phi0, row.origin.lam0, row.origin.phi1, row.origin.phi2);
+  return MakeHeader(row.walk->type, row.origin.phi0, row.origin.lam0, row.origin.phi1,
+                    row.origin.phi2);
 }
 
-// Tolerances, from the worst error measured over each grid:
-// - latitude/longitude: exact, every value is a 6-byte real.
-// - Hammer: the secant iteration ends within about 1e-5 degrees in the worst
-//   cases (1.95e-5 over the grid, equator 120 degrees from the central
-//   meridian 20): 2e-5; 1e-5 for points well inside the disc.
-// - Lambert conformal conic: the latitude iteration contracts by about
-//   e^2 = 0.0068 per step, so stopping on a step below 1e-5 rad leaves at
-//   most 0.0068 / 0.9932 * 1e-5 rad = 3.9e-6 degrees (measured 2.86e-6): 4e-6.
-// - Albers: the three-term series (3-18) leaves terms of order e^8
-//   (measured 1.48e-8): 3e-8.
-// - Geostationary: the constants 43.70121 (exactly 43.7012109...) and
-//   1.003367 are rounded at the 7th digit, and toward the limb the square
-//   root magnifies that (measured 5.67e-6, 75 degrees out): 1e-5. Beyond 75
-//   degrees from the sub-satellite point the view is too oblique to test.
-// - Lambert azimuthal: closed form, but the latitude passes through a 6-byte
-//   real before the longitude is computed and the fold uses 6.2831853072
-//   (measured 3.96e-9): 1e-8. Within 85 degrees of the centre's longitude:
-//   beyond 90 the one-argument arctangent answers 180 degrees away.
-// - Goode: closed form with 13-digit constants; near the poles the
-//   Mollweide arcsine magnifies them (measured 1.28e-8 at 88.5): 5e-8. The
-//   grid is offset by 1.5 degrees from the interruptions and the poles.
-constexpr long double kHammerGrid = 2e-5L;
-constexpr long double kHammerInside = 1e-5L;
-constexpr long double kLcc = 4e-6L;
-constexpr long double kAlbers = 3e-8L;
-constexpr long double kView = 1e-5L;
-constexpr long double kLamaz = 1e-8L;
-constexpr long double kGoode = 5e-8L;
-
-constexpr Steps kConeNorth{-10, 80, 5};
-constexpr Steps kConeSouth{-80, 10, 5};
-constexpr Steps kConeWidth{-60, 60, 10};
-constexpr Steps kViewDisc{-70, 70, 5};
-constexpr Steps kHemisphere{-85, 85, 5};
-const std::vector<std::array<long double, 2>> kHammerPoints{
-    {45.0L, 100.0L}, {60.0L, -150.0L}, {89.0L, 10.0L}};
-
 const RoundTrip kRoundTrips[] = {
-    {"LatLonNorth",
-     3,
-     {60, -20, 0, 0},
-     testing::GeographicForward,
-     {-90, 90, 5},
-     {-180, 180, 15},
-     0,
-     false,
-     0.0L},
-    {"LatLonSouth",
-     3,
-     {-33.5L, 151.25L, 0, 0},
-     testing::GeographicForward,
-     {-90, 90, 5},
-     {-180, 180, 15},
-     0,
-     false,
-     0.0L},
-    {"Hammer",
-     2,
-     {0, 0, 0, 0},
-     testing::HammerForward,
-     {-80, 80, 10},
-     {-150, 150, 15},
-     0,
-     false,
-     kHammerGrid},
-    {"HammerEast",
-     2,
-     {0, 20, 0, 0},
-     testing::HammerForward,
-     {-80, 80, 10},
-     {-150, 150, 15},
-     0,
-     false,
-     kHammerGrid},
-    {"HammerWest",
-     2,
-     {0, -135.5L, 0, 0},
-     testing::HammerForward,
-     {-80, 80, 10},
-     {-150, 150, 15},
-     0,
-     false,
-     kHammerGrid},
-    {"HammerInside",
-     2,
-     {0, 0, 0, 0},
-     testing::HammerForward,
-     {},
-     {},
-     0,
-     false,
-     kHammerInside,
-     kHammerPoints},
-    {"HammerEastInside",
-     2,
-     {0, 20, 0, 0},
-     testing::HammerForward,
-     {},
-     {},
-     0,
-     false,
-     kHammerInside,
-     kHammerPoints},
-    {"HammerWestInside",
-     2,
-     {0, -135.5L, 0, 0},
-     testing::HammerForward,
-     {},
-     {},
-     0,
-     false,
-     kHammerInside,
-     kHammerPoints},
-    {"LccUs", 4, {23, -96, 33, 45}, testing::LccForward, kConeNorth, kConeWidth, 0, true, kLcc},
-    {"LccSouth",
-     4,
-     {-20, 25, -10, -40},
-     testing::LccForward,
-     kConeSouth,
-     kConeWidth,
-     0,
-     true,
-     kLcc},
-    {"LccPolar", 4, {60, 0, 55, 75}, testing::LccForward, kConeNorth, kConeWidth, 0, true, kLcc},
-    {"View", 5, {0, 0, 0, 0}, testing::ViewForward, kViewDisc, kViewDisc, 75, false, kView},
-    {"ViewWest", 5, {0, -75, 0, 0}, testing::ViewForward, kViewDisc, kViewDisc, 75, false, kView},
-    {"ViewEast",
-     5,
-     {0, 140.7L, 0, 0},
-     testing::ViewForward,
-     kViewDisc,
-     kViewDisc,
-     75,
-     false,
-     kView},
-    {"Lamaz", 6, {45, 10, 0, 0}, testing::LamazForward, kHemisphere, kHemisphere, 0, true, kLamaz},
-    {"LamazEquator",
-     6,
-     {0, 0, 0, 0},
-     testing::LamazForward,
-     kHemisphere,
-     kHemisphere,
-     0,
-     true,
-     kLamaz},
-    {"LamazSouth",
-     6,
-     {-30, -60, 0, 0},
-     testing::LamazForward,
-     kHemisphere,
-     kHemisphere,
-     0,
-     true,
-     kLamaz},
-    {"LamazFarEast",
-     6,
-     {70, 170, 0, 0},
-     testing::LamazForward,
-     kHemisphere,
-     kHemisphere,
-     0,
-     true,
-     kLamaz},
-    {"AlbersUs",
-     8,
-     {23, -96, 29.5L, 45.5L},
-     testing::AlbersForward,
-     kConeNorth,
-     kConeWidth,
-     0,
-     true,
-     kAlbers},
-    {"AlbersSouth",
-     8,
-     {-23, 20, -29.5L, -45.5L},
-     testing::AlbersForward,
-     kConeSouth,
-     kConeWidth,
-     0,
-     true,
-     kAlbers},
-    {"AlbersWide",
-     8,
-     {0, 100, 5, 70},
-     testing::AlbersForward,
-     kConeNorth,
-     kConeWidth,
-     0,
-     true,
-     kAlbers},
-    {"Goode",
-     9,
-     {0, 0, 0, 0},
-     testing::GoodeForward,
-     {-88.5L, 88.5L, 3},
-     {-178.5L, 178.5L, 3},
-     0,
-     false,
-     kGoode},
+    {"LatLonNorth", &kLatLon, {60, -20}},
+    {"LatLonSouth", &kLatLon, {-33.5L, 151.25L}},
+    {"Hammer", &kHammer, {0, 0}},
+    {"HammerEast", &kHammer, {0, 20}},
+    {"HammerWest", &kHammer, {0, -135.5L}},
+    {"HammerInside", &kHammerInside, {0, 0}},
+    {"HammerEastInside", &kHammerInside, {0, 20}},
+    {"HammerWestInside", &kHammerInside, {0, -135.5L}},
+    {"LccUs", &kLccNorth, {23, -96, 33, 45}},
+    {"LccSouth", &kLccSouth, {-20, 25, -10, -40}},
+    {"LccPolar", &kLccNorth, {60, 0, 55, 75}},
+    {"View", &kView, {0, 0}},
+    {"ViewWest", &kView, {0, -75}},
+    {"ViewEast", &kView, {0, 140.7L}},
+    {"Lamaz", &kLamaz, {45, 10}},
+    {"LamazEquator", &kLamaz, {0, 0}},
+    {"LamazSouth", &kLamaz, {-30, -60}},
+    {"LamazFarEast", &kLamaz, {70, 170}},
+    {"AlbersUs", &kAlbersNorth, {23, -96, 29.5L, 45.5L}},
+    {"AlbersSouth", &kAlbersSouth, {-23, 20, -29.5L, -45.5L}},
+    {"AlbersWide", &kAlbersNorth, {0, 100, 5, 70}},
+    {"Goode", &kGoode, {0, 0}},
 };
 
 class RoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
 
 TEST_P(RoundTripTest, InverseUndoesForward) {
   const RoundTrip& row = GetParam();
+  const Walk& walk = *row.walk;
   const KovaHeader header = HeaderOf(row);
   const long double lam0 = DecodeReal48(header.OriginLongitude);
   long double worst = 0.0L;
   int checked = 0;
   auto check = [&](long double lat, long double dlon) {
     const long double lon = lam0 + dlon;
-    const testing::MapPoint p = row.forward(header, lat, lon);
+    const testing::MapPoint p = walk.forward(header, lat, lon);
     const LatLon r = testing::ThroughDispatch(header, p.x, p.y);
-    const long double lon_error = row.fold ? testing::LonDiff(r.lon, lon) : r.lon - lon;
+    const long double lon_error = walk.fold ? testing::LonDiff(r.lon, lon) : r.lon - lon;
     const long double err = std::fmax(std::fabs(r.lat - lat), std::fabs(lon_error));
     worst = std::fmax(worst, err);
     ++checked;
-    EXPECT_LE(err, row.tolerance) << lat << ", " << lon;
+    EXPECT_LE(err, walk.tolerance) << lat << ", " << lon;
   };
-  if (!row.points.empty()) {
-    for (const auto& [lat, dlon] : row.points) check(lat, dlon);
+  if (!walk.points.empty()) {
+    for (const auto& [lat, dlon] : walk.points) check(lat, dlon);
   } else {
-    ASSERT_GT(row.lat.step, 0);
-    ASSERT_GT(row.dlon.step, 0);
-    for (long double lat = row.lat.from; lat <= row.lat.to; lat += row.lat.step) {
-      for (long double dlon = row.dlon.from; dlon <= row.dlon.to; dlon += row.dlon.step) {
-        if (row.within > 0 && std::hypot(lat, dlon) > row.within) continue;
+    ASSERT_GT(walk.lat.step, 0);
+    ASSERT_GT(walk.dlon.step, 0);
+    for (long double lat = walk.lat.from; lat <= walk.lat.to; lat += walk.lat.step) {
+      for (long double dlon = walk.dlon.from; dlon <= walk.dlon.to; dlon += walk.dlon.step) {
+        if (walk.within > 0 && std::hypot(lat, dlon) > walk.within) continue;
         check(lat, dlon);
       }
     }
@@ -296,15 +162,15 @@ template <typename Change>
 LatLon AnswerWith(const Projection& projection, Change change) {
   const RoundTrip* row = nullptr;
   for (const RoundTrip& candidate : kRoundTrips) {
-    if (candidate.type == projection.code && row == nullptr) row = &candidate;
+    if (candidate.walk->type == projection.code && row == nullptr) row = &candidate;
   }
   if (row == nullptr) {
     ADD_FAILURE() << projection.template_name << " has no round trip";
     return {};
   }
   const KovaHeader header = HeaderOf(*row);
-  const testing::MapPoint p =
-      row->forward(header, row->origin.phi0 + 5.0L, DecodeReal48(header.OriginLongitude) + 5.0L);
+  const testing::MapPoint p = row->walk->forward(header, row->origin.phi0 + 5.0L,
+                                                 DecodeReal48(header.OriginLongitude) + 5.0L);
   KovaHeader changed = header;
   change(changed);
   return testing::Invert(projection.inverse, changed, p.x, p.y);
