@@ -15,8 +15,9 @@
 #include "app/platform/paths.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 #include "image/real48.h"
+#include "projection/projections.h"
 
 namespace kova {
 namespace {
@@ -105,20 +106,6 @@ ValueScaling ChooseValueScaling(float value_min, float value_max) {
 
 std::string ImageTitleFor(const std::string& input_name) {
   return "Created from Tarvo " + FileNameOf(input_name) + " by Tarvo2Kova; " + KOVA_CONTACT_EMAIL;
-}
-
-bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept {
-  switch (projection_type) {
-    case 2:  // Hammer
-    case 4:  // Lambert conformal conic
-    case 5:  // geostationary
-    case 6:  // Lambert azimuthal equal-area
-    case 8:  // Albers equal-area conic
-    case 9:  // Goode homolosine
-      return true;
-    default:
-      return false;
-  }
 }
 
 bool IsInputPattern(const std::string& input_text) {

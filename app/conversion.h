@@ -90,13 +90,6 @@ inline float RoundToFloat(long double value, const std::string& where = {}) {
 // The text of the Title of an image made from `input_name`.
 std::string ImageTitleFor(const std::string& input_name);
 
-// Whether a grid converted with a template of this projection keeps the
-// template's OriginLatitude and OriginLongitude (the projection's own origin,
-// map x and y 0) and is placed through OriginColumn and OriginRow. For a
-// latitude/longitude template (type 3), and one whose projection has no
-// inverse, the origin fields take the centre of the grid instead.
-bool KeepsProjectionOrigin(std::uint8_t projection_type) noexcept;
-
 // The input text names several files when it holds "*" or "?".
 bool IsInputPattern(const std::string& input_text);
 

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "app/grid_data.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 
 namespace kova::fuzz {
 

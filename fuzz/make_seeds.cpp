@@ -13,7 +13,7 @@
 
 #include "app/conversion.h"
 #include "app/platform/errors.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "image/real48.h"
@@ -81,7 +81,7 @@ void WriteSeed(const fs::path& dir, const std::string& name, const Bytes& bytes)
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) throw kova::FileError(101);
+  if (!out) throw kova::FileError(kova::IoResult::kDiskFull);
 }
 
 // A grid file's seed for the grid harness: the first byte (top bit: the

@@ -4,7 +4,7 @@
 #include <algorithm>  // std::copy
 
 #include "app/platform/errors.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 
 namespace kova {
 

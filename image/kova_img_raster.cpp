@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/platform/errors.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 #include "image/kova_img.h"
 #include "image/pixel_coder.h"
 

@@ -6,7 +6,7 @@
 // a form of (20-15) through cos c = sin phi0 sin phi + cos phi0 cos phi cos(lam - lam0).
 #include <cmath>
 
-#include "app/platform/std_output.h"
+#include "host/diagnostics.h"
 #include "projection/helpers.h"
 #include "projection/projectn.h"
 
@@ -22,8 +22,9 @@ constexpr long double kDomainLimit = 1.0L;
 // The results go into the outputs as soon as they are known and later steps
 // read them back, so the longitude is computed from the latitude as a
 // 6-byte real, and the final conversion to degrees works on the stored
-// radians. A point beyond the projected sphere is reported on standard
-// output and leaves both outputs untouched.
+// radians. A point beyond the projected sphere is reported as a core
+// diagnostic line (standard output in the window) and leaves both outputs
+// untouched.
 void lamaz_inverse(Real48& latitude, Real48& longitude, const KovaHeader& header, long double x,
                    long double y) {
   const long double phi0 = deg_to_rad(DecodeReal48(header.OriginLatitude));
@@ -34,7 +35,7 @@ void lamaz_inverse(Real48& latitude, Real48& longitude, const KovaHeader& header
   const long double rho = checked_sqrt(x * x + y * y);
   const long double t = rho / kBoundingDiameter;
   if (t > kDomainLimit) {
-    WriteStandardOutput("Error in lamaz_inverse\r\n");
+    WriteCoreDiagnostic("Error in lamaz_inverse\r\n");
     return;
   }
   const long double z = 2.0L * arcsine(t);  // angular distance from the centre

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/platform/std_output.h"
-#include "app/platform/ui.h"
+#include "host/diagnostics.h"
+#include "host/ui.h"
 
 namespace CLI {
 class App;
@@ -45,7 +45,7 @@ void PrintAnswer(std::string_view text);
 void PrintDiagnostic(std::string_view text);
 
 // While it lives, this thread's diagnostics (PrintDiagnostic, the component's
-// refusals and the core's standard-output lines) go into `buffer` in the order
+// refusals and the core's diagnostic lines) go into `buffer` in the order
 // they happen, instead of standard error.
 class DiagnosticsCapture {
  public:
@@ -56,7 +56,7 @@ class DiagnosticsCapture {
 
  private:
   std::string* previous_;
-  StandardOutputCapture core_output_;
+  CoreDiagnosticsCapture core_output_;
 };
 
 // Writes text captured earlier to standard error.

@@ -10,7 +10,9 @@
 
 #include "app/platform/errors.h"
 #include "app/platform/printable.h"
+#include "image/format.h"
 #include "image/real48.h"
+#include "projection/projections.h"
 
 namespace kova::cli {
 namespace {
@@ -299,27 +301,9 @@ std::string StatusName(std::uint8_t status) {
 }
 
 std::string ProjectionName(std::uint8_t projection_type) {
-  switch (projection_type) {
-    case 0:
-    case 7:
-      return "no inverse projection";
-    case 2:
-      return "Hammer equal-area";
-    case 3:
-      return "latitude/longitude grid";
-    case 4:
-      return "Lambert conformal conic";
-    case 5:
-      return "geostationary satellite view";
-    case 6:
-      return "Lambert azimuthal equal-area";
-    case 8:
-      return "Albers equal-area conic";
-    case 9:
-      return "interrupted Goode homolosine";
-    default:
-      return "not valid";
-  }
+  if (const Projection* projection = FindProjection(projection_type)) return projection->name;
+  // Codes of the format without an inverse, and codes outside it.
+  return IsValidProjection(projection_type) ? "no inverse projection" : "not valid";
 }
 
 std::string TitleAsUtf8(std::string_view title) {

@@ -20,7 +20,7 @@
 #include "app/cli/info_command.h"
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
-#include "app/platform/std_output.h"
+#include "host/diagnostics.h"
 
 namespace {
 
@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
   argc = static_cast<int>(arguments.size());
   argv = argument_pointers.data();
 
-  // The core's own standard-output lines ("Error in lamaz_inverse") are
-  // diagnostics here; standard output is the answer alone.
-  kova::RedirectStandardOutput(stderr);
+  // The core's diagnostic lines ("Error in lamaz_inverse") go to standard
+  // error; standard output is the answer alone.
+  kova::SendCoreDiagnosticsTo(stderr);
   kova::cli::ConsoleUi console;
   kova::ScopedUi ui(console);
 

@@ -18,8 +18,8 @@ void AddTemplateCommand(CLI::App& app, TemplateOptions& options) {
       app.add_subcommand("template", "Make a template image for grids in a projection's map units");
   command->add_option("-o,--output", options.output, "Template image to write (*.img)")->required();
   std::string names;
-  for (const TemplateProjection& projection : TemplateProjections()) {
-    names += std::string(names.empty() ? "" : ", ") + projection.name + " (" +
+  for (const Projection& projection : kProjections) {
+    names += std::string(names.empty() ? "" : ", ") + projection.template_name + " (" +
              projection.map_units + ")";
   }
   command->add_option("--projection", options.projection, "One of: " + names)->required();

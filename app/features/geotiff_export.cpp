@@ -6,36 +6,32 @@
 
 #include "app/conversion.h"  // RoundToFloat
 #include "app/features/grid_export.h"
-#include "app/features/template_maker.h"
 #include "app/platform/errors.h"
 #include "image/real48.h"
 #include "projection/helpers.h"
+#include "projection/projections.h"
 
 namespace kova {
 namespace {
 
 using inputs::GeoTiffSystem;
 
-constexpr long double kMetresPerKilometre = 1000.0L;
-
+// The projections a GeoTIFF can state.
 struct SystemOf {
   std::uint8_t projection_type;
   GeoTiffSystem system;
-  long double metres_per_unit;  // the image's map unit in the file's (1: degrees or metres)
-  bool sphere;                  // the sphere of the azimuthal inverse, else Clarke 1866
 };
 
 constexpr std::array<SystemOf, 4> kSystems{{
-    {3, GeoTiffSystem::kGeographic, 1.0L, false},
-    {4, GeoTiffSystem::kLambertConformalConic, kMetresPerKilometre, false},
-    {6, GeoTiffSystem::kLambertAzimuthalEqualArea, 1.0L, true},
-    {8, GeoTiffSystem::kAlbersEqualArea, 1.0L, false},
+    {kGeographicProjection, GeoTiffSystem::kGeographic},
+    {kConformalConicProjection, GeoTiffSystem::kLambertConformalConic},
+    {kLambertAzimuthalProjection, GeoTiffSystem::kLambertAzimuthalEqualArea},
+    {kAlbersProjection, GeoTiffSystem::kAlbersEqualArea},
 }};
 
 std::string DescriptionOf(std::uint8_t projection_type) {
-  for (const TemplateProjection& projection : TemplateProjections()) {
-    if (projection.code == projection_type) return projection.description;
-  }
+  const Projection* projection = FindProjection(projection_type);
+  if (projection != nullptr) return projection->description;
   return "projection " + std::to_string(projection_type);
 }
 
@@ -75,7 +71,9 @@ inputs::GeoTiffImage GeoTiffOf(const ImageRaster& image, const GeoTiffContent& c
 
   // The grid's edges as the 4-byte floats it had, in the file's units.
   const MapPlacement placement = MapPlacementOf(image);
-  const long double unit = system->metres_per_unit;
+  // The image's map unit in the file's: metres, or degrees as they are.
+  const Projection& projection = *FindProjection(h.ProjectionType);
+  const long double unit = projection.metres_per_unit > 0.0L ? projection.metres_per_unit : 1.0L;
   const long double width = RoundToFloat(placement.width, image.file_name);
   const long double height = RoundToFloat(placement.height, image.file_name);
   const long double left = RoundToFloat(placement.left, image.file_name);
@@ -95,7 +93,7 @@ inputs::GeoTiffImage GeoTiffOf(const ImageRaster& image, const GeoTiffContent& c
       tiff.StdParallel1 = static_cast<double>(DecodeReal48(h.StdParallel1));
       tiff.StdParallel2 = static_cast<double>(DecodeReal48(h.StdParallel2));
     }
-    if (system->sphere) {
+    if (projection.figure == EarthFigure::kSphere) {
       tiff.SemiMajorAxis = static_cast<double>(kSphereRadiusMetres);
       tiff.EarthCitation = "sphere of radius " + Text(kSphereRadiusMetres) + " m";
     } else {

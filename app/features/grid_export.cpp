@@ -6,6 +6,7 @@
 #include "app/conversion.h"
 #include "app/platform/errors.h"
 #include "image/real48.h"
+#include "projection/projections.h"
 
 namespace kova {
 

@@ -37,7 +37,8 @@ ImageRaster ReadImageRaster(const std::string& file_name) {
     const std::size_t size = static_cast<std::size_t>(image.header.Rows) *
                              static_cast<std::size_t>(image.header.Columns);
     image.codes.resize(size);
-    if (file.Read(image.codes.data(), size) != size) throw FileError(100);
+    if (file.Read(image.codes.data(), size) != size)
+      throw FileError(IoResult::kReadBeyondEndOfFile);
     file.Close();
   } catch (FileError& error) {
     error.AddContext(file_name);

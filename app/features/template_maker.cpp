@@ -12,18 +12,6 @@
 namespace kova {
 namespace {
 
-constexpr std::array<TemplateProjection, 7> kProjections{{
-    {"hammer", 2, "Hammer equal-area", "unit-disc units", true, true, false, 0.001L},
-    {"latlon", 3, "latitude/longitude", "degrees", true, true, false, 0.1L},
-    {"lambert-conic", 4, "Lambert conformal conic (Clarke 1866)", "kilometres", true, true, true,
-     10.0L},
-    {"geostationary", 5, "geostationary view", "degrees of scan angle", false, true, false, 0.01L},
-    {"lambert-azimuthal", 6, "Lambert azimuthal equal-area (sphere)", "metres", true, true, false,
-     10000.0L},
-    {"albers", 8, "Albers equal-area conic (Clarke 1866)", "metres", true, true, true, 10000.0L},
-    {"goode", 9, "Goode homolosine (interrupted, sphere)", "metres", false, false, false, 10000.0L},
-}};
-
 // A typical image: 21 x 21 pixels of the projection's typical size around
 // the origin pixel; its middle and its four corners.
 constexpr int kTypicalHalfSize = 10;
@@ -44,13 +32,13 @@ void CheckAngle(const char* what, double value, double limit, bool open) {
 }
 
 // Places the middle and the corners of a typical image; refuses what fails.
-void CheckTypicalImage(const TemplateProjection& projection, const KovaHeader& header) {
+void CheckTypicalImage(const Projection& projection, const KovaHeader& header) {
   KovaHeader typical = header;
   typical.Rows = typical.Columns = 2 * kTypicalHalfSize + 1;
   typical.OriginColumn = typical.OriginRow = EncodeReal48(kTypicalHalfSize);
   typical.PixelWidth = typical.PixelHeight = EncodeReal48(projection.typical_pixel);
-  const std::string failure =
-      std::string("The ") + projection.name + " projection with these parameters cannot place";
+  const std::string failure = std::string("The ") + projection.template_name +
+                              " projection with these parameters cannot place";
 
   constexpr int kLast = 2 * kTypicalHalfSize;
   const std::array<std::array<int, 2>, 5> positions{
@@ -87,33 +75,22 @@ void CheckTypicalImage(const TemplateProjection& projection, const KovaHeader& h
 
 }  // namespace
 
-std::span<const TemplateProjection> TemplateProjections() noexcept {
-  return kProjections;
-}
-
-const TemplateProjection* FindTemplateProjection(const std::string& name) noexcept {
-  for (const TemplateProjection& projection : kProjections) {
-    if (name == projection.name) return &projection;
-  }
-  return nullptr;
-}
-
-std::string TemplateTitle(const TemplateProjection& projection) {
+std::string TemplateTitle(const Projection& projection) {
   return std::string("Tarvo2Kova template: ") + projection.description + ", grid in " +
          projection.map_units;
 }
 
 KovaHeader MakeTemplateHeader(const TemplateParameters& p) {
-  const TemplateProjection* projection = FindTemplateProjection(p.projection);
+  const Projection* projection = FindProjectionByTemplateName(p.projection);
   if (projection == nullptr) {
     std::string names;
-    for (const TemplateProjection& known : kProjections) {
-      names += names.empty() ? known.name : std::string(", ") + known.name;
+    for (const Projection& known : kProjections) {
+      names += names.empty() ? known.template_name : std::string(", ") + known.template_name;
     }
     throw TemplateError("Unknown projection " + p.projection + " (known: " + names + ")");
   }
-  const std::string the = std::string("The ") + projection->name + " projection";
-  if (p.origin_latitude && !projection->origin_latitude) {
+  const std::string the = std::string("The ") + projection->template_name + " projection";
+  if (p.origin_latitude && !projection->template_origin_latitude) {
     throw TemplateError(the + " takes no origin latitude");
   }
   if (p.origin_longitude && !projection->origin_longitude) {
@@ -129,7 +106,7 @@ KovaHeader MakeTemplateHeader(const TemplateParameters& p) {
   const double latitude = p.origin_latitude.value_or(0.0);
   const double longitude = p.origin_longitude.value_or(0.0);
   // A cone or a sphere has no usable origin at a pole.
-  CheckAngle("Origin latitude", latitude, 90.0, projection->code != 3);
+  CheckAngle("Origin latitude", latitude, 90.0, projection->code != kGeographicProjection);
   CheckAngle("Origin longitude", longitude, 180.0, false);
   if (projection->parallels) {
     CheckAngle("Standard parallel", *p.parallel1, 90.0, true);

@@ -1,4 +1,5 @@
-// Template images for every projection the image component can geolocate:
+// Template images for every projection the image component can geolocate
+// (the table of projection/projections.h):
 // the header a conversion starts from, with the fields the projection reads
 // (origin, standard parallels), image type 200 and a title that says what it
 // is. Parameters that would keep the pixels of a typical image from being
@@ -7,29 +8,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 
 #include "app/platform/errors.h"
 #include "image/format.h"
+#include "projection/projections.h"
 
 namespace kova {
-
-struct TemplateProjection {
-  const char* name;           // as given on the command line
-  std::uint8_t code;          // ProjectionType
-  const char* description;    // the projection, for the title
-  const char* map_units;      // the unit of a grid's coordinates and cell size
-  bool origin_latitude;       // reads OriginLatitude
-  bool origin_longitude;      // reads OriginLongitude
-  bool parallels;             // reads StdParallel1 and StdParallel2
-  long double typical_pixel;  // map units per pixel of a typical image
-};
-
-// hammer, latlon, lambert-conic, geostationary, lambert-azimuthal, albers,
-// goode, in the order of their projection codes.
-std::span<const TemplateProjection> TemplateProjections() noexcept;
-const TemplateProjection* FindTemplateProjection(const std::string& name) noexcept;
 
 struct TemplateParameters {
   std::string projection;
@@ -51,6 +36,6 @@ class TemplateError : public KovaError {
 KovaHeader MakeTemplateHeader(const TemplateParameters& parameters);
 
 // "Tarvo2Kova template: " and the projection's description and map units.
-std::string TemplateTitle(const TemplateProjection& projection);
+std::string TemplateTitle(const Projection& projection);
 
 }  // namespace kova

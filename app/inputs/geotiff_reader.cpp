@@ -22,6 +22,7 @@
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
+#include "projection/projections.h"
 
 namespace kova::inputs {
 namespace {
@@ -141,17 +142,23 @@ double ProjParm(const GTIFDefn& defn, std::initializer_list<int> keys) {
   return 0.0;
 }
 
-// The Kova projection that a GeoTIFF coordinate transformation corresponds to.
+// The Kova projection that a GeoTIFF coordinate transformation corresponds
+// to, with its name and map unit taken from the table of projections when
+// this is compiled: the reader module links no projection code.
 struct KnownTransformation {
   int ct;
   std::uint8_t kova_type;
   const char* name;
   long double kova_unit_metres;  // the map unit of the Kova projection
 };
+constexpr KnownTransformation Known(int ct, std::uint8_t kova_type) {
+  return {ct, kova_type, FindProjection(kova_type)->name,
+          FindProjection(kova_type)->metres_per_unit};
+}
 constexpr KnownTransformation kKnownTransformations[] = {
-    {CT_LambertConfConic_2SP, 4, "Lambert conformal conic", 1000.0L},
-    {CT_LambertAzimEqualArea, 6, "Lambert azimuthal equal-area", 1.0L},
-    {CT_AlbersEqualArea, 8, "Albers equal-area conic", 1.0L},
+    Known(CT_LambertConfConic_2SP, kConformalConicProjection),
+    Known(CT_LambertAzimEqualArea, kLambertAzimuthalProjection),
+    Known(CT_AlbersEqualArea, kAlbersProjection),
 };
 
 // --- samples ------------------------------------------------------------------

@@ -162,7 +162,7 @@ void PutError(Message& message, const std::exception& error) {
       kind = ErrorClass::kConversion;
     } else if (const auto* file_error = dynamic_cast<const FileError*>(&error)) {
       kind = ErrorClass::kFile;
-      file_code = file_error->code();
+      file_code = static_cast<std::int32_t>(file_error->code());
     } else if (dynamic_cast<const RefusedFileError*>(&error)) {
       kind = ErrorClass::kRefusedFile;
     } else if (dynamic_cast<const FloatOverflowError*>(&error)) {
@@ -278,7 +278,7 @@ template <typename Error>
     case ErrorClass::kConversion:
       Raise(ConversionError(text), context);
     case ErrorClass::kFile:
-      Raise(FileError(file_code), context);
+      Raise(FileError(static_cast<IoResult>(file_code)), context);
     case ErrorClass::kRefusedFile:
       Raise(RefusedFileError(text), context);
     case ErrorClass::kFloatOverflow:

@@ -5,6 +5,7 @@
 
 #include "app/platform/errors.h"
 #include "image/real48.h"
+#include "projection/projections.h"
 
 namespace kova::inputs {
 namespace {
@@ -66,7 +67,8 @@ void CheckTemplateProjection(GridCoordinates coordinates,
              projection->OriginLatitude, template_path);
   CheckAngle("origin longitude", DecodeReal48(template_header.OriginLongitude),
              projection->OriginLongitude, template_path);
-  if (projection->KovaType == 4 || projection->KovaType == 8) {
+  const Projection* kind = FindProjection(projection->KovaType);
+  if (kind != nullptr && kind->parallels) {
     CheckAngle("first standard parallel", DecodeReal48(template_header.StdParallel1),
                projection->StdParallel1, template_path);
     CheckAngle("second standard parallel", DecodeReal48(template_header.StdParallel2),

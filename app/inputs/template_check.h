@@ -13,9 +13,6 @@
 
 namespace kova::inputs {
 
-// The Kova projection code of a plain latitude/longitude grid.
-inline constexpr std::uint8_t kGeographicProjection = 3;
-
 // Raises ConversionError with the reason when `template_header` (read from
 // `template_path`; `template_named`: given with --template rather than the
 // one beside the program) does not fit a grid of `coordinates` and

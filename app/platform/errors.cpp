@@ -9,24 +9,24 @@
 
 namespace kova {
 
-std::string FileErrorText(int code) {
+std::string FileErrorText(IoResult code) {
   switch (code) {
-    case 2:
+    case IoResult::kFileNotFound:
       return "File not found";
-    case 3:
+    case IoResult::kInvalidFilename:
       return "Invalid filename";
-    case 4:
+    case IoResult::kTooManyOpenFiles:
       return "Too many open files";
-    case 5:
+    case IoResult::kFileAccessDenied:
       return "File access denied";
-    case 100:
+    case IoResult::kReadBeyondEndOfFile:
       return "Read beyond end of file";
-    case 101:
+    case IoResult::kDiskFull:
       return "Disk full";
-    case 106:
+    case IoResult::kInvalidNumericInput:
       return "Invalid numeric input";
     default:
-      return "I/O error " + std::to_string(code);
+      return "I/O error " + std::to_string(static_cast<int>(code));
   }
 }
 
@@ -42,39 +42,40 @@ void KovaError::AddActivity(const std::string& doing) {
   full_ = message_ + ": " + context_;
 }
 
-FileError::FileError(int code) : KovaError(FileErrorText(code)), code_(code) {}
+FileError::FileError(IoResult code) : KovaError(FileErrorText(code)), code_(code) {}
 
-int FileErrorCodeFromErrno(int errnum, const std::string& path) {
+IoResult FileErrorCodeFromErrno(int errnum, const std::string& path) {
   switch (errnum) {
     case ENOENT: {
       // A missing file in an existing directory is "File not found"; when the
       // directory itself is missing the name as a whole is invalid.
       std::error_code ec;
       std::filesystem::path parent = FileSystemPath(path).parent_path();
-      if (parent.empty() || std::filesystem::is_directory(parent, ec)) return 2;
-      return 3;
+      if (parent.empty() || std::filesystem::is_directory(parent, ec))
+        return IoResult::kFileNotFound;
+      return IoResult::kInvalidFilename;
     }
     case ENOTDIR:
     case ENAMETOOLONG:
     case ELOOP:
     case EINVAL:
-      return 3;
+      return IoResult::kInvalidFilename;
     case EMFILE:
     case ENFILE:
-      return 4;
+      return IoResult::kTooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EISDIR:
     case EROFS:
     case ETXTBSY:
-      return 5;
+      return IoResult::kFileAccessDenied;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-      return 101;
+      return IoResult::kDiskFull;
     default:
-      return errnum;
+      return static_cast<IoResult>(errnum);
   }
 }
 

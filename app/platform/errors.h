@@ -40,27 +40,40 @@ class KovaError : public std::runtime_error {
   std::string full_;
 };
 
-// File input/output failure, identified by its classic I/O result code:
-// 2 "File not found", 3 "Invalid filename", 4 "Too many open files",
-// 5 "File access denied", 100 "Read beyond end of file", 101 "Disk full",
-// 106 "Invalid numeric input", any other code "I/O error %d".
+// The classic I/O result codes of file input/output, named after their
+// texts. Any other number (an operating-system error passed on as it is)
+// reads "I/O error %d".
+enum class IoResult : int {
+  kFileNotFound = 2,            // "File not found"
+  kInvalidFilename = 3,         // "Invalid filename" (also a missing folder)
+  kTooManyOpenFiles = 4,        // "Too many open files"
+  kFileAccessDenied = 5,        // "File access denied"
+  kReadBeyondEndOfFile = 100,   // "Read beyond end of file"
+  kDiskFull = 101,              // "Disk full"
+  kFileNotOpen = 103,           // "I/O error 103"
+  kFileNotOpenForOutput = 105,  // "I/O error 105"
+  kInvalidNumericInput = 106,   // "Invalid numeric input"
+};
+
+// File input/output failure, identified by its I/O result code.
 class FileError : public KovaError {
  public:
-  explicit FileError(int code);
-  int code() const noexcept { return code_; }
+  explicit FileError(IoResult code);
+  IoResult code() const noexcept { return code_; }
 
  private:
-  int code_;
+  IoResult code_;
 };
 
 // The text of an I/O result code.
-std::string FileErrorText(int code);
+std::string FileErrorText(IoResult code);
 
 // Maps an operating-system error number (errno) met while opening or using
-// `path` onto an I/O result code: a missing file is 2, a missing directory
-// above it 3, a permission failure or a directory opened as a file 5, a full
-// disk 101.
-int FileErrorCodeFromErrno(int errnum, const std::string& path);
+// `path` onto an I/O result code: a missing file is kFileNotFound, a missing
+// directory above it kInvalidFilename, a permission failure or a directory
+// opened as a file kFileAccessDenied, a full disk kDiskFull; any other error
+// number is passed on as it is.
+IoResult FileErrorCodeFromErrno(int errnum, const std::string& path);
 
 // Raises the FileError for errno met on `path`.
 [[noreturn]] void ThrowFileErrorFromErrno(int errnum, const std::string& path);

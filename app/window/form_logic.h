@@ -12,7 +12,7 @@
 
 #include "app/conversion.h"
 #include "app/features/preview.h"
-#include "app/platform/ui.h"
+#include "host/ui.h"
 #include "image/kova_img.h"
 
 namespace kova {

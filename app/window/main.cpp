@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstdlib>  // getenv
 
-#include "app/platform/ui.h"
 #include "app/window/qt_ui.h"
 #include "app/window/unit1.h"
+#include "host/diagnostics.h"
+#include "host/ui.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   kova::QtUi ui;
   kova::ScopedUi installed(ui);
+  // The core's diagnostic lines go to the process's standard output.
+  kova::SendCoreDiagnosticsTo(stdout);
   TForm1 Form1;
   Form1.show();
   return application.exec();

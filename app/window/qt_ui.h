@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-#include "app/platform/ui.h"
+#include "host/ui.h"
 
 class QWidget;
 

@@ -23,9 +23,9 @@
 #include <cstdio>
 
 #include "app/platform/process.h"
-#include "app/platform/ui.h"
 #include "app/window/qt_ui.h"
 #include "app/window/unit1.h"
+#include "host/ui.h"
 
 namespace {
 

@@ -23,10 +23,10 @@ using kova::testing::WriteAllBytes;
 using Bytes = std::vector<std::uint8_t>;
 
 // Runs `action` and expects the FileError of `code` with its exact text.
-void ExpectFileError(const std::function<void()>& action, int code, const char* text) {
+void ExpectFileError(const std::function<void()>& action, IoResult code, const char* text) {
   try {
     action();
-    ADD_FAILURE() << "no error, expected " << code << " \"" << text << '"';
+    ADD_FAILURE() << "no error, expected " << static_cast<int>(code) << " \"" << text << '"';
   } catch (const FileError& e) {
     EXPECT_EQ(e.code(), code);
     EXPECT_STREQ(e.what(), text);
@@ -57,20 +57,22 @@ class OpenFailureTest : public ::testing::TestWithParam<FileAccess> {
 
 TEST_P(OpenFailureTest, MissingDirectoryIsAnInvalidFilename) {
   const std::string path = dir.file("no-such-dir/out.img");
-  ExpectFileError([&] { BinaryFile f(path, GetParam()); }, 3, "Invalid filename");
+  ExpectFileError([&] { BinaryFile f(path, GetParam()); }, IoResult::kInvalidFilename,
+                  "Invalid filename");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "no-such-dir"));
 }
 
 TEST_P(OpenFailureTest, DirectoryOpenedAsAFileIsAccessDenied) {
   std::filesystem::create_directory(dir.path() / "sub");
-  ExpectFileError([&] { BinaryFile f(dir.file("sub"), GetParam()); }, 5, "File access denied");
+  ExpectFileError([&] { BinaryFile f(dir.file("sub"), GetParam()); }, IoResult::kFileAccessDenied,
+                  "File access denied");
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "sub"));
 }
 
 TEST_P(OpenFailureTest, FileUnderAFileIsAnInvalidFilename) {
   WriteAllBytes(dir.file("plain"), {1, 2, 3});
-  ExpectFileError([&] { BinaryFile f(dir.file("plain/x.img"), GetParam()); }, 3,
-                  "Invalid filename");
+  ExpectFileError([&] { BinaryFile f(dir.file("plain/x.img"), GetParam()); },
+                  IoResult::kInvalidFilename, "Invalid filename");
 }
 
 TEST_P(OpenFailureTest, RunningProgramCannotBeWrittenEvenByTheSuperuser) {
@@ -81,7 +83,8 @@ TEST_P(OpenFailureTest, RunningProgramCannotBeWrittenEvenByTheSuperuser) {
   }
   // Opening the executable of a running process for writing fails with
   // ETXTBSY for every user.
-  ExpectFileError([&] { BinaryFile f("/proc/self/exe", GetParam()); }, 5, "File access denied");
+  ExpectFileError([&] { BinaryFile f("/proc/self/exe", GetParam()); }, IoResult::kFileAccessDenied,
+                  "File access denied");
 }
 
 TEST_P(OpenFailureTest, PermissionDenied) {
@@ -93,7 +96,8 @@ TEST_P(OpenFailureTest, PermissionDenied) {
   const std::string path = dir.file("locked.img");
   WriteAllBytes(path, {1, 2, 3});
   std::filesystem::permissions(path, std::filesystem::perms::none);
-  ExpectFileError([&] { BinaryFile f(path, GetParam()); }, 5, "File access denied");
+  ExpectFileError([&] { BinaryFile f(path, GetParam()); }, IoResult::kFileAccessDenied,
+                  "File access denied");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryAccess, OpenFailureTest, ::testing::ValuesIn(kAllAccesses),
@@ -106,7 +110,8 @@ class ExistingFileRequiredTest : public ::testing::TestWithParam<FileAccess> {
 
 TEST_P(ExistingFileRequiredTest, MissingFileIsNotFoundAndNotCreated) {
   const std::string path = dir.file("missing.img");
-  ExpectFileError([&] { BinaryFile f(path, GetParam()); }, 2, "File not found");
+  ExpectFileError([&] { BinaryFile f(path, GetParam()); }, IoResult::kFileNotFound,
+                  "File not found");
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -121,7 +126,7 @@ TEST(BinaryFileTest, FullDiskIsDiskFull) {
        {FileAccess::ReadWrite, FileAccess::WriteExisting, FileAccess::CreateWrite}) {
     BinaryFile f("/dev/full", access);
     const Bytes row(512, 0xFE);
-    ExpectFileError([&] { f.Write(row.data(), row.size()); }, 101, "Disk full");
+    ExpectFileError([&] { f.Write(row.data(), row.size()); }, IoResult::kDiskFull, "Disk full");
   }
 }
 

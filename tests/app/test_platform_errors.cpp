@@ -26,9 +26,9 @@ class FileErrorTextTest : public ::testing::TestWithParam<CodeText> {};
 
 TEST_P(FileErrorTextTest, TextOfTheCode) {
   const CodeText& c = GetParam();
-  EXPECT_EQ(FileErrorText(c.code), c.text);
-  const FileError error(c.code);
-  EXPECT_EQ(error.code(), c.code);
+  EXPECT_EQ(FileErrorText(static_cast<IoResult>(c.code)), c.text);
+  const FileError error(static_cast<IoResult>(c.code));
+  EXPECT_EQ(static_cast<int>(error.code()), c.code);
   EXPECT_STREQ(error.what(), c.text);
 }
 
@@ -61,7 +61,7 @@ TEST(ErrorClassTest, AllAreKovaErrors) {
     }
     return false;
   };
-  EXPECT_TRUE(is_kova_error([] { throw FileError(2); }));
+  EXPECT_TRUE(is_kova_error([] { throw FileError(IoResult::kFileNotFound); }));
   EXPECT_TRUE(is_kova_error([] { throw RangeError(); }));
   EXPECT_TRUE(is_kova_error([] { throw FloatOverflowError(); }));
   EXPECT_TRUE(is_kova_error([] { throw SettingsWriteError("a"); }));
@@ -72,7 +72,7 @@ TEST(ErrorClassTest, AllAreKovaErrors) {
 struct ErrnoCase {
   const char* name;
   int errnum;
-  int code;
+  IoResult code;
 };
 
 void PrintTo(const ErrnoCase& c, std::ostream* os) {
@@ -95,19 +95,25 @@ TEST_P(ErrnoMappingTest, Maps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errnos, ErrnoMappingTest,
-    ::testing::Values(ErrnoCase{"EACCES", EACCES, 5}, ErrnoCase{"EPERM", EPERM, 5},
-                      ErrnoCase{"EISDIR", EISDIR, 5}, ErrnoCase{"EROFS", EROFS, 5},
-                      ErrnoCase{"ENOSPC", ENOSPC, 101}, ErrnoCase{"EMFILE", EMFILE, 4},
-                      ErrnoCase{"ENFILE", ENFILE, 4}, ErrnoCase{"ENOTDIR", ENOTDIR, 3},
-                      ErrnoCase{"ENAMETOOLONG", ENAMETOOLONG, 3}));
+    ::testing::Values(ErrnoCase{"EACCES", EACCES, IoResult::kFileAccessDenied},
+                      ErrnoCase{"EPERM", EPERM, IoResult::kFileAccessDenied},
+                      ErrnoCase{"EISDIR", EISDIR, IoResult::kFileAccessDenied},
+                      ErrnoCase{"EROFS", EROFS, IoResult::kFileAccessDenied},
+                      ErrnoCase{"ENOSPC", ENOSPC, IoResult::kDiskFull},
+                      ErrnoCase{"EMFILE", EMFILE, IoResult::kTooManyOpenFiles},
+                      ErrnoCase{"ENFILE", ENFILE, IoResult::kTooManyOpenFiles},
+                      ErrnoCase{"ENOTDIR", ENOTDIR, IoResult::kInvalidFilename},
+                      ErrnoCase{"ENAMETOOLONG", ENAMETOOLONG, IoResult::kInvalidFilename}));
 
 TEST(ErrnoMappingTest, MissingFileIsNotFoundMissingDirectoryIsInvalidName) {
   kova::testing::TempDir dir;
-  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("missing.img")), 2);
-  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("no-such-dir/missing.img")), 3);
-  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("a/b/missing.img")), 3);
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("missing.img")), IoResult::kFileNotFound);
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("no-such-dir/missing.img")),
+            IoResult::kInvalidFilename);
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, dir.file("a/b/missing.img")),
+            IoResult::kInvalidFilename);
   // A bare name lies in the current directory, which exists.
-  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, "no-such-file-anywhere.img"), 2);
+  EXPECT_EQ(FileErrorCodeFromErrno(ENOENT, "no-such-file-anywhere.img"), IoResult::kFileNotFound);
 }
 
 struct BoxCase {

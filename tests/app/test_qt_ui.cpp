@@ -7,9 +7,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/platform/ui.h"
 #include "app/window/form_logic.h"
 #include "app/window/qt_ui.h"
+#include "host/ui.h"
 
 Q_DECLARE_METATYPE(QMessageBox::Icon)
 

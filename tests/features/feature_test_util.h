@@ -7,6 +7,7 @@
 
 #include "app/conversion.h"
 #include "app/features/image_raster.h"
+#include "host/ui.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "image/real48.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/ui.h"
+#include "host/ui.h"
 
 namespace kova::testing {
 

@@ -83,7 +83,7 @@ void TakeGridHeader(const GridHeader& header, const std::string& path, GridData&
 
 void GridReader::ReadGridValues(const GridHeader& header, GridData& grid, GridLimits limits) {
   Impl& in = *impl_;
-  if (!in.file.IsOpen() || !in.header_read) throw FileError(103);
+  if (!in.file.IsOpen() || !in.header_read) throw FileError(IoResult::kFileNotOpen);
   const std::int64_t expected = std::int64_t{header.GridCols} * header.GridRows;
   // The value after the last one that fits the limits: the first beyond
   // the last column that fits in row 1, or the first of the first row

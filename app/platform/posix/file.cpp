@@ -29,7 +29,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
 
 void BinaryFile::Open(const std::string& path, FileAccess access) {
   if (fd_ >= 0) Close();
-  if (path.empty()) throw FileError(2);
+  if (path.empty()) throw FileError(IoResult::kFileNotFound);
   int flags = O_CLOEXEC;
   switch (access) {
     case FileAccess::ReadOnly:
@@ -57,7 +57,7 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
   }
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
-    throw FileError(5);
+    throw FileError(IoResult::kFileAccessDenied);
   }
   if (access == FileAccess::ReadOnly) {
     // A file to be read must end: a device such as /dev/zero or a FIFO
@@ -75,12 +75,12 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
 }
 
 void BinaryFile::Seek(std::int64_t offset) {
-  if (fd_ < 0) throw FileError(103);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowFileErrorFromErrno(errno, path_);
 }
 
 std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(103);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);
   auto* out = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -96,7 +96,7 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
 }
 
 void BinaryFile::Write(const void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(105);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpenForOutput);
   const auto* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -105,13 +105,13 @@ void BinaryFile::Write(const void* buffer, std::size_t count) {
       if (errno == EINTR) continue;
       ThrowFileErrorFromErrno(errno, path_);
     }
-    if (n == 0) throw FileError(101);
+    if (n == 0) throw FileError(IoResult::kDiskFull);
     done += static_cast<std::size_t>(n);
   }
 }
 
 void BinaryFile::WriteAt(std::int64_t offset, const void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(105);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpenForOutput);
   const auto* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -120,7 +120,7 @@ void BinaryFile::WriteAt(std::int64_t offset, const void* buffer, std::size_t co
       if (errno == EINTR) continue;
       ThrowFileErrorFromErrno(errno, path_);
     }
-    if (n == 0) throw FileError(101);
+    if (n == 0) throw FileError(IoResult::kDiskFull);
     done += static_cast<std::size_t>(n);
   }
 }

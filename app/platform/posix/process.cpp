@@ -40,7 +40,7 @@ std::string CurrentDirectory() {
 }
 
 void SetCurrentDirectory(const std::string& directory) {
-  if (directory.empty()) throw FileError(3);
+  if (directory.empty()) throw FileError(IoResult::kInvalidFilename);
   if (::chdir(directory.c_str()) == 0) return;
   const int error = errno;
   // The error code looks at the parent of the last component, so trailing

@@ -167,14 +167,15 @@ void RemoveIfAbandoned(const std::string& path) {
 }  // namespace
 
 SafeOutput::SafeOutput(const std::string& path) : path_(path) {
-  if (path.empty()) throw FileError(2);
+  if (path.empty()) throw FileError(IoResult::kFileNotFound);
   target_ = ResolveFinalLinks(path);
   const std::string name = NamePartOf(target_);
-  if (name.empty() || name == "." || name == "..") throw FileError(5);  // a directory
+  if (name.empty() || name == "." || name == "..")
+    throw FileError(IoResult::kFileAccessDenied);  // a directory
 
   struct stat existing {};
   const bool exists = ::stat(target_.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) throw FileError(5);
+  if (exists && S_ISDIR(existing.st_mode)) throw FileError(IoResult::kFileAccessDenied);
   if (exists && !S_ISREG(existing.st_mode)) ThrowNotRegular(path);
 
   // A hidden name, so that a pattern run in the same folder never lists it.
@@ -266,7 +267,7 @@ SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
 }
 
 void SafeOutput::Write(const void* data, std::size_t count) {
-  if (fd_ < 0) throw FileError(105);  // "file not open for output"
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpenForOutput);
   const auto* bytes = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < count) {
@@ -275,7 +276,7 @@ void SafeOutput::Write(const void* data, std::size_t count) {
       if (errno == EINTR) continue;
       ThrowFileErrorFromErrno(errno, target_);
     }
-    if (n == 0) throw FileError(101);
+    if (n == 0) throw FileError(IoResult::kDiskFull);
     done += static_cast<std::size_t>(n);
   }
 }
@@ -302,7 +303,7 @@ void SafeOutput::SetDurableCommits(bool durable) noexcept {
 
 void SafeOutput::Commit() {
   if (committed_) return;
-  if (fd_ < 0) throw FileError(103);  // discarded: "file not open"
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);  // discarded
   const bool durable = durable_commits.load(std::memory_order_relaxed);
   if (durable && ::fdatasync(fd_) != 0) ThrowFileErrorFromErrno(errno, target_);
   const std::string named = unnamed_ ? LinkUnnamed() : temporary_;
@@ -379,9 +380,9 @@ void RefuseOverwriting(const std::string& output, const std::string& source,
 
 void RequireRegularFile(const std::string& path) {
   struct stat st {};
-  if (path.empty()) throw FileError(2);
+  if (path.empty()) throw FileError(IoResult::kFileNotFound);
   if (::stat(path.c_str(), &st) != 0) ThrowFileErrorFromErrno(errno, path);
-  if (S_ISDIR(st.st_mode)) throw FileError(5);
+  if (S_ISDIR(st.st_mode)) throw FileError(IoResult::kFileAccessDenied);
   if (!S_ISREG(st.st_mode)) ThrowNotRegular(path);
 }
 

@@ -42,7 +42,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
 
 void BinaryFile::Open(const std::string& path, FileAccess access) {
   if (fd_ >= 0) Close();
-  if (path.empty()) throw FileError(2);
+  if (path.empty()) throw FileError(IoResult::kFileNotFound);
   if (access == FileAccess::ReadOnly && win32::IsDeviceName(path)) {
     RefusedFileError error("Not a regular file");
     error.AddContext(path);
@@ -82,14 +82,14 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
     throw error;
   }
   const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), flags);
-  if (fd < 0) throw FileError(4);
+  if (fd < 0) throw FileError(IoResult::kTooManyOpenFiles);
   handle.Release();
   fd_ = fd;
   path_ = path;
 }
 
 void BinaryFile::Seek(std::int64_t offset) {
-  if (fd_ < 0) throw FileError(103);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);
   LARGE_INTEGER to;
   to.QuadPart = offset;
   if (offset < 0 || !::SetFilePointerEx(HandleOf(fd_), to, nullptr, FILE_BEGIN)) {
@@ -98,7 +98,7 @@ void BinaryFile::Seek(std::int64_t offset) {
 }
 
 std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(103);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);
   auto* out = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -115,20 +115,20 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
 }
 
 void BinaryFile::Write(const void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(105);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpenForOutput);
   const auto* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
     DWORD n = 0;
     const auto chunk = static_cast<DWORD>(std::min(count - done, kMaxTransfer));
     if (!::WriteFile(HandleOf(fd_), in + done, chunk, &n, nullptr)) win32::ThrowLastError(path_);
-    if (n == 0) throw FileError(101);
+    if (n == 0) throw FileError(IoResult::kDiskFull);
     done += n;
   }
 }
 
 void BinaryFile::WriteAt(std::int64_t offset, const void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(105);
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpenForOutput);
   const auto* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -139,7 +139,7 @@ void BinaryFile::WriteAt(std::int64_t offset, const void* buffer, std::size_t co
     DWORD n = 0;
     const auto chunk = static_cast<DWORD>(std::min(count - done, kMaxTransfer));
     if (!::WriteFile(HandleOf(fd_), in + done, chunk, &n, &at)) win32::ThrowLastError(path_);
-    if (n == 0) throw FileError(101);
+    if (n == 0) throw FileError(IoResult::kDiskFull);
     done += n;
   }
 }
@@ -147,7 +147,7 @@ void BinaryFile::WriteAt(std::int64_t offset, const void* buffer, std::size_t co
 void BinaryFile::Close() {
   if (fd_ < 0) return;
   const int fd = std::exchange(fd_, -1);
-  if (::_close(fd) != 0) throw FileError(5);
+  if (::_close(fd) != 0) throw FileError(IoResult::kFileAccessDenied);
 }
 
 bool FileExists(const std::string& path) {

@@ -42,7 +42,7 @@ std::string CurrentDirectory() {
 }
 
 void SetCurrentDirectory(const std::string& directory) {
-  if (directory.empty()) throw FileError(3);
+  if (directory.empty()) throw FileError(IoResult::kInvalidFilename);
   if (::SetCurrentDirectoryW(win32::Widen(directory).c_str())) return;
   DWORD error = ::GetLastError();
   // The error code looks at the parent of the last component, so trailing

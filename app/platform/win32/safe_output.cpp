@@ -125,14 +125,15 @@ bool IdentityOf(const std::string& path, FileIdentity& identity) {
 }  // namespace
 
 SafeOutput::SafeOutput(const std::string& path) : path_(path) {
-  if (path.empty()) throw FileError(2);
+  if (path.empty()) throw FileError(IoResult::kFileNotFound);
   target_ = path;
   const std::string name = FileNameOf(target_);
-  if (name.empty() || name == "." || name == "..") throw FileError(5);  // a folder
+  if (name.empty() || name == "." || name == "..")
+    throw FileError(IoResult::kFileAccessDenied);  // a folder
 
   const DWORD attributes = ::GetFileAttributesW(win32::Widen(target_).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    throw FileError(5);
+    throw FileError(IoResult::kFileAccessDenied);
   }
   // A device name (NUL, CON, COM1) or a pipe is not a file to replace.
   if (win32::IsDeviceName(target_)) ThrowNotRegular(path);
@@ -172,7 +173,7 @@ void SafeOutput::CreateNamed() {
       file.Reset();
       ::DeleteFileW(win32::Widen(temporary_).c_str());
       temporary_.clear();
-      throw FileError(4);
+      throw FileError(IoResult::kTooManyOpenFiles);
     }
     file.Release();
     fd_ = fd;
@@ -207,7 +208,7 @@ SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
 }
 
 void SafeOutput::Write(const void* data, std::size_t count) {
-  if (fd_ < 0) throw FileError(105);  // "file not open for output"
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpenForOutput);
   const auto* bytes = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < count) {
@@ -216,7 +217,7 @@ void SafeOutput::Write(const void* data, std::size_t count) {
     if (!::WriteFile(HandleOf(fd_), bytes + done, chunk, &n, nullptr)) {
       win32::ThrowLastError(target_);
     }
-    if (n == 0) throw FileError(101);
+    if (n == 0) throw FileError(IoResult::kDiskFull);
     done += n;
   }
 }
@@ -227,7 +228,7 @@ void SafeOutput::SetDurableCommits(bool durable) noexcept {
 
 void SafeOutput::Commit() {
   if (committed_) return;
-  if (fd_ < 0) throw FileError(103);  // discarded: "file not open"
+  if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);  // discarded
   if (durable_commits.load(std::memory_order_relaxed) && !::FlushFileBuffers(HandleOf(fd_))) {
     win32::ThrowLastError(target_);
   }
@@ -246,7 +247,7 @@ void SafeOutput::Commit() {
   committed_ = true;
   // The file is complete under its name, so a failure here loses nothing,
   // but it is reported all the same.
-  if (::_close(std::exchange(fd_, -1)) != 0) throw FileError(5);
+  if (::_close(std::exchange(fd_, -1)) != 0) throw FileError(IoResult::kFileAccessDenied);
 }
 
 SafeOutput::~SafeOutput() {
@@ -286,7 +287,7 @@ void RefuseOverwriting(const std::string& output, const std::string& source,
 }
 
 void RequireRegularFile(const std::string& path) {
-  if (path.empty()) throw FileError(2);
+  if (path.empty()) throw FileError(IoResult::kFileNotFound);
   if (win32::IsDeviceName(path)) ThrowNotRegular(path);
   const win32::Handle file = win32::OpenForQuery(path);
   if (!file.Valid()) win32::ThrowLastError(path);
@@ -295,7 +296,8 @@ void RequireRegularFile(const std::string& path) {
       !::GetFileInformationByHandle(file.Get(), &info)) {
     ThrowNotRegular(path);
   }
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) throw FileError(5);
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    throw FileError(IoResult::kFileAccessDenied);
 }
 
 }  // namespace kova

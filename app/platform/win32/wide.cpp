@@ -28,17 +28,17 @@ std::string Narrow(const wchar_t* wide) {
   return wide == nullptr ? std::string() : Narrow(std::wstring(wide));
 }
 
-int FileErrorCode(DWORD error, const std::string& path) {
+IoResult FileErrorCode(DWORD error, const std::string& path) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND: {
       // As on Linux: a missing file in an existing folder is "File not
       // found", a missing folder makes the whole name invalid.
       const std::string folder = path.substr(0, DirectoryPartLength(path));
-      if (folder.empty()) return 2;
+      if (folder.empty()) return IoResult::kFileNotFound;
       const DWORD attributes = ::GetFileAttributesW(Widen(folder).c_str());
       return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                 ? 2
-                 : 3;
+                 ? IoResult::kFileNotFound
+                 : IoResult::kInvalidFilename;
     }
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -48,19 +48,19 @@ int FileErrorCode(DWORD error, const std::string& path) {
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-      return 3;
+      return IoResult::kInvalidFilename;
     case ERROR_TOO_MANY_OPEN_FILES:
-      return 4;
+      return IoResult::kTooManyOpenFiles;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
-      return 5;
+      return IoResult::kFileAccessDenied;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return 101;
+      return IoResult::kDiskFull;
     default:
-      return static_cast<int>(error);
+      return static_cast<IoResult>(error);
   }
 }
 

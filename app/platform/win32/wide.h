@@ -17,6 +17,8 @@
 
 #include <string>
 
+#include "app/platform/errors.h"  // IoResult
+
 namespace kova::win32 {
 
 // UTF-8 to UTF-16 and back; bytes that are not UTF-8 become U+FFFD.
@@ -24,10 +26,11 @@ std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
 std::string Narrow(const wchar_t* wide);
 
-// The I/O result code of a Win32 error met on `path`: a missing file is 2, a
-// missing folder above it or a bad name 3, too many handles 4, access denied
-// or a sharing violation 5, a full disk 101; any other error keeps its number.
-int FileErrorCode(DWORD error, const std::string& path);
+// The I/O result code of a Win32 error met on `path`: a missing file is
+// kFileNotFound, a missing folder above it or a bad name kInvalidFilename,
+// too many handles kTooManyOpenFiles, access denied or a sharing violation
+// kFileAccessDenied, a full disk kDiskFull; any other error keeps its number.
+IoResult FileErrorCode(DWORD error, const std::string& path);
 
 // Raises the FileError of `error` (GetLastError() by default) met on `path`.
 [[noreturn]] void ThrowLastError(const std::string& path, DWORD error = ::GetLastError());

@@ -11,6 +11,7 @@
 #include "app/platform/process.h"
 #include "app/platform/win32/wide.h"
 #include "app/window/win32/win32_ui.h"
+#include "host/diagnostics.h"
 
 namespace kova::win32 {
 namespace {
@@ -432,6 +433,8 @@ void FormWindow::ShowPreview(const FormPreview& preview) {
 int RunFormWindow() {
   Win32Ui ui;
   ScopedUi installed(ui);
+  // The core's diagnostic lines go to the process's standard output.
+  SendCoreDiagnosticsTo(stdout);
   FormWindow form;
   if (form.Handle() == nullptr) return 1;  // no window station or display to show it on
   form.EndProgramWhenClosed();

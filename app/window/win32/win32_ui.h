@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "app/platform/ui.h"
+#include "host/ui.h"
 
 namespace kova::win32 {
 

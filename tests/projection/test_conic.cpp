@@ -1,9 +1,11 @@
 // Lambert conformal conic (type 4, kilometres) and Albers equal-area conic
-// (type 8, metres) on the Clarke 1866 ellipsoid.
+// (type 8, metres) on the Clarke 1866 ellipsoid; their round trips are in
+// test_round_trip.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "forward_projections.h"
 #include "projection/helpers.h"
 #include "projection_test_support.h"
 
@@ -15,29 +17,11 @@ using testing::Invert;
 using testing::LatLon;
 using testing::MakeHeader;
 using testing::PrintTo;  // named table rows print as their name
-using testing::Rad;
 using testing::RaisesFault;
 
-constexpr long double kA = 6378206.4L;  // Clarke 1866, metres
-constexpr long double kE = 0.08227185L;
-constexpr long double kE2 = kE * kE;
-
-// --- Independent forward projections, Snyder "Map Projections: A Working
-// Manual", full-precision pi ---------------------------------------------
-
-long double SnyderM(long double phi) {  // (14-15)
-  return std::cos(phi) / std::sqrt(1.0L - kE2 * std::sin(phi) * std::sin(phi));
-}
-long double SnyderT(long double phi) {  // (15-9)
-  const long double es = kE * std::sin(phi);
-  return std::tan(testing::kPiFull / 4.0L - phi / 2.0L) /
-         std::pow((1.0L - es) / (1.0L + es), kE / 2.0L);
-}
-long double SnyderQ(long double phi) {  // (3-12)
-  const long double s = std::sin(phi);
-  return (1.0L - kE2) *
-         (s / (1.0L - kE2 * s * s) - std::log((1.0L - kE * s) / (1.0L + kE * s)) / (2.0L * kE));
-}
+constexpr long double kA = testing::kClarkeA;
+constexpr long double kE = testing::kClarkeE;
+constexpr long double kE2 = testing::kClarkeE2;
 
 struct Cone {
   long double phi0;
@@ -45,37 +29,6 @@ struct Cone {
   long double phi1;
   long double phi2;
 };
-
-// Lambert conformal conic, (15-1) to (15-10); x, y in kilometres.
-void LccForward(const Cone& c, long double lat, long double lon, long double& x, long double& y) {
-  const long double p1 = Rad(c.phi1);
-  const long double p2 = Rad(c.phi2);
-  const long double n = (std::log(SnyderM(p1)) - std::log(SnyderM(p2))) /
-                        (std::log(SnyderT(p1)) - std::log(SnyderT(p2)));
-  const long double F = SnyderM(p1) / (n * std::pow(SnyderT(p1), n));
-  const long double a_km = kA / 1000.0L;
-  const long double rho = a_km * F * std::pow(SnyderT(Rad(lat)), n);
-  const long double rho0 = a_km * F * std::pow(SnyderT(Rad(c.phi0)), n);
-  const long double theta = n * Rad(lon - c.lam0);
-  x = rho * std::sin(theta);
-  y = rho0 - rho * std::cos(theta);
-}
-
-// Albers equal-area conic, (14-1) to (14-6); x, y in metres.
-void AlbersForward(const Cone& c, long double lat, long double lon, long double& x,
-                   long double& y) {
-  const long double m1 = SnyderM(Rad(c.phi1));
-  const long double m2 = SnyderM(Rad(c.phi2));
-  const long double q1 = SnyderQ(Rad(c.phi1));
-  const long double q2 = SnyderQ(Rad(c.phi2));
-  const long double n = (m1 * m1 - m2 * m2) / (q2 - q1);
-  const long double C = m1 * m1 + n * q1;
-  const long double rho = kA * std::sqrt(C - n * SnyderQ(Rad(lat))) / n;
-  const long double rho0 = kA * std::sqrt(C - n * SnyderQ(Rad(c.phi0))) / n;
-  const long double theta = n * Rad(lon - c.lam0);
-  x = rho * std::sin(theta);
-  y = rho0 - rho * std::cos(theta);
-}
 
 KovaHeader HeaderFor(std::uint8_t type, const Cone& c) {
   return MakeHeader(type, c.phi0, c.lam0, c.phi1, c.phi2);
@@ -136,10 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
 // meridian 170 comes back as -170.
 TEST(ConformalConicInverseTest, LongitudeWrapsOnce) {
   const Cone cone{23.0L, 170.0L, 33.0L, 45.0L};
-  long double x;
-  long double y;
-  LccForward(cone, 40.0L, 190.0L, x, y);
-  const LatLon r = testing::ThroughDispatch(HeaderFor(4, cone), x, y);
+  const KovaHeader header = HeaderFor(4, cone);
+  const testing::MapPoint p = testing::LccForward(header, 40.0L, 190.0L);
+  const LatLon r = testing::ThroughDispatch(header, p.x, p.y);
   EXPECT_NEAR(r.lon, -170.0L, 1e-6L);
   EXPECT_NEAR(r.lat, 40.0L, 1e-5L);
 }
@@ -228,65 +180,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Outside the circle of the south pole.
         ConicFaultCase{"AlbersBeyondSouthPole", albers_inverse, kUsAlbers, 0.0L,
                        [](const Cone&) { return -2e7L; }, Fault::kInvalid}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// --- Round trips -----------------------------------------------------------
-
-struct RoundTripCase {
-  const char* name;
-  std::uint8_t type;
-  Cone cone;
-  long double tolerance;  // degrees
-};
-
-class ConicRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
-
-// Grid from 80 S/N across the cone's hemisphere and 60 degrees either side
-// of the central meridian, forward by Snyder's formulas, inverse through
-// the dispatcher.
-TEST_P(ConicRoundTripTest, InverseUndoesForward) {
-  const RoundTripCase& c = GetParam();
-  const KovaHeader header = HeaderFor(c.type, c.cone);
-  const long double hemisphere = c.cone.phi1 + c.cone.phi2 > 0 ? 1.0L : -1.0L;
-  long double worst = 0.0L;
-  for (int lat = -10; lat <= 80; lat += 5) {
-    for (int dlon = -60; dlon <= 60; dlon += 10) {
-      const long double phi = hemisphere * lat;
-      const long double lam = c.cone.lam0 + dlon;
-      long double x;
-      long double y;
-      if (c.type == 4) {
-        LccForward(c.cone, phi, lam, x, y);
-      } else {
-        AlbersForward(c.cone, phi, lam, x, y);
-      }
-      const LatLon r = testing::ThroughDispatch(header, x, y);
-      const long double err =
-          std::fmax(std::fabs(r.lat - phi), std::fabs(testing::LonDiff(r.lon, lam)));
-      worst = std::fmax(worst, err);
-      EXPECT_LE(err, c.tolerance) << phi << ", " << lam;
-    }
-  }
-  testing::RecordWorstError(worst);
-}
-
-// LCC: the latitude iteration contracts by about e^2 = 0.0068 per step, so
-// stopping on a step below 1e-5 rad leaves at most 0.0068 / 0.9932 * 1e-5
-// rad = 3.9e-6 degrees (measured worst 2.86e-6): 4e-6. Albers: the
-// three-term series (3-18) leaves terms of order e^8 (measured worst
-// 1.48e-8 degrees): 3e-8.
-constexpr long double kLccTolerance = 4e-6L;
-constexpr long double kAlbersTolerance = 3e-8L;
-
-INSTANTIATE_TEST_SUITE_P(
-    Grids, ConicRoundTripTest,
-    ::testing::Values(
-        RoundTripCase{"LccUs", 4, kUsLcc, kLccTolerance},
-        RoundTripCase{"LccSouth", 4, Cone{-20.0L, 25.0L, -10.0L, -40.0L}, kLccTolerance},
-        RoundTripCase{"LccPolar", 4, Cone{60.0L, 0.0L, 55.0L, 75.0L}, kLccTolerance},
-        RoundTripCase{"AlbersUs", 8, kUsAlbers, kAlbersTolerance},
-        RoundTripCase{"AlbersSouth", 8, Cone{-23.0L, 20.0L, -29.5L, -45.5L}, kAlbersTolerance},
-        RoundTripCase{"AlbersWide", 8, Cone{0.0L, 100.0L, 5.0L, 70.0L}, kAlbersTolerance}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/platform/std_output.h"
+#include "host/diagnostics.h"
 
 #include <atomic>
 
@@ -7,36 +7,34 @@
 namespace kova {
 namespace {
 
-constexpr int kFileNotOpenForOutput = 105;
-
-std::atomic<std::FILE*> redirected_stream{nullptr};
+std::atomic<std::FILE*> chosen_stream{nullptr};
 thread_local std::string* capture_buffer = nullptr;
 
 }  // namespace
 
-void WriteStandardOutput(const std::string& text) {
+void WriteCoreDiagnostic(const std::string& text) {
   if (capture_buffer != nullptr) {
     capture_buffer->append(text);
     return;
   }
-  std::FILE* stream = redirected_stream.load();
+  std::FILE* stream = chosen_stream.load();
   if (stream == nullptr) stream = stdout;
   const std::size_t written = std::fwrite(text.data(), 1, text.size(), stream);
   if (written != text.size() || std::fflush(stream) != 0) {
     std::clearerr(stream);
-    throw FileError(kFileNotOpenForOutput);
+    throw FileError(IoResult::kFileNotOpenForOutput);
   }
 }
 
-void RedirectStandardOutput(std::FILE* stream) {
-  redirected_stream.store(stream);
+void SendCoreDiagnosticsTo(std::FILE* stream) {
+  chosen_stream.store(stream);
 }
 
-StandardOutputCapture::StandardOutputCapture(std::string& buffer) : previous_(capture_buffer) {
+CoreDiagnosticsCapture::CoreDiagnosticsCapture(std::string& buffer) : previous_(capture_buffer) {
   capture_buffer = &buffer;
 }
 
-StandardOutputCapture::~StandardOutputCapture() {
+CoreDiagnosticsCapture::~CoreDiagnosticsCapture() {
   capture_buffer = previous_;
 }
 

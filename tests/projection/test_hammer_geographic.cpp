@@ -1,4 +1,5 @@
-// Hammer (type 2) and plain latitude/longitude (type 3) inverses.
+// Hammer (type 2) and plain latitude/longitude (type 3) inverses; their
+// round trips are in test_round_trip.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,13 +14,6 @@ using testing::Invert;
 using testing::LatLon;
 using testing::MakeHeader;
 using testing::RaisesFault;
-
-// The secant iteration usually ends within 1e-7 degrees of the exact
-// inverse and within about 1e-5 in the worst cases: 1e-5 for the named
-// points well inside the disc; over the grid below the worst measured is
-// 1.95e-5 (equator, 120 degrees from the central meridian 20), so 2e-5.
-constexpr long double kHammerPointTolerance = 1e-5L;
-constexpr long double kHammerGridTolerance = 2e-5L;
 
 TEST(HammerInverseTest, CentreOfTheDiscIsTheOrigin) {
   const LatLon r = Invert(hammer_inverse, MakeHeader(2), 0.0L, 0.0L);
@@ -79,47 +73,6 @@ TEST(HammerInverseTest, DivergingIterateOverflows) {
   EXPECT_TRUE(
       RaisesFault([&] { hammer_inverse(lat, lon, MakeHeader(2), 3.0L, 1.0L); }, Fault::kOverflow));
 }
-
-struct HammerGrid {
-  long double phi0;
-  long double lam0;
-};
-
-void PrintTo(const HammerGrid& g, std::ostream* os) {
-  *os << "origin " << static_cast<double>(g.phi0) << ", " << static_cast<double>(g.lam0);
-}
-
-class HammerRoundTripTest : public ::testing::TestWithParam<HammerGrid> {};
-
-// Grid over the globe away from its outline (within 150 degrees of the
-// central meridian and 80 degrees of the equator), plus points well inside
-// the disc.
-TEST_P(HammerRoundTripTest, InverseUndoesForward) {
-  const KovaHeader header = MakeHeader(2, GetParam().phi0, GetParam().lam0);
-  long double worst = 0.0L;
-  auto check = [&](long double lat, long double lon, long double tolerance) {
-    long double x;
-    long double y;
-    hammer_forward(x, y, header, lat, lon);
-    const LatLon r = testing::ThroughDispatch(header, x, y);
-    const long double err = std::fmax(std::fabs(r.lat - lat), std::fabs(r.lon - lon));
-    worst = std::fmax(worst, err);
-    EXPECT_LE(err, tolerance) << lat << ", " << lon;
-  };
-  for (int lat = -80; lat <= 80; lat += 10) {
-    for (int dlon = -150; dlon <= 150; dlon += 15) {
-      check(lat, GetParam().lam0 + dlon, kHammerGridTolerance);
-    }
-  }
-  check(45.0L, GetParam().lam0 + 100.0L, kHammerPointTolerance);
-  check(60.0L, GetParam().lam0 - 150.0L, kHammerPointTolerance);
-  check(89.0L, GetParam().lam0 + 10.0L, kHammerPointTolerance);
-  testing::RecordWorstError(worst);
-}
-
-INSTANTIATE_TEST_SUITE_P(Origins, HammerRoundTripTest,
-                         ::testing::Values(HammerGrid{0.0L, 0.0L}, HammerGrid{0.0L, 20.0L},
-                                           HammerGrid{0.0L, -135.5L}));
 
 struct GeographicCase {
   long double lat0;

@@ -1,4 +1,5 @@
-// Interrupted Goode homolosine on the sphere R = 6370997 m (type 9).
+// Interrupted Goode homolosine on the sphere R = 6370997 m (type 9); its
+// round trip is in test_round_trip.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,47 +14,10 @@ using testing::Invert;
 using testing::LatLon;
 using testing::MakeHeader;
 using testing::PrintTo;  // named table rows print as their name
-using testing::Rad;
 using testing::RaisesFault;
 
 constexpr long double kR = 6370997.0L;
 constexpr long double kNoData = -9999.0L;
-// 40 deg 44' 11.8", where the sinusoidal and Mollweide parts meet.
-constexpr long double kMergeLatitude = 40.0L + 44.0L / 60.0L + 11.8L / 3600.0L;
-
-// Central meridian (degrees) of the lobe holding a point: Goode's 1925
-// layout, two lobes in the north (cut at -40), four in the south (cut at
-// -100, -20 and 80).
-long double LobeMeridian(long double lat, long double lon) {
-  if (lat >= 0.0L) return lon <= -40.0L ? -100.0L : 30.0L;
-  if (lon <= -100.0L) return -160.0L;
-  if (lon <= -20.0L) return -60.0L;
-  if (lon <= 80.0L) return 20.0L;
-  return 140.0L;
-}
-
-// Sinusoidal, Snyder (30-1), (30-2); Mollweide, Snyder (31-1) to (31-3)
-// solved by Newton's method (31-4), moved toward the equator by
-// 0.0528035274542 R so that the parts meet at the merge latitude.
-void GoodeForward(long double lat, long double lon, long double& x, long double& y) {
-  const long double lamc = LobeMeridian(lat, lon);
-  const long double phi = Rad(lat);
-  const long double dl = Rad(lon - lamc);
-  if (std::fabs(lat) < kMergeLatitude) {
-    x = kR * Rad(lamc) + kR * dl * std::cos(phi);
-    y = kR * phi;
-    return;
-  }
-  long double theta = phi;
-  for (int i = 0; i < 50; ++i) {
-    const long double f = 2.0L * theta + std::sin(2.0L * theta) - testing::kPiFull * std::sin(phi);
-    const long double df = 2.0L + 2.0L * std::cos(2.0L * theta);
-    if (df == 0.0L) break;
-    theta -= f / df;
-  }
-  x = kR * Rad(lamc) + 2.0L * std::sqrt(2.0L) / testing::kPiFull * kR * dl * std::cos(theta);
-  y = std::sqrt(2.0L) * kR * std::sin(theta) - std::copysign(0.0528035274542L * kR, lat);
-}
 
 struct GoodeCase {
   const char* name;
@@ -133,29 +97,6 @@ TEST(GoodeInverseTest, TopEdgeOfTheMapDividesByZero) {
   Real48 lon{};
   EXPECT_TRUE(
       RaisesFault([&] { goode_inverse(lat, lon, MakeHeader(9), 1e6L, y); }, Fault::kDivideByZero));
-}
-
-// Grid over the whole globe (off the interruptions and the poles), forward
-// by the textbook sinusoidal and Mollweide formulas, inverse through the
-// dispatcher. Closed form with 13-digit constants; near the poles the
-// Mollweide arcsine magnifies them (measured worst 1.28e-8 degrees at
-// 88.5): 5e-8.
-TEST(GoodeRoundTripTest, InverseUndoesForward) {
-  constexpr long double kTolerance = 5e-8L;
-  const KovaHeader header = MakeHeader(9);
-  long double worst = 0.0L;
-  for (long double lat = -88.5L; lat <= 88.5L; lat += 3.0L) {
-    for (long double lon = -178.5L; lon <= 178.5L; lon += 3.0L) {
-      long double x;
-      long double y;
-      GoodeForward(lat, lon, x, y);
-      const LatLon r = testing::ThroughDispatch(header, x, y);
-      const long double err = std::fmax(std::fabs(r.lat - lat), std::fabs(r.lon - lon));
-      worst = std::fmax(worst, err);
-      EXPECT_LE(err, kTolerance) << lat << ", " << lon;
-    }
-  }
-  testing::RecordWorstError(worst);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/platform/ui.h"
+#include "host/ui.h"
 
 #include <cstdio>
 
