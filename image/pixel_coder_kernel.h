@@ -71,8 +71,12 @@ inline std::size_t CodeBlocks(const float* values, const std::uint8_t* no_data, 
   const typename V::Reg inverse = V::Set(s.inverse);
   const typename V::Reg min = V::Set(s.min);
   const typename V::Reg max = V::Set(s.max);
+  // A copy, which the stores of the codes cannot change in the compiler's
+  // eyes: the field itself would be loaded again for every block.
+  const std::uint8_t no_data_code = s.no_data;
   for (; i + 16 <= count; i += 16) {
-    near = CodeSixteen<V>(values + i, no_data + i, codes + i, offset, inverse, min, max, s.no_data);
+    near =
+        CodeSixteen<V>(values + i, no_data + i, codes + i, offset, inverse, min, max, no_data_code);
     if (near != 0) return i;
   }
   near = 0;

@@ -971,18 +971,17 @@ std::string LongOne(std::size_t length) {
   return "1." + std::string(length - 2, '0');
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shifts, StraddlingToken,
-    ::testing::Values(Straddling{0, "-123456.75", -123456.75f},
-                      Straddling{1, "-123456.75", -123456.75f},
-                      Straddling{2, "-123456.75", -123456.75f},
-                      Straddling{5, "-123456.75", -123456.75f},
-                      Straddling{9, "-123456.75", -123456.75f},
-                      Straddling{10, "-123456.75", -123456.75f},
-                      Straddling{11, "-123456.75", -123456.75f},
-                      Straddling{12, "-123456.75", -123456.75f},
-                      Straddling{3, "-9999", kNoDataMarker},
-                      Straddling{2000, LongOne(kMaxGridTokenLength), 1.0f}));
+INSTANTIATE_TEST_SUITE_P(Shifts, StraddlingToken,
+                         ::testing::Values(Straddling{0, "-123456.75", -123456.75f},
+                                           Straddling{1, "-123456.75", -123456.75f},
+                                           Straddling{2, "-123456.75", -123456.75f},
+                                           Straddling{5, "-123456.75", -123456.75f},
+                                           Straddling{9, "-123456.75", -123456.75f},
+                                           Straddling{10, "-123456.75", -123456.75f},
+                                           Straddling{11, "-123456.75", -123456.75f},
+                                           Straddling{12, "-123456.75", -123456.75f},
+                                           Straddling{3, "-9999", kNoDataMarker},
+                                           Straddling{2000, LongOne(kMaxGridTokenLength), 1.0f}));
 
 // Short tokens of every shape, among every kind of separator and across
 // block ends, read to the value of the exact conversion by the kernels of
@@ -1204,7 +1203,7 @@ constexpr std::uint32_t kOne = 0x3F800000u;
 constexpr std::uint32_t kMinusOne = 0xBF800000u;
 constexpr std::uint32_t kMinusNine = 0xC1100000u;
 
-constexpr std::uint32_t kNoneBits = 0x7F800000u;  // +infinity
+constexpr std::uint32_t kNoneBits = 0x7F800000u;       // +infinity
 constexpr std::uint32_t kNoneAboveBits = 0xFF800000u;  // -infinity
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1212,7 +1211,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ZeroExtremes{"-3e9 -2e9 -9999", 0xCF32D05Eu, 0xCEEE6B28u},
                       ZeroExtremes{"2e11 3e11 -9999", 0x523A43B7u, 0x528BB2C9u},
                       ZeroExtremes{"-9999 -9999 -9999", kNoneBits, kNoneAboveBits},
-                      ZeroExtremes{"5 -9999 4.5", 0x40900000u, 0x40A00000u},ZeroExtremes{"0 -0 1", kPlusZero, kOne},
+                      ZeroExtremes{"5 -9999 4.5", 0x40900000u, 0x40A00000u},
+                      ZeroExtremes{"0 -0 1", kPlusZero, kOne},
                       ZeroExtremes{"-0 0 1", kMinusZero, kOne},
                       ZeroExtremes{"-1 -0 0", kMinusOne, kMinusZero},
                       ZeroExtremes{"-1 0 -0", kMinusOne, kPlusZero},

@@ -66,7 +66,7 @@ struct QuadTrial {
 
 // Reads short tokens from data[pos] on, into values[count] and flags[count]
 // on (a no-data cell gets kNoDataMarker and flag 1), until one is not
-// short, runs over `end`, or `count` reaches `room`. The 32 characters from
+// short, runs over `end`, or `count` reaches `room`. The 16 characters from
 // any position before `end` must be readable.
 ShortRun ReadShortTokens(const char* data, std::size_t pos, std::size_t end,
                          const ShortNoData& no_data, float* values, std::uint8_t* flags,

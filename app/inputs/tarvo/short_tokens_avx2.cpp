@@ -111,10 +111,10 @@ struct QuadConstants {
   const auto dot_at_1 = LowestBit((dot >> start_1) | (1u << size_1));
   const auto dot_at_2 = LowestBit((dot >> start_2) | (1u << size_2));
   const auto dot_at_3 = LowestBit((dot >> start_3) | (1u << size_3));
-  const HalfLayout& layout_0 = kHalfLayouts.at[dot_at_0 * kHalfSizes + size_0];
-  const HalfLayout& layout_1 = kHalfLayouts.at[dot_at_1 * kHalfSizes + size_1];
-  const HalfLayout& layout_2 = kHalfLayouts.at[dot_at_2 * kHalfSizes + size_2];
-  const HalfLayout& layout_3 = kHalfLayouts.at[dot_at_3 * kHalfSizes + size_3];
+  const HalfLayout& layout_0 = LayoutOf(dot_at_0, size_0);
+  const HalfLayout& layout_1 = LayoutOf(dot_at_1, size_1);
+  const HalfLayout& layout_2 = LayoutOf(dot_at_2, size_2);
+  const HalfLayout& layout_3 = LayoutOf(dot_at_3, size_3);
   // Each token's place in its half, as a shuffle offset in all 8 bytes.
   const __m256i starts_in_half =
       _mm256_set_epi64x(static_cast<std::int64_t>(EachByte(start_3 - start_2)), 0,
@@ -135,6 +135,8 @@ struct QuadConstants {
       _mm256_cmpeq_epi64(_mm256_shuffle_epi8(is_digit, shuffle), _mm256_setzero_si256());
   const __m256i odd = _mm256_or_si256(second_dot, no_digit);
   if (!_mm256_testz_si256(odd, odd)) return false;
+  // Each token's digits right-aligned in 8 bytes and summed as for a pair
+  // (token_pair.h names the technique).
   const __m256i placed = _mm256_shuffle_epi8(_mm256_and_si256(half_offset, is_digit), shuffle);
   const __m256i pairs = _mm256_maddubs_epi16(placed, _mm256_set1_epi16(kTensAndOnes));
   const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(kHundredsAndOnes));

@@ -30,10 +30,10 @@ inline std::uint32_t EightDigits(std::uint64_t chars) {
   // values d0d1, d2d3, d4d5, d6d7 (the odd bytes hold sums not used).
   std::uint64_t v = chars - kZeros;
   v = v * 10 + (v >> 8);
-  // The pairs at bytes 0 and 4 times 100 and 1 for the low 32 bits, times
-  // 10^6 and 10^4 for the high ones; the pairs at bytes 2 and 6 (shifted
-  // down to 0 and 4) times 1 and 10^4. The sum's high 32 bits are then
-  // d0d1 * 10^6 + d2d3 * 10^4 + d4d5 * 100 + d6d7.
+  // Bytes 0 and 4 (d0d1, d4d5) times 100 + 10^6 * 2^32, and bytes 2 and 6
+  // (moved down to 0 and 4: d2d3, d6d7) times 1 + 10^4 * 2^32: the high 32
+  // bits of the sum are d0d1 * 10^6 + d2d3 * 10^4 + d4d5 * 100 + d6d7 (the
+  // low ones hold sums not used).
   constexpr std::uint64_t kEvenPairs = 0x000000FF000000FFu;  // bytes 0 and 4
   constexpr std::uint64_t kFirstAndThird = 100 + (std::uint64_t{1000000} << 32);
   constexpr std::uint64_t kSecondAndFourth = 1 + (std::uint64_t{10000} << 32);
@@ -41,6 +41,9 @@ inline std::uint32_t EightDigits(std::uint64_t chars) {
   return static_cast<std::uint32_t>(v);
 }
 
+// The value of the number of `size` characters at `begin`: digits, at most
+// one dot and a leading sign, where the masks `dot` and `sign` say. Its
+// characters are handled as one integer of type Chars: std::uint64_t for up
 // to 8 characters, unsigned __int128 for up to 16. The digits without the
 // dot, then without the sign, are right-aligned among leading '0'
 // characters and summed 8 at once; shifts by the whole width are split in
@@ -153,12 +156,15 @@ inline ShortToken ReadShortToken(const char* begin, const char* limit, __m128i n
 ShortRun ShortTokensOneByOne(const char* data, std::size_t pos, std::size_t end,
                              const ShortNoData& no_data, float* values, std::uint8_t* flags,
                              std::int64_t count, std::int64_t room) {
+  // Copies, which the stores of the flags cannot change in the compiler's
+  // eyes: the fields themselves would be loaded again for every token.
   const __m128i no_data_chars = _mm_load_si128(reinterpret_cast<const __m128i*>(no_data.chars));
+  const unsigned no_data_length = no_data.length;
   while (count < room) {
     float value = kNoDataMarker;
     std::size_t taken = 0;
     const ShortToken kind =
-        ReadShortToken(data + pos, data + end, no_data_chars, no_data.length, value, taken);
+        ReadShortToken(data + pos, data + end, no_data_chars, no_data_length, value, taken);
     if (kind == ShortToken::kNone) break;
     pos += taken;
     values[count] = value;

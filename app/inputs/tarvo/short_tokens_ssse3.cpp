@@ -11,9 +11,12 @@ namespace kova::grid_detail {
 // A function of its own, so that its loop has the registers to itself.
 ShortRun TokenPairs(const char* data, std::size_t pos, std::size_t end, const PairNoData no_data,
                     float* values, std::uint8_t* flags, std::int64_t count, std::int64_t room) {
+  // A copy, which the stores of the flags cannot change in the compiler's
+  // eyes: the parameter's fields would be loaded again for every pair.
+  const PairNoData text = no_data;
   while (count + 2 <= room && end - pos > 16) {
     std::size_t taken = 0;
-    if (!ReadTokenPair(data + pos, no_data, values + count, flags + count, taken)) {
+    if (!ReadTokenPair(data + pos, text, values + count, flags + count, taken)) {
       break;
     }
     pos += taken;

@@ -66,6 +66,11 @@ constexpr HalfLayouts MakeHalfLayouts() {
 
 constexpr HalfLayouts kHalfLayouts = MakeHalfLayouts();
 
+// The layout of a number of `size` characters with its dot at `dot_at`.
+inline const HalfLayout& LayoutOf(unsigned dot_at, unsigned size) {
+  return kHalfLayouts.at[dot_at * kHalfSizes + size];
+}
+
 // The multipliers that sum right-aligned digits, each pass joining
 // neighbours: pmaddubsw with the bytes (10, 1) makes two-digit values of
 // byte pairs, pmaddwd with the words (100, 1) four-digit values, and after
@@ -131,8 +136,8 @@ constexpr std::uint64_t EachByte(std::uint64_t n) {
   }
   const auto dot_at_a = LowestBit(dot_a | (1u << size_a));
   const auto dot_at_b = LowestBit((dot_b >> start_b) | (1u << size_b));
-  const HalfLayout& layout_a = kHalfLayouts.at[dot_at_a * kHalfSizes + size_a];
-  const HalfLayout& layout_b = kHalfLayouts.at[dot_at_b * kHalfSizes + size_b];
+  const HalfLayout& layout_a = LayoutOf(dot_at_a, size_a);
+  const HalfLayout& layout_b = LayoutOf(dot_at_b, size_b);
   const std::uint64_t shuffle_a = layout_a.shuffle;
   // The second number's bytes lie start_b further on; a byte of 0x80 or
   // more stays one that gives 0.
