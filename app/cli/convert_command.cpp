@@ -492,9 +492,10 @@ namespace {
 
 // The scale of --series-range, found by a first pass over the series; none
 // after a failure that stops the run (reported here).
-std::optional<std::optional<FixedValueRange>> SeriesRangeOf(
-    const std::vector<SeriesEntry>& series, const EntryConversion& conversion,
-    const ConvertOptions& options, unsigned jobs) {
+std::optional<std::optional<FixedValueRange>> SeriesRangeOf(const std::vector<SeriesEntry>& series,
+                                                            const EntryConversion& conversion,
+                                                            const ConvertOptions& options,
+                                                            unsigned jobs) {
   SeriesScan scan = ScanSeriesRange(series, conversion.limits, jobs, options.keep_going);
   if (scan.failed && !options.keep_going) {
     PrintDiagnostic(scan.failure);

@@ -33,8 +33,8 @@ EntryExtremes ReadExtremes(const SeriesEntry& entry, GridLimits limits, GridData
 
 }  // namespace
 
-SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series, GridLimits limits,
-                           unsigned jobs, bool keep_going) {
+SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series, GridLimits limits, unsigned jobs,
+                           bool keep_going) {
   std::vector<EntryExtremes> found(series.size());
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stop{false};

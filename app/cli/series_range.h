@@ -29,7 +29,7 @@ struct SeriesScan {
 // thread. With `keep_going`, entries that cannot be read are left out of
 // the range (their conversion reports them); otherwise the first failure
 // ends the scan.
-SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series, GridLimits limits,
-                           unsigned jobs, bool keep_going);
+SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series, GridLimits limits, unsigned jobs,
+                           bool keep_going);
 
 }  // namespace kova::cli

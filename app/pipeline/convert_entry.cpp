@@ -32,8 +32,13 @@ class ConvertedMark {
 void ReadPlannedGrid(const SeriesEntry& entry, GridData& grid) {
   RequireRegularFile(entry.input);
   PlannedInput& file = *entry.file;
-  const std::lock_guard lock(file.reading);
-  inputs::InputSource& source = *file.source;
+  std::unique_lock lock(file.reading, std::try_to_lock);
+  std::unique_ptr<inputs::InputSource> own;
+  if (!lock.owns_lock() || file.source == nullptr) {
+    if (lock.owns_lock()) lock.unlock();
+    own = inputs::OpenInputOfKind(entry.input, file.kind, file.options);
+  }
+  inputs::InputSource& source = own ? *own : *file.source;
   try {
     source.ReadGridInto(entry.grid, grid);
   } catch (KovaError& error) {
@@ -48,8 +53,8 @@ SafeOutput ConvertTarvoGrid(TKovaImg& image, GridData& grid, const EntryConversi
                             const SeriesEntry& entry, RangeCoding* coding) {
   if (entry.same_as_input) std::rethrow_exception(entry.same_as_input);
   if (entry.same_as_template) std::rethrow_exception(entry.same_as_template);
-  const std::unique_ptr<inputs::InputSource> source = inputs::OpenInputOfKind(
-      entry.input, inputs::InputKind::kTarvoGrid, {}, conversion.limits);
+  const std::unique_ptr<inputs::InputSource> source =
+      inputs::OpenInputOfKind(entry.input, inputs::InputKind::kTarvoGrid, {}, conversion.limits);
   // The header, then the template and the output's header, then the values.
   source->ReadGridPlace(0, grid);
   PrepareImageHeader(image, conversion.template_path, grid);
@@ -138,8 +143,8 @@ SafeOutput ConvertEntry(TKovaImg& image, GridData& grid, const EntryConversion& 
   }
 }
 
-bool ReadEntryExtremes(const SeriesEntry& entry, GridLimits limits, GridData& grid,
-                       float& smallest, float& largest) {
+bool ReadEntryExtremes(const SeriesEntry& entry, GridLimits limits, GridData& grid, float& smallest,
+                       float& largest) {
   if (entry.plan_failure) std::rethrow_exception(entry.plan_failure);
   if (entry.gridded_file) {
     ReadPlannedGrid(entry, grid);

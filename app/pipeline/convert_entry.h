@@ -18,7 +18,7 @@ namespace kova {
 // What every entry of a run is converted with.
 struct EntryConversion {
   std::string template_path;
-  bool template_named = false;  // given by the user rather than beside the program
+  bool template_named = false;           // given by the user rather than beside the program
   GridLimits limits = kImageGridLimits;  // of a Tarvo grid
 };
 
@@ -37,8 +37,8 @@ SafeOutput ConvertEntry(TKovaImg& image, GridData& grid, const EntryConversion& 
 // Reads the grid of `entry` into `grid` (for the range of a series) and
 // finds the extremes of its valid values; false when it has none. Raises
 // the errors its conversion would raise for the input.
-bool ReadEntryExtremes(const SeriesEntry& entry, GridLimits limits, GridData& grid,
-                       float& smallest, float& largest);
+bool ReadEntryExtremes(const SeriesEntry& entry, GridLimits limits, GridData& grid, float& smallest,
+                       float& largest);
 
 // Refuses an input that is a folder: it holds files to convert, it is none.
 void RefuseFolderInput(const std::string& input);

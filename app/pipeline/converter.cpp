@@ -75,7 +75,9 @@ void Converter::Run(const std::string& input_text, const std::string& output_tex
     ConvertInOrder<Result>(
         series.size(), 1,
         [&] {
-          return [&](std::size_t i) { return Result(ConvertEntry(image_, grid_, conversion, series[i])); };
+          return [&](std::size_t i) {
+            return Result(ConvertEntry(image_, grid_, conversion, series[i]));
+          };
         },
         [&](std::size_t i, Result& image) {
           image->Commit();

@@ -72,6 +72,7 @@ inputs::InputKind PlanInput(const std::string& input, const std::string& output,
   std::vector<SeriesEntry> images;
   std::exception_ptr failure;
   try {
+    file->options = rules.options;
     file->source = inputs::OpenInputOfKind(input, file->kind, rules.options);
     const inputs::InputSource& source = *file->source;
     const std::string destination =

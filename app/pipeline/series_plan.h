@@ -26,7 +26,10 @@ struct PlannedInput {
   // is opened when its entry is converted.
   std::unique_ptr<inputs::InputSource> source;
   std::optional<inputs::InputProjection> projection;  // the source's, learnt when opened
-  std::mutex reading;                                 // one grid of the file read at a time
+  inputs::InputOptions options;                       // it was opened with
+  // Held while a grid is read through `source`. An entry that finds it
+  // held, converting on another thread, opens the file anew for its grid.
+  std::mutex reading;
   // Entries of the file not yet converted; the source is given up after the last.
   std::atomic<std::size_t> unconverted{0};
 };
@@ -39,8 +42,8 @@ struct SeriesEntry {
   // holds, or why its images could not be named.
   bool gridded_file = false;
   std::size_t grid = 0;
-  std::string plan_error;            // "message: where"; empty when named
-  std::exception_ptr plan_failure;   // that error, to be raised when the entry's turn comes
+  std::string plan_error;           // "message: where"; empty when named
+  std::exception_ptr plan_failure;  // that error, to be raised when the entry's turn comes
   // The output is the same file as the input, or as the template: the
   // refusal, raised in its place when the entry is converted.
   std::exception_ptr same_as_input;

@@ -63,10 +63,6 @@ bool IsFolder(const fs::path& path) {
   return fs::is_directory(path, ec);
 }
 
-bool IsFolder(const std::string& path) {
-  return !path.empty() && IsFolder(FileSystemPath(path));
-}
-
 fs::path FullName(const std::string& path) {
   std::error_code ec;
   const fs::path full = fs::absolute(FileSystemPath(path), ec);

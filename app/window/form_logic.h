@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/pipeline/converter.h"
 #include "app/features/preview.h"
+#include "app/pipeline/converter.h"
 #include "app/platform/ui.h"
 #include "image/kova_img.h"
 
