@@ -4,21 +4,7 @@
 # CHECK: info_text, info_json, locate, errors.
 cmake_minimum_required(VERSION 3.25)
 
-# Runs kova with the given arguments and checks its three results.
-function(expect_run expected_stdout expected_stderr expected_rc)
-  execute_process(COMMAND ${KOVA_EMULATOR} ${KOVA} ${ARGN}
-                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
-  if(NOT out STREQUAL expected_stdout)
-    message(SEND_ERROR "kova ${ARGN}: standard output\n[${out}]\nexpected\n[${expected_stdout}]")
-  endif()
-  if(NOT err STREQUAL expected_stderr)
-    message(SEND_ERROR "kova ${ARGN}: standard error\n[${err}]\nexpected\n[${expected_stderr}]")
-  endif()
-  if(NOT rc STREQUAL expected_rc)
-    message(SEND_ERROR "kova ${ARGN}: exit code ${rc}, expected ${expected_rc}")
-  endif()
-  set(last_stdout "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/cli_checks.cmake)
 
 # The title of the template as stored: its text padded to 80 characters.
 set(title "Tarvo2Kova template: lat/lon grid, image type 200")

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "kova_run.h"
+#include "support/kova_run.h"
 #include "support/temp_dir.h"
 
 namespace kova::testing {
@@ -25,22 +25,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kGoodGrid =
-    "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\nNODATA_value -9999\n"
-    "1 2 3\n4 -9999 6\n";
-
 // A folder of grids r1.asc ... rN.asc; those named in `bad` hold `bad_text`.
-class KovaConvert : public ::testing::Test {
+class KovaConvert : public KovaTest {
  protected:
   void WriteSeries(int count, const std::vector<int>& bad = {},
                    const std::string& bad_text = "ncols x\n") {
     for (int i = 1; i <= count; ++i) {
       const bool is_bad = std::find(bad.begin(), bad.end(), i) != bad.end();
-      WriteText(Path("r" + std::to_string(i) + ".asc"), is_bad ? bad_text : kGoodGrid);
+      std::string name = "r";  // appended: GCC 12 warns wrongly (-Wrestrict) on "r" + ...
+      name += std::to_string(i);
+      WriteText(Path(name + ".asc"), is_bad ? bad_text : kSmallGrid);
     }
   }
-  std::string Path(const std::string& name) const { return dir_.file(name); }
-  KovaResult Kova(const std::vector<std::string>& args) const { return RunKova(dir_.path(), args); }
+  // `text` with each "DIR/" standing for the folder, as the program names it.
+  std::string InFolder(std::string text) const {
+    for (std::size_t at; (at = text.find("DIR/")) != std::string::npos;) {
+      text.replace(at, 4, std::string(dir_.path()) + Native("/"));
+    }
+    return text;
+  }
 
   // Every file of the folder with its bytes.
   std::map<std::string, std::vector<std::uint8_t>> Files() const {
@@ -50,15 +53,7 @@ class KovaConvert : public ::testing::Test {
     }
     return files;
   }
-  std::vector<std::string> Images() const {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : Files()) {
-      if (name.ends_with(".img")) names.push_back(name);
-    }
-    return names;
-  }
-
-  TempDir dir_;
+  std::vector<std::string> Images() const { return FileNames(dir_.path(), ".img"); }
 };
 
 // --- Inputs, patterns and -o ------------------------------------------------
@@ -74,14 +69,10 @@ class KovaConvertInputs : public KovaConvert, public ::testing::WithParamInterfa
 
 TEST_P(KovaConvertInputs, CreatesTheImagesBesideTheirGrids) {
   WriteSeries(3);
-  WriteText(Path("R4.ASC"), kGoodGrid);
-  WriteText(Path(".hidden.asc"), kGoodGrid);
+  WriteText(Path("R4.ASC"), kSmallGrid);
+  WriteText(Path(".hidden.asc"), kSmallGrid);
   const KovaResult result = Kova(GetParam().args);
-  std::string out = GetParam().out;
-  for (std::size_t at; (at = out.find("DIR/")) != std::string::npos;) {
-    out.replace(at, 4, std::string(dir_.path()) + Native("/"));
-  }
-  EXPECT_EQ(result.out, out);
+  EXPECT_EQ(result.out, InFolder(GetParam().out));
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.code, 0);
   EXPECT_EQ(Images(), GetParam().images);
@@ -167,9 +158,9 @@ INSTANTIATE_TEST_SUITE_P(Folders, KovaConvertIntoFolder, ::testing::Values("out"
 
 TEST_F(KovaConvert, MasksAfterTheFirstShareItsFolder) {
   fs::create_directory(Path("sub"));
-  WriteText(Path("sub/a.asc"), kGoodGrid);
-  WriteText(Path("sub/b.grd"), kGoodGrid);
-  WriteText(Path("b.grd"), kGoodGrid);
+  WriteText(Path("sub/a.asc"), kSmallGrid);
+  WriteText(Path("sub/b.grd"), kSmallGrid);
+  WriteText(Path("b.grd"), kSmallGrid);
   const KovaResult result = Kova({"convert", "sub/*.asc;*.grd"});
   EXPECT_EQ(result.out, "Number of images created: 2\n");
   EXPECT_EQ(result.code, 0) << result.err;
@@ -223,10 +214,7 @@ TEST_P(KovaConvertFailures, SameResultForEveryNumberOfJobs) {
   WriteSeries(5, {3},
               "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
               "NODATA_value -9\n1 2 3\n4 x 6\n");
-  std::string err = GetParam().err;
-  for (std::size_t at; (at = err.find("DIR/")) != std::string::npos;) {
-    err.replace(at, 4, std::string(dir_.path()) + Native("/"));
-  }
+  const std::string err = InFolder(GetParam().err);
   std::map<std::string, std::vector<std::uint8_t>> sequential;
   for (const char* jobs : {"1", "2", "4"}) {
     SCOPED_TRACE(std::string("--jobs ") + jobs);
@@ -357,10 +345,7 @@ TEST_P(KovaConvertWhere, TheMessageNamesTheFile) {
   WriteText(Path("bad.asc"),
             "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
             "NODATA_value -9\n1 a\x7f\xff\n");
-  std::string err = GetParam().err;
-  for (std::size_t at; (at = err.find("DIR/")) != std::string::npos;) {
-    err.replace(at, 4, std::string(dir_.path()) + Native("/"));
-  }
+  const std::string err = InFolder(GetParam().err);
   const KovaResult result = Kova(GetParam().args);
   EXPECT_EQ(result.err, err);
   EXPECT_EQ(result.out, "");

@@ -19,8 +19,8 @@
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
-#include "kova_run.h"
 #include "support/input_fixtures.h"
+#include "support/kova_run.h"
 #include "support/temp_dir.h"
 
 namespace kova::testing {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "conversion_test_util.h"
-#include "kova_run.h"
 #include "support/input_fixtures.h"
+#include "support/kova_run.h"
 
 namespace kova::testing {
 namespace {
@@ -175,11 +175,7 @@ TEST_P(RangeRuns, ClampRefuseOrStop) {
   WriteText(dir.file("rain_1.asc"), ReadText(dir.file("rain_1.asc")) + "7\n");
   const KovaResult result = RunKova(dir.path(), c.args);
   EXPECT_EQ(result.code, c.code);
-  std::vector<std::string> images;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-    if (entry.path().extension() == ".img") images.push_back(entry.path().filename().string());
-  }
-  EXPECT_EQ(images, c.images);
+  EXPECT_EQ(FileNames(dir.path(), ".img"), c.images);
   std::string err = c.err;
   const auto count_at = err.find("COUNT");
   if (count_at == std::string::npos || c.code != 0) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "kova_run.h"
+#include "support/kova_run.h"
 #include "support/temp_dir.h"
 
 namespace kova {

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,23 +26,15 @@
 namespace kova::win32 {
 namespace {
 
+using kova::testing::ReadAllBytes;
 using kova::testing::RecordingUi;
 using kova::testing::TempDir;
+using kova::testing::WriteText;
 
 // 4 x 3 cells, one missing; smallest value 0.5 (code 0), largest 10 (code 253).
 const char kGrid[] =
     "columns 4\r\nrows 3\r\nleft 10.5\r\nbottom 50.25\r\ncell 0.5\r\nnodata -9999\r\n"
     "1.5 2.5 -9999 4.0\r\n0.5 3.25 7.75 1e1\r\n6 5.5 .5 9.125\r\n";
-
-void WriteText(const std::string& utf8_path, const std::string& text) {
-  std::ofstream file(FileSystemPath(utf8_path), std::ios::binary);
-  file << text;
-}
-
-std::vector<unsigned char> ReadBytes(const std::string& utf8_path) {
-  std::ifstream file(FileSystemPath(utf8_path), std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::string TextOf(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
@@ -294,7 +285,7 @@ TEST_F(Win32Window, ConvertsOneGridAndOpensThePreview) {
   EXPECT_EQ(ui_.cursors.front(), CursorKind::Busy);
   EXPECT_EQ(ui_.cursors.back(), CursorKind::Default);
 
-  const std::vector<unsigned char> bytes = ReadBytes(image);
+  const std::vector<unsigned char> bytes = ReadAllBytes(image);
   ASSERT_EQ(bytes.size(), 512u + 12u);
   EXPECT_EQ(bytes[512 + 2], 254);      // the missing cell
   EXPECT_EQ(bytes[512 + 4 + 0], 0);    // 0.5, the smallest value
@@ -327,8 +318,8 @@ TEST_F(Win32Window, ConvertsASeriesBesideItsGrids) {
   Run(form, File("sub\\*.asc"), File("ignored.img"));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, "Number of images created: 2");
-  EXPECT_EQ(ReadBytes(File("sub\\a.img")).size(), 524u);
-  EXPECT_EQ(ReadBytes(File("sub\\b.img")).size(), 524u);
+  EXPECT_EQ(ReadAllBytes(File("sub\\a.img")).size(), 524u);
+  EXPECT_EQ(ReadAllBytes(File("sub\\b.img")).size(), 524u);
   EXPECT_FALSE(std::filesystem::exists(FileSystemPath(File("ignored.img"))));
   EXPECT_EQ(TextOf(form.PreviewInfo()), "b.img: 4 x 3 pixels, values 0.5 to 10.0");
 }

@@ -8,20 +8,13 @@
 #include "app/conversion.h"
 #include "app/features/image_raster.h"
 #include "app/pipeline/converter.h"
-#include "app/platform/ui.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "image/real48.h"
 #include "image/template_image.h"
+#include "support/recording_ui.h"
 
 namespace kova::testing {
-
-// Swallows the information box that ends a run.
-class SilentUi : public Ui {
- public:
-  void ShowMessage(MessageKind, const std::string&, const std::string&) override {}
-  void SetCursor(CursorKind) override {}
-};
 
 // An image of type 200 with the given scaling and codes, row 0 first.
 inline ImageRaster MakeRaster(int columns, int rows, std::vector<std::uint8_t> codes,
@@ -42,8 +35,7 @@ inline ImageRaster MakeRaster(int columns, int rows, std::vector<std::uint8_t> c
 // Converts one grid file into `output` with the template at `template_path`.
 inline void ConvertGrid(const std::string& template_path, const std::string& input,
                         const std::string& output) {
-  SilentUi ui;
-  ScopedUi scoped(ui);
+  RecordingUi ui;  // takes the information box that ends a run
   TKovaImg image;
   Converter(image, ConversionSettings{template_path, std::nullopt}, ".").Run(input, output);
 }

@@ -4,30 +4,12 @@
 # CHECK: templates, refusals, preview, export.
 cmake_minimum_required(VERSION 3.25)
 
-function(run_kova)
-  execute_process(COMMAND ${KOVA_EMULATOR} ${KOVA} ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE err
-                  RESULT_VARIABLE rc)
-  set(out "${out}" PARENT_SCOPE)
-  set(err "${err}" PARENT_SCOPE)
-  set(rc "${rc}" PARENT_SCOPE)
-endfunction()
-
-function(expect what actual expected)
-  if(NOT "${actual}" STREQUAL "${expected}")
-    message(SEND_ERROR "${what}:\n[${actual}]\nexpected\n[${expected}]")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/cli_checks.cmake)
 
 # A usage error that the command-line parser catches: not 0, not 1.
 function(expect_usage_error what actual)
   if("${actual}" STREQUAL "0" OR "${actual}" STREQUAL "1")
     message(SEND_ERROR "${what}: exit code ${actual}, expected a usage error")
-  endif()
-endfunction()
-
-function(expect_match what actual regex)
-  if(NOT "${actual}" MATCHES "${regex}")
-    message(SEND_ERROR "${what}:\n[${actual}]\ndoes not match\n[${regex}]")
   endif()
 endfunction()
 

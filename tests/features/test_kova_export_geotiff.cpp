@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "conversion_test_util.h"
-#include "kova_run.h"
 #include "support/input_fixtures.h"
+#include "support/kova_run.h"
 
 namespace kova::testing {
 namespace {
@@ -277,11 +277,7 @@ TEST_P(GeoTiffRefused, ExitOneAndNoFile) {
   EXPECT_EQ(result.err, "kova: The image a.img is in the " + c.name +
                             " projection, which has no GeoTIFF projection code; it can be exported "
                             "as a Tarvo grid (.asc) only\n");
-  std::vector<std::string> files;
-  for (const auto& entry : fs::directory_iterator(dir.path()))
-    files.push_back(entry.path().filename().string());
-  std::sort(files.begin(), files.end());
-  EXPECT_EQ(files, (std::vector<std::string>{"a.img", "grid.asc", "t.img"}));
+  EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"a.img", "grid.asc", "t.img"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Projections, GeoTiffRefused,

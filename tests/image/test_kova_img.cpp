@@ -12,6 +12,7 @@
 #include "app/platform/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
+#include "support/images.h"
 #include "support/open_handles.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
@@ -26,12 +27,7 @@ using testing::WriteAllBytes;
 
 // A type 200, latitude/longitude header of the given size.
 KovaHeader MakeHeader(std::int16_t rows, std::int16_t columns) {
-  KovaHeader h;
-  h.ImageType = 200;
-  h.ProjectionType = 3;
-  h.Rows = rows;
-  h.Columns = columns;
-  h.Title.fill(' ');
+  KovaHeader h = testing::ImageHeader(3, rows, columns);
   h.OriginLatitude = EncodeReal48(50);
   h.OriginLongitude = EncodeReal48(10);
   h.PixelWidth = EncodeReal48(0.5);
@@ -42,13 +38,9 @@ KovaHeader MakeHeader(std::int16_t rows, std::int16_t columns) {
   return h;
 }
 
-// Writes a header and `raster_bytes` bytes of value `fill` behind it.
-void WriteImage(const std::string& path, const KovaHeader& h, std::size_t raster_bytes,
-                std::uint8_t fill = 7) {
-  const HeaderBytes header = EncodeHeader(h);
-  std::vector<std::uint8_t> bytes(header.size() + raster_bytes, fill);
-  std::copy(header.begin(), header.end(), bytes.begin());
-  WriteAllBytes(path, bytes);
+// A header and `raster_bytes` bytes of code 7 behind it.
+void WriteImage(const std::string& path, const KovaHeader& h, std::size_t raster_bytes) {
+  testing::WriteImage(path, h, raster_bytes, 7);
 }
 
 using testing::OpenDescriptorCount;

@@ -1,6 +1,7 @@
 // A fresh temporary folder for one test, removed with everything in it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,20 @@ inline void WriteAllBytes(const std::string& path, const std::vector<std::uint8_
   std::ofstream out(FileSystemPath(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
+}
+
+// The names of the files in `folder`, sorted; with `extension` (".img"),
+// those that end so.
+inline std::vector<std::string> FileNames(const std::filesystem::path& folder,
+                                          const std::string& extension = "") {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (extension.empty() || entry.path().extension() == extension) {
+      names.push_back(Utf8Path(entry.path().filename()));
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {

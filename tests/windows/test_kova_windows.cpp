@@ -10,7 +10,7 @@
 
 #include "app/platform/settings.h"
 #include "app/platform/win32/wide.h"
-#include "kova_run.h"
+#include "support/kova_run.h"
 #include "support/temp_dir.h"
 
 namespace kova::testing {
@@ -18,25 +18,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kGrid =
-    "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\nNODATA_value -9999\n"
-    "1 2 3\n4 -9999 6\n";
-
 // A folder `data` of grids in a fresh temporary folder (on drive C: under
 // Wine), with names that may lie outside the user's code page.
-class KovaWindows : public ::testing::Test {
+class KovaWindows : public KovaTest {
  protected:
   std::string Data(const std::string& name = "") const {
     return name.empty() ? dir_.file(folder_) : dir_.file(folder_ + "/" + name);
   }
   void WriteGrids(const std::vector<std::string>& names) {
     fs::create_directories(FileSystemPath(Data()));
-    for (const std::string& name : names) WriteText(Data(name), kGrid);
+    for (const std::string& name : names) WriteText(Data(name), kSmallGrid);
   }
-  KovaResult Kova(const std::vector<std::string>& args) const { return RunKova(dir_.path(), args); }
   bool Exists(const std::string& path) const { return fs::exists(FileSystemPath(path)); }
 
-  TempDir dir_;
   std::string folder_ = "data";
 };
 
@@ -150,11 +144,7 @@ TEST_F(KovaWindows, AnOutputHeldOpenElsewhereIsLeftIntact) {
   EXPECT_NE(result.err.find(image), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("in use"), std::string::npos) << result.err;
   EXPECT_EQ(ReadAllBytes(image), earlier);
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(FileSystemPath(Data()))) {
-    names.push_back(Utf8Path(entry.path().filename()));
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"rain.asc", "rain.img"}));
+  EXPECT_EQ(FileNames(FileSystemPath(Data())), (std::vector<std::string>{"rain.asc", "rain.img"}));
   // Let go, the same run replaces it.
   EXPECT_EQ(Kova({"convert", Data("rain.asc")}).code, 0);
 }

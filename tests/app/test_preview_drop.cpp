@@ -4,39 +4,25 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include "app/platform/process.h"
 #include "app/window/unit1.h"
 #include "support/recording_ui.h"
+#include "support/window_fixture.h"
 
 namespace {
 
-class QuietServices : public kova::WindowServices {
- public:
-  std::optional<QString> ExecuteOpenDialog(QFileDialog&) override { return std::nullopt; }
-  bool OpenUrl(const QUrl&) override { return false; }
-  void ShowErrorBox(QWidget*, const QString&, const QString& text) override { errors << text; }
-  QStringList errors;
-};
+using kova::testing::FakeServices;
+using kova::testing::WriteFile;
 
-// 4 x 3 cells, one missing; values 0.5 to 10.
-const char kGrid[] =
-    "columns 4\nrows 3\nleft 10.5\nbottom 50.25\ncell 0.5\nnodata -9999\n"
-    "1.5 2.5 -9999 4.0\n0.5 3.25 7.75 1e1\n6 5.5 .5 9.125\n";
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+const char* const kGrid = kova::testing::kWindowGrid;
 
 // Drops `paths` (as file addresses) onto `target`.
 void Drop(QWidget* target, const QStringList& paths) {
@@ -68,31 +54,24 @@ class TestPreviewDrop : public QObject {
   void drop();
 
  private:
-  kova::FormPaths Paths() const {
-    return {(Dir() + "/tarvo2kova.ini").toStdString(), kova::ProgramDirectory() + "template.img",
-            Dir().toStdString()};
-  }
-  QString Dir() const { return QDir(temp_->path()).canonicalPath(); }
+  kova::FormPaths Paths() const { return folder_.Paths(); }
+  QString Dir() const { return folder_.Dir(); }
 
-  std::unique_ptr<QTemporaryDir> temp_;
-  QString start_directory_;
+  kova::testing::TestFolder folder_;
 };
 
 void TestPreviewDrop::init() {
-  start_directory_ = QDir::currentPath();
-  temp_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(temp_->isValid());
+  QVERIFY(folder_.Make());
   QVERIFY(WriteFile(Dir() + "/g.asc", kGrid));
 }
 
 void TestPreviewDrop::cleanup() {
-  QDir::setCurrent(start_directory_);
-  temp_.reset();
+  folder_.Remove();
 }
 
 void TestPreviewDrop::previewAfterRun() {
   kova::testing::RecordingUi ui;
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -102,7 +81,7 @@ void TestPreviewDrop::previewAfterRun() {
   form.Edit1->setText(Dir() + "/g.asc");
   form.Edit2->setText(Dir() + "/g.img");
   QTest::mouseClick(form.Button1, Qt::LeftButton);
-  QVERIFY2(services.errors.isEmpty(), qPrintable(services.errors.join('\n')));
+  QVERIFY2(services.error_texts.isEmpty(), qPrintable(services.error_texts.join('\n')));
   QCOMPARE(ui.messages.size(), std::size_t{1});
 
   QVERIFY(form.ImagePreview->isVisible());
@@ -123,12 +102,12 @@ void TestPreviewDrop::previewAfterRun() {
 
 void TestPreviewDrop::noPreviewWhenTheRunFails() {
   kova::testing::RecordingUi ui;
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   form.Edit1->setText(Dir() + "/missing.asc");
   form.Edit2->setText(Dir() + "/missing.img");
   QTest::mouseClick(form.Button1, Qt::LeftButton);
-  QCOMPARE(services.errors.size(), 1);
+  QCOMPARE(services.error_texts.size(), 1);
   QVERIFY(form.ImagePreview->isHidden());
 }
 
@@ -141,7 +120,7 @@ void TestPreviewDrop::enterStartsTheRun_data() {
 void TestPreviewDrop::enterStartsTheRun() {
   QFETCH(bool, inOutputBox);
   kova::testing::RecordingUi ui;
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -150,7 +129,7 @@ void TestPreviewDrop::enterStartsTheRun() {
   QLineEdit* box = inOutputBox ? form.Edit2 : form.Edit1;
   box->setFocus();
   QTest::keyClick(box, Qt::Key_Return);
-  QVERIFY2(services.errors.isEmpty(), qPrintable(services.errors.join('\n')));
+  QVERIFY2(services.error_texts.isEmpty(), qPrintable(services.error_texts.join('\n')));
   QVERIFY(QFileInfo::exists(Dir() + "/g.img"));
   QCOMPARE(ui.messages.size(), std::size_t{1});
   QVERIFY(form.ImagePreview->isVisible());
@@ -194,7 +173,7 @@ void TestPreviewDrop::drop() {
   for (const char* name : {"r.NC", "s.nc", "t.tif", "notes.txt"}) {
     QVERIFY(WriteFile(Dir() + "/nc/" + name, kGrid));
   }
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -211,4 +190,4 @@ void TestPreviewDrop::drop() {
 }
 
 QTEST_MAIN(TestPreviewDrop)
-#include "tst_preview_drop.moc"
+#include "test_preview_drop.moc"

@@ -104,4 +104,4 @@ void TestSettingsLocation::configFolderCreatedForUnwritableProgram() {
 }
 
 QTEST_GUILESS_MAIN(TestSettingsLocation)
-#include "tst_settings_location.moc"
+#include "test_settings_location.moc"

@@ -9,12 +9,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <clocale>
 #include <cstdlib>
-#include <deque>
 
 #include "app/conversion.h"
 #include "app/pipeline/converter.h"
@@ -22,53 +20,16 @@
 #include "app/window/qt_ui.h"
 #include "app/window/unit1.h"
 #include "support/recording_ui.h"
+#include "support/window_fixture.h"
 
 namespace {
 
-// Stands in for the desktop: answers the open dialog from a queue, records
-// opened addresses and error boxes.
-class FakeServices : public kova::WindowServices {
- public:
-  std::optional<QString> ExecuteOpenDialog(QFileDialog& dialog) override {
-    offered << dialog.selectedFiles().value(0);
-    if (answers.empty()) return std::nullopt;
-    auto answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  bool OpenUrl(const QUrl& url) override {
-    opened << url;
-    return open_result;
-  }
-  void ShowErrorBox(QWidget*, const QString& caption, const QString& text) override {
-    error_captions << caption;
-    error_texts << text;
-  }
+using kova::testing::FakeServices;
+using kova::testing::ReadFile;
+using kova::testing::WriteFile;
 
-  std::deque<std::optional<QString>> answers;
-  QStringList offered;
-  QList<QUrl> opened;
-  bool open_result = false;
-  QStringList error_captions;
-  QStringList error_texts;
-};
-
-// 4 x 3 cells, one missing; smallest value 0.5 (code 0), largest 10 (code 253).
-const char kGrid[] =
-    "columns 4\r\nrows 3\r\nleft 10.5\r\nbottom 50.25\r\ncell 0.5\r\n"
-    "nodata -9999\r\n"
-    "1.5 2.5 -9999 4.0\r\n0.5 3.25 7.75 1e1\r\n6 5.5 .5 9.125\r\n";
+const char* const kGrid = kova::testing::kWindowGrid;
 constexpr qint64 kGridImageSize = 512 + 4 * 3;
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString TemplatePath() {
   return QString::fromStdString(kova::ProgramDirectory() + "template.img");
@@ -84,7 +45,6 @@ class TestUnit1 : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void init();
   void cleanup();
 
@@ -110,32 +70,19 @@ class TestUnit1 : public QObject {
   void linkClick();
 
  private:
-  kova::FormPaths Paths() const;
-  // The canonical form of the temporary folder, as the current directory reports it.
-  QString Dir() const { return QDir(temp_->path()).canonicalPath(); }
+  kova::FormPaths Paths() const { return folder_.Paths(); }
+  QString Dir() const { return folder_.Dir(); }
 
-  std::unique_ptr<QTemporaryDir> temp_;
-  QString start_directory_;
+  kova::testing::TestFolder folder_;
 };
 
-void TestUnit1::initTestCase() {
-  start_directory_ = QDir::currentPath();
-}
-
 void TestUnit1::init() {
-  temp_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(temp_->isValid());
+  QVERIFY(folder_.Make());
 }
 
 void TestUnit1::cleanup() {
-  QDir::setCurrent(start_directory_);
+  folder_.Remove();
   kova::SetApplicationCursor(kova::CursorKind::Default);
-  temp_.reset();
-}
-
-kova::FormPaths TestUnit1::Paths() const {
-  return {(Dir() + "/tarvo2kova.ini").toStdString(), TemplatePath().toStdString(),
-          Dir().toStdString()};
 }
 
 void TestUnit1::controls_data() {
@@ -486,7 +433,7 @@ void TestUnit1::errorInRun() {
       .replace("%2", input)
       .replace("%3", QString::fromStdString(paths.template_path));
   QCOMPARE(services.error_texts, QStringList{text});
-  QCOMPARE(services.error_captions, QStringList{"tst_unit1"});
+  QCOMPARE(services.error_captions, QStringList{"unit1_tests"});
   QCOMPARE(services.error_captions.first(), form.ApplicationTitle());
   for (const auto& message : ui.messages) QVERIFY(message.kind != kova::MessageKind::Information);
   QVERIFY(!ui.cursors.empty());
@@ -562,7 +509,7 @@ void TestUnit1::browse() {
   QCOMPARE(form.Edit2->text(), edit2.replace("%1", Dir()));
   // Confirming makes the chosen file's folder the current directory.
   const QString expected_directory =
-      chosen.isEmpty() ? start_directory_ : QFileInfo(Dir() + "/" + chosen).absolutePath();
+      chosen.isEmpty() ? folder_.Start() : QFileInfo(Dir() + "/" + chosen).absolutePath();
   QCOMPARE(QString::fromStdString(kova::CurrentDirectory()), expected_directory);
   QVERIFY(services.error_texts.isEmpty());
 }
@@ -626,4 +573,4 @@ void TestUnit1::linkClick() {
 }
 
 QTEST_MAIN(TestUnit1)
-#include "tst_unit1.moc"
+#include "test_unit1.moc"

@@ -1,6 +1,9 @@
 // Runs the built `kova` in a folder and collects what a user sees: standard
-// output, standard error and the exit code.
+// output, standard error and the exit code; a fixture with a fresh folder
+// for each test.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #ifdef _WIN32
 #include "app/platform/win32/wide.h"  // windows.h
@@ -14,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace kova::testing {
 
@@ -136,5 +141,19 @@ inline KovaResult RunKova(const std::filesystem::path& folder, const std::vector
   std::filesystem::remove(err);
   return result;
 }
+
+// A grid of 3 x 2 cells, one of them without data.
+inline const std::string kSmallGrid =
+    "ncols 3\nnrows 2\nxllcorner 10\nyllcorner 20\ncellsize 0.5\nNODATA_value -9999\n"
+    "1 2 3\n4 -9999 6\n";
+
+// A fresh folder for each test, and the built kova run in it.
+class KovaTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) const { return dir_.file(name); }
+  KovaResult Kova(const std::vector<std::string>& args) const { return RunKova(dir_.path(), args); }
+
+  TempDir dir_;
+};
 
 }  // namespace kova::testing

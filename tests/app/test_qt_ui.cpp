@@ -146,4 +146,4 @@ void TestQtUi::cursor() {
 }
 
 QTEST_MAIN(TestQtUi)
-#include "tst_qt_ui.moc"
+#include "test_qt_ui.moc"

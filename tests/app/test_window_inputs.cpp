@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -16,6 +15,7 @@
 #include "app/window/unit1.h"
 #include "support/input_fixtures.h"
 #include "support/recording_ui.h"
+#include "support/window_fixture.h"
 
 namespace {
 
@@ -23,18 +23,8 @@ using kova::testing::Field;
 using kova::testing::NetCdfLayout;
 using kova::testing::TiffLayout;
 
-class QuietServices : public kova::WindowServices {
- public:
-  std::optional<QString> ExecuteOpenDialog(QFileDialog&) override { return std::nullopt; }
-  bool OpenUrl(const QUrl&) override { return false; }
-  void ShowErrorBox(QWidget*, const QString&, const QString& text) override { errors << text; }
-  QStringList errors;
-};
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using kova::testing::FakeServices;
+using kova::testing::ReadFile;
 
 // Writes the inputs of a case into a folder.
 using MakeInputs = std::function<void(const std::string& dir)>;
@@ -73,32 +63,25 @@ class TestWindowInputs : public QObject {
   void dialogOffersTheInputKinds();
 
  private:
-  QString Dir() const { return QDir(temp_->path()).canonicalPath(); }
+  QString Dir() const { return folder_.Dir(); }
   // Runs "Make Kova image" on the two box texts (%1: the folder).
   void Run(TForm1& form, QString input, QString output) {
     form.Edit1->setText(input.replace("%1", Dir()));
     form.Edit2->setText(output.replace("%1", Dir()));
     QTest::mouseClick(form.Button1, Qt::LeftButton);
   }
-  kova::FormPaths Paths() const {
-    return {(Dir() + "/tarvo2kova.ini").toStdString(), kova::ProgramDirectory() + "template.img",
-            Dir().toStdString()};
-  }
+  kova::FormPaths Paths() const { return folder_.Paths(); }
 
-  std::unique_ptr<QTemporaryDir> temp_;
-  QString start_directory_;
+  kova::testing::TestFolder folder_;
 };
 
 void TestWindowInputs::init() {
-  start_directory_ = QDir::currentPath();
-  temp_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(temp_->isValid());
+  QVERIFY(folder_.Make());
   QVERIFY(QDir(Dir()).mkdir("images"));
 }
 
 void TestWindowInputs::cleanup() {
-  QDir::setCurrent(start_directory_);
-  temp_.reset();
+  folder_.Remove();
 }
 
 void TestWindowInputs::convert_data() {
@@ -172,19 +155,19 @@ void TestWindowInputs::convert() {
   kova::testing::WriteTarvoGrid((Dir() + "/field.asc").toStdString(), kova::testing::SmallField());
 
   kova::testing::RecordingUi ui;
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   // The same field as a Tarvo grid, for the codes every image must hold.
   Run(form, "%1/field.asc", "%1/images/field.img");
-  QVERIFY2(services.errors.isEmpty(), qPrintable(services.errors.join('\n')));
+  QVERIFY2(services.error_texts.isEmpty(), qPrintable(services.error_texts.join('\n')));
   const QByteArray grid_codes = ReadFile(Dir() + "/images/field.img").mid(512);
   QCOMPARE(grid_codes.size(), 20 * 18);
   ui.messages.clear();
 
   Run(form, input, output);
-  QVERIFY2(services.errors.isEmpty(), qPrintable(services.errors.join('\n')));
+  QVERIFY2(services.error_texts.isEmpty(), qPrintable(services.error_texts.join('\n')));
   QCOMPARE(ui.messages.size(), std::size_t{1});
   QCOMPARE(ui.messages[0].kind, kova::MessageKind::Information);
   QCOMPARE(QString::fromStdString(ui.messages[0].text), message.replace("%1", Dir()));
@@ -206,10 +189,10 @@ void TestWindowInputs::gridBeyondTheOldWindowLimit() {
   for (int i = 0; i < wide.cols * wide.rows; ++i) wide.values.push_back(i % 7);
   kova::testing::WriteTarvoGrid((Dir() + "/wide.asc").toStdString(), wide);
   kova::testing::RecordingUi ui;
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   Run(form, "%1/wide.asc", "%1/wide.img");
-  QVERIFY2(services.errors.isEmpty(), qPrintable(services.errors.join('\n')));
+  QVERIFY2(services.error_texts.isEmpty(), qPrintable(services.error_texts.join('\n')));
   QCOMPARE(QFileInfo(Dir() + "/wide.img").size(), qint64(512 + 1200 * 2));
   QCOMPARE(form.PreviewInfo->text(), QString("wide.img: 1200 x 2 pixels, values 0.0 to 6.0"));
 }
@@ -235,20 +218,21 @@ void TestWindowInputs::refusal() {
   QFETCH(QString, start);
   inputs(Dir().toStdString());
   kova::testing::RecordingUi ui;
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   Run(form, "%1/" + input, "%1/out.img");
-  QCOMPARE(services.errors.size(), 1);
-  QVERIFY2(services.errors[0].startsWith(start), qPrintable(services.errors[0]));
+  QCOMPARE(services.error_texts.size(), 1);
+  QVERIFY2(services.error_texts[0].startsWith(start), qPrintable(services.error_texts[0]));
   // The box names the file it is about.
-  QVERIFY2(services.errors[0].contains(Dir() + "/" + input), qPrintable(services.errors[0]));
+  QVERIFY2(services.error_texts[0].contains(Dir() + "/" + input),
+           qPrintable(services.error_texts[0]));
   QVERIFY(ui.messages.empty());
   QVERIFY(!QFileInfo::exists(Dir() + "/out.img"));
   QVERIFY(form.ImagePreview->isHidden());
 }
 
 void TestWindowInputs::dialogOffersTheInputKinds() {
-  QuietServices services;
+  FakeServices services;
   TForm1 form(Paths(), &services);
   // All files first: the dialog also serves the output box.
   QCOMPARE(form.OpenDialog1->nameFilters(),
@@ -257,4 +241,4 @@ void TestWindowInputs::dialogOffersTheInputKinds() {
 }
 
 QTEST_MAIN(TestWindowInputs)
-#include "tst_window_inputs.moc"
+#include "test_window_inputs.moc"
