@@ -1,6 +1,7 @@
-// The conversion run behind "Make Kova image": saves the two file boxes,
-// expands the input box into input and output names, converts each grid into
-// a Kova image built on the template, and reports the result.
+// One grid into one Kova image: the scaling of its values onto the codes,
+// the output's header prepared from the template and the grid, the image
+// coded and handed back ready to be put in place. The run that plans a
+// series and converts its files is in app/pipeline/.
 #pragma once
 
 #include <cmath>    // std::isinf of RoundToFloat
