@@ -26,6 +26,16 @@ class ConvertedMark {
   PlannedInput* file_;
 };
 
+// Raises the refusal decided when the series was planned, afresh: the one
+// kept stays as it was, whatever is added to this one on its way.
+[[noreturn]] void RaiseRefusal(const std::exception_ptr& refusal) {
+  try {
+    std::rethrow_exception(refusal);
+  } catch (const RefusedFileError& error) {
+    throw RefusedFileError(error.Message());
+  }
+}
+
 // Grid `entry.grid` of the GeoTIFF or NetCDF file the entry was planned
 // from, read into `grid` through the source opened then; a time step of a
 // series says which it is when it fails.
@@ -51,8 +61,8 @@ void ReadPlannedGrid(const SeriesEntry& entry, GridData& grid) {
 
 SafeOutput ConvertTarvoGrid(TKovaImg& image, GridData& grid, const EntryConversion& conversion,
                             const SeriesEntry& entry, RangeCoding* coding) {
-  if (entry.same_as_input) std::rethrow_exception(entry.same_as_input);
-  if (entry.same_as_template) std::rethrow_exception(entry.same_as_template);
+  if (entry.same_as_input) RaiseRefusal(entry.same_as_input);
+  if (entry.same_as_template) RaiseRefusal(entry.same_as_template);
   const std::unique_ptr<inputs::InputSource> source =
       inputs::OpenInputOfKind(entry.input, inputs::InputKind::kTarvoGrid, {}, conversion.limits);
   // The header, then the template and the output's header, then the values.
@@ -89,7 +99,7 @@ SafeOutput ConvertGriddedFile(TKovaImg& image, GridData& grid, const EntryConver
     throw;
   }
   try {
-    if (entry.same_as_template) std::rethrow_exception(entry.same_as_template);
+    if (entry.same_as_template) RaiseRefusal(entry.same_as_template);
     RefuseUnplaceableGrid(grid);
     SetImageHeaderFromGrid(image, grid);
     if (coding != nullptr) return WriteGridImage(image, grid, entry.output, *coding);

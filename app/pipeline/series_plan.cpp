@@ -20,7 +20,7 @@ std::exception_ptr OverwritingRefusal(const std::string& output, const std::stri
                                       const char* role) {
   try {
     RefuseOverwriting(output, source, role);
-  } catch (const KovaError&) {
+  } catch (const RefusedFileError&) {
     return std::current_exception();
   }
   return nullptr;
