@@ -11,11 +11,7 @@
 
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/platform/errors.h"
-#include "app/platform/file_search.h"
 #include "app/platform/paths.h"
-#include "app/platform/process.h"
-#include "app/platform/settings.h"
-#include "host/ui.h"
 #include "image/real48.h"
 #include "projection/projections.h"
 
@@ -24,7 +20,6 @@ namespace {
 
 constexpr std::uint8_t kOutputImageType = 200;
 constexpr long double kCodeSteps = 253.0L;  // codes 0..253 carry values
-const char* const kSettingsSection = "files";
 
 // Smallest magnitude other than zero that a 6-byte real holds.
 const long double kSmallestReal48 = std::ldexp(1.0L, -128);
@@ -113,51 +108,22 @@ bool IsInputPattern(const std::string& input_text) {
   return input_text.find_first_of("*?", LongPathPrefixLength(input_text)) != std::string::npos;
 }
 
-Converter::Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory)
-    : image_(image), settings_(std::move(settings)), list_directory_(std::move(list_directory)) {}
-
-ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
-                                            const std::string& output_text) {
-  ExpandedNames names;
-  if (!IsInputPattern(input_text)) {
-    names.InputNames.push_back(input_text);
-    names.OutputNames.push_back(output_text);
-    return names;
-  }
-
-  const std::size_t name_start = DirectoryPartLength(input_text);
-  const std::string directory_part = input_text.substr(0, name_start);
-  const std::string masks = input_text.substr(name_start);
-
-  if (!directory_part.empty()) {
-    const std::string target =
-        IsAbsolutePath(directory_part) ? directory_part : JoinPath(list_directory_, directory_part);
-    InPlace("folder " + target, [&] { SetCurrentDirectory(target); });
-    list_directory_ = CurrentDirectory();
-  }
-
-  const std::vector<std::string> found =
-      InPlace("folder " + list_directory_, [&] { return FindFiles(list_directory_, masks); });
-  for (const std::string& name : found) {
-    names.InputNames.push_back(JoinPath(list_directory_, name));
-    names.OutputNames.push_back(JoinPath(list_directory_, ChangeFileExt(name, ".img")));
-  }
-  return names;
-}
-
 void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid) {
-  // The grid's right and top edges.
-  const float grid_right =
-      RoundToFloat(static_cast<long double>(grid.Cols) * grid.CellWidth + grid.Left);
-  const float grid_top =
-      RoundToFloat(static_cast<long double>(grid.Rows) * grid.CellHeight + grid.Bottom);
-
   // The template, attached afresh. Its header copy becomes the output's
   // header; the template file itself is never written.
   InPlace("template " + template_path, [&] { image.SetFileName(template_path); });
   if (image.Status() != 1) {
     throw ConversionError("The template " + template_path + " is not a valid Kova image");
   }
+  SetImageHeaderFromGrid(image, grid);
+}
+
+void SetImageHeaderFromGrid(TKovaImg& image, const GridData& grid) {
+  // The grid's right and top edges.
+  const float grid_right =
+      RoundToFloat(static_cast<long double>(grid.Cols) * grid.CellWidth + grid.Left);
+  const float grid_top =
+      RoundToFloat(static_cast<long double>(grid.Rows) * grid.CellHeight + grid.Bottom);
   image.SuspendWriteThrough();
 
   // Size, centre and cell size.
@@ -183,8 +149,6 @@ void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const
   image.SetPixelWidth(grid.CellWidth);
   image.SetPixelHeight(grid.CellHeight);
 }
-
-namespace {
 
 SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const std::string& output,
                                  float value_min, float value_max) {
@@ -217,8 +181,6 @@ SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const st
     return pending;
   });
 }
-
-}  // namespace
 
 SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::string& output) {
   float value_min = 0.0f;
@@ -262,13 +224,17 @@ namespace {
 void RefuseUnplaceable(const std::string& template_path, const GridData& grid,
                        const std::string& output) {
   RefuseOverwriting(output, template_path, "template");
+  RefuseUnplaceableGrid(grid);
+}
+
+}  // namespace
+
+void RefuseUnplaceableGrid(const GridData& grid) {
   if (!(grid.CellWidth > 0.0f) || !(grid.CellHeight > 0.0f)) {
     throw ConversionError("The grid " + grid.SourceName +
                           " has no positive cell size; it cannot be placed on a map");
   }
 }
-
-}  // namespace
 
 SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const GridData& grid,
                        const std::string& output) {
@@ -284,38 +250,6 @@ SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, GridDa
   return WriteGridImage(image, grid, output, coding);
 }
 
-namespace {
-
-SafeOutput ConvertGridFileHere(TKovaImg& image, ConversionWorkspace& workspace,
-                               const std::string& template_path, const std::string& input,
-                               const std::string& output, GridLimits limits, RangeCoding* coding) {
-  RefuseOverwriting(output, input, "input");
-  RefuseOverwriting(output, template_path, "template");
-  GridReader reader;  // closes the grid file whichever way this ends
-  GridHeader& header = workspace.header;
-  GridData& grid = workspace.grid;
-
-  // The grid header.
-  reader.ReadGridHeader(input, header);
-  TakeGridHeader(header, input, grid);
-
-  // The template and the output's header.
-  PrepareImageHeader(image, template_path, grid);
-
-  // The values; the grid file is done with.
-  reader.ReadGridValues(header, grid, limits);
-  reader.Close();
-  if (coding != nullptr) return WriteGridImage(image, grid, output, *coding);
-  float value_min = 0.0f;
-  float value_max = 0.0f;
-  reader.ValidValueRange(value_min, value_max);
-
-  // The image.
-  return WriteGridImageInRange(image, grid, output, value_min, value_max);
-}
-
-}  // namespace
-
 void AddInputContext(KovaError& error, const std::string& input) {
   const std::string& where = error.Context();
   if (where.starts_with("template ") || where.starts_with("output ")) {
@@ -323,54 +257,6 @@ void AddInputContext(KovaError& error, const std::string& input) {
   } else {
     error.AddContext(input);
   }
-}
-
-SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
-                           const std::string& template_path, const std::string& input,
-                           const std::string& output, GridLimits limits, RangeCoding* coding) {
-  try {
-    return ConvertGridFileHere(image, workspace, template_path, input, output, limits, coding);
-  } catch (KovaError& error) {
-    AddInputContext(error, input);
-    throw;
-  }
-}
-
-void Converter::Run(const std::string& input_text, const std::string& output_text) {
-  std::string message;
-  created_images_.clear();
-  {
-    BusyCursor busy;
-
-    if (settings_.settings_path) {
-      WriteProfileString(*settings_.settings_path, kSettingsSection, "edit1", input_text);
-      WriteProfileString(*settings_.settings_path, kSettingsSection, "edit2", output_text);
-    }
-    if (input_text.empty()) throw ConversionError("No input file name given");
-    if (!IsInputPattern(input_text) && output_text.empty()) {
-      throw ConversionError("No output file name given for " + input_text);
-    }
-
-    const ExpandedNames names = ExpandInputPattern(input_text, output_text);
-    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
-      if (convert_file_) {
-        convert_file_(image_, workspace_, settings_.template_path, names.InputNames[i],
-                      names.OutputNames[i], created_images_);
-        continue;
-      }
-      ConvertGridFile(image_, workspace_, settings_.template_path, names.InputNames[i],
-                      names.OutputNames[i], settings_.grid_limits)
-          .Commit();
-      created_images_.push_back(names.OutputNames[i]);
-    }
-
-    if (created_images_.size() == 1) {
-      message = "Image " + created_images_.front() + " created successfully";
-    } else {
-      message = "Number of images created: " + std::to_string(created_images_.size());
-    }
-  }
-  ShowInformationMessage(message);
 }
 
 }  // namespace kova

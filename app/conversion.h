@@ -1,15 +1,13 @@
-// The conversion run behind "Make Kova image": saves the two file boxes,
-// expands the input box into input and output names, converts each grid into
-// a Kova image built on the template, and reports the result.
+// One grid into one Kova image: the scaling of its values onto the codes,
+// the output's header prepared from the template and the grid, the image
+// coded and handed back ready to be put in place. The run that plans a
+// series and converts its files is in app/pipeline/.
 #pragma once
 
 #include <cmath>    // std::isinf of RoundToFloat
 #include <cstddef>  // std::size_t of the clamped count
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "app/grid_data.h"
 #include "app/inputs/tarvo/grid_reader.h"
@@ -18,22 +16,6 @@
 #include "image/kova_img.h"
 
 namespace kova {
-
-struct ConversionSettings {
-  // The template image whose header every output starts from.
-  std::string template_path;
-  // Where the two boxes are saved (section "files", keys "edit1" and
-  // "edit2") at the start of every run; no value: not saved.
-  std::optional<std::string> settings_path;
-  // The largest grid the run converts: the window's 800 x 300, or up to the
-  // image format's limit for kova convert.
-  GridLimits grid_limits = kWindowGridLimits;
-};
-
-struct ExpandedNames {
-  std::vector<std::string> InputNames;
-  std::vector<std::string> OutputNames;
-};
 
 // The scaling that maps the valid values of a grid onto the codes 0..253.
 struct ValueScaling {
@@ -95,10 +77,18 @@ bool IsInputPattern(const std::string& input_text);
 
 // The output's header prepared in `image` from the template and the grid's
 // size, corners and cell sizes: the template attached afresh (never written),
-// then Columns, Rows, OriginLongitude, OriginLatitude, OriginColumn,
-// OriginRow, PixelWidth and PixelHeight in this order. Raises
-// ConversionError for a template that is not a valid image.
+// then SetImageHeaderFromGrid. Raises ConversionError for a template that is
+// not a valid image.
 void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const GridData& grid);
+
+// On the template attached in `image`, with its write-through suspended (the
+// template file is never written): Columns, Rows, OriginLongitude,
+// OriginLatitude, OriginColumn, OriginRow, PixelWidth and PixelHeight from
+// the grid's size, corners and cell sizes, in this order.
+void SetImageHeaderFromGrid(TKovaImg& image, const GridData& grid);
+
+// Refuses a grid without a positive cell size: it cannot be placed on a map.
+void RefuseUnplaceableGrid(const GridData& grid);
 
 // The image of the grid's values, built on the header that
 // PrepareImageHeader left in `image`: image type and scaling from the valid
@@ -109,6 +99,10 @@ void PrepareImageHeader(TKovaImg& image, const std::string& template_path, const
 // the result leaves no trace of it. `image` is left attached to the
 // temporary file.
 SafeOutput WriteGridImage(TKovaImg& image, const GridData& grid, const std::string& output);
+
+// WriteGridImage with the extremes of the grid's valid values known already.
+SafeOutput WriteGridImageInRange(TKovaImg& image, const GridData& grid, const std::string& output,
+                                 float value_min, float value_max);
 
 // WriteGridImage with the scaling of coding.Range: the grid's valid values
 // are first clamped into it (coding.Clamped says how many were).
@@ -124,72 +118,10 @@ SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, const 
 SafeOutput ConvertGrid(TKovaImg& image, const std::string& template_path, GridData& grid,
                        const std::string& output, RangeCoding& coding);
 
-// The grid of a conversion, set up once per run (or once per thread) and
-// reused for every file, so that its memory is taken only once.
-struct ConversionWorkspace {
-  GridHeader header;
-  GridData grid;
-};
-
 // Says which input an error met while converting it: its place, or, for an
 // error about the template or the output ("template t.img"), what was being
 // done: "template t.img (converting g.asc)", so that the file that failed
 // comes first.
 void AddInputContext(KovaError& error, const std::string& input);
-
-// Converts the Tarvo grid file `input` into a complete image for `output`,
-// built on the template, in the order in which its errors show: the grid's
-// header, the template, the grid's values, the image. The result is handed
-// back as WriteGridImage does. An output that is the same file as the input
-// or the template is refused before anything is read or written. Only
-// `image` and `workspace` are touched, so that several files may be
-// converted at once, each with its own image and workspace. With `coding`,
-// the values are coded in its fixed range, as WriteGridImage does with it.
-SafeOutput ConvertGridFile(TKovaImg& image, ConversionWorkspace& workspace,
-                           const std::string& template_path, const std::string& input,
-                           const std::string& output, GridLimits limits = kWindowGridLimits,
-                           RangeCoding* coding = nullptr);
-
-// How a run converts one input file: its images made complete and put in
-// place one by one, each named in `created` as soon as it is there. Given
-// the run's image component and workspace, and the template.
-using FileConversion = std::function<void(
-    TKovaImg& image, ConversionWorkspace& workspace, const std::string& template_path,
-    const std::string& input, const std::string& output, std::vector<std::string>& created)>;
-
-class Converter {
- public:
-  // `list_directory` is where patterns without a directory part are matched:
-  // the process's current directory when the window is created.
-  Converter(TKovaImg& image, ConversionSettings settings, std::string list_directory);
-
-  // Converts each input file with `conversion` instead of reading it as a
-  // Tarvo grid within the settings' grid limits.
-  void SetFileConversion(FileConversion conversion) { convert_file_ = std::move(conversion); }
-
-  // One run: settings saved, names expanded, each file converted, the closing
-  // information message shown (naming the image when the run made one). Errors leave as exceptions;
-  // the cursor is back to default and the grid file closed whether the run completes or fails.
-  void Run(const std::string& input_text, const std::string& output_text);
-
-  // The input box expanded into input and output names (a pattern is matched
-  // in the ListDirectory, which a directory part changes).
-  ExpandedNames ExpandInputPattern(const std::string& input_text, const std::string& output_text);
-
-  const std::string& ListDirectory() const noexcept { return list_directory_; }
-  const ConversionSettings& Settings() const noexcept { return settings_; }
-  // The images the last run created, in order (also when it failed later).
-  const std::vector<std::string>& CreatedImages() const noexcept { return created_images_; }
-
- private:
-  TKovaImg& image_;
-  ConversionSettings settings_;
-  std::string list_directory_;
-  std::vector<std::string> created_images_;
-  // The grid of the last file, kept from one run to the next, so that a
-  // grid of the same size needs no new memory.
-  ConversionWorkspace workspace_;
-  FileConversion convert_file_;
-};
 
 }  // namespace kova

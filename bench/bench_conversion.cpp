@@ -11,6 +11,7 @@
 
 #include "app/conversion.h"
 #include "app/inputs/tarvo/grid_reader.h"
+#include "app/pipeline/converter.h"
 #include "app/platform/cpu_tier.h"
 #include "app/value_spread.h"
 #include "bench/max_grid.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/conversion.h"
+#include "app/pipeline/converter.h"
 #include "app/platform/errors.h"
 #include "host/ui.h"
 #include "image/format.h"

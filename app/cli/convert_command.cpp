@@ -5,13 +5,10 @@
 #include <atomic>
 #include <charconv>  // std::from_chars of --index, std::to_chars of the scale
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>  // is_directory of an input, the folder of an output
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "app/cli/series_range.h"
 #include "app/conversion.h"
@@ -19,6 +16,9 @@
 #include "app/features/shipped_files.h"
 #include "app/inputs/convert_input.h"
 #include "app/inputs/tarvo/grid_reader.h"  // ParseGridFloat of --range
+#include "app/pipeline/convert_entry.h"
+#include "app/pipeline/convert_in_order.h"
+#include "app/pipeline/series_plan.h"
 #include "app/platform/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/interrupt.h"
@@ -34,32 +34,6 @@ namespace kova::cli {
 namespace {
 
 // --- One file ----------------------------------------------------------------
-
-// Refuses an input that is a folder: it holds files to convert, it is none.
-void RefuseFolderInput(const std::string& input) {
-  std::error_code ec;
-  if (!std::filesystem::is_directory(input, ec)) return;
-  std::string folder = input;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  throw ConversionError(input + " is a folder; its grids are converted with a pattern such as \"" +
-                        folder + "/*.asc\"");
-}
-
-// Refuses an output whose folder does not exist, naming the folder; a
-// missing input is left to the conversion, which names it.
-void RefuseMissingOutputFolder(const std::string& output, const std::string& input) {
-  std::error_code input_error;
-  if (!std::filesystem::exists(input, input_error)) return;
-  const std::size_t slash = output.rfind('/');
-  if (slash == std::string::npos || slash == 0) return;
-  const std::string folder = output.substr(0, output.back() == '/' ? output.size() : slash);
-  std::error_code ec;
-  if (std::filesystem::exists(folder, ec) || ec) return;
-  ConversionError error("The folder " + folder + " does not exist");
-  error.AddContext("output " + output);
-  AddInputContext(error, input);
-  throw error;
-}
 
 // True when `path` holds a file whose first bytes are a valid Kova header.
 bool IsKovaImage(const std::string& path) {
@@ -148,42 +122,30 @@ struct FileResult {
   GridSummary grid;
 };
 
-// A converter of files: one image component and one set of buffers, used by
-// one thread at a time.
+// A converter of files: one image component and one grid, used by one
+// thread at a time.
 class FileConverter {
  public:
-  FileConverter(const inputs::InputConversion& conversion, const ConvertOptions& options,
+  FileConverter(const EntryConversion& conversion, const ConvertOptions& options,
                 const std::optional<FixedValueRange>& range)
       : conversion_(conversion),
         options_(options),
         range_(range),
-        template_path_(conversion.TemplatePath),
-        workspace_(std::make_unique<ConversionWorkspace>()) {}
+        grid_(std::make_unique<GridData>()) {}
 
   FileResult Convert(const SeriesEntry& entry) {
-    const bool force = options_.force;
     FileResult result;
     DiagnosticsCapture capture(result.diagnostics);
     std::optional<RangeCoding> coding;
     if (range_) coding = RangeCoding{*range_};
-    RangeCoding* const fixed = coding ? &*coding : nullptr;
     try {
       // An output that is the input or the template is refused by the
       // conversion itself, naming both files.
-      if (!force && !IsSameFile(entry.output, entry.input) &&
-          !IsSameFile(entry.output, template_path_)) {
+      if (!options_.force && !entry.same_as_input && !entry.same_as_template) {
         CheckOutputReplaceable(entry.output);
       }
-      if (!entry.plan_error.empty()) throw ConversionError(entry.plan_error);
-      RefuseFolderInput(entry.input);
-      RefuseMissingOutputFolder(entry.output, entry.input);
-      if (entry.gridded_file) {
-        result.image.emplace(inputs::ConvertInputGrid(image_, conversion_, entry.input, entry.grid,
-                                                      entry.output, workspace_->grid, fixed));
-      } else {
-        result.image.emplace(ConvertGridFile(image_, *workspace_, template_path_, entry.input,
-                                             entry.output, kImageGridLimits, fixed));
-      }
+      result.image.emplace(
+          ConvertEntry(image_, *grid_, conversion_, entry, coding ? &*coding : nullptr));
       Report(entry, coding, result);
     } catch (const KovaError& error) {
       result.error = error.Text();
@@ -198,7 +160,7 @@ class FileConverter {
   // fixed range, or outliers that crush the codes; the line of -v.
   void Report(const SeriesEntry& entry, const std::optional<RangeCoding>& coding,
               FileResult& result) const {
-    const GridData& grid = workspace_->grid;
+    const GridData& grid = *grid_;
     if (coding) {
       // The grid's values were clamped: its extremes are the coding's.
       result.grid = {grid.Rows, grid.Cols, coding->GridMin, coding->GridMax};
@@ -222,85 +184,12 @@ class FileConverter {
     }
   }
 
-  const inputs::InputConversion& conversion_;
+  const EntryConversion& conversion_;
   const ConvertOptions& options_;
   std::optional<FixedValueRange> range_;
-  const std::string& template_path_;
   TKovaImg image_;
-  std::unique_ptr<ConversionWorkspace> workspace_;
+  std::unique_ptr<GridData> grid_;
 };
-
-// --- The series, in order, on one or more threads -------------------------
-
-// Converts entries on `jobs` threads and hands each result, in series
-// order, to `deliver` on the calling thread. When `deliver` returns false no
-// further file is started and results not yet delivered are dropped. At most
-// a few files per thread run ahead of the one being delivered.
-template <typename Deliver>
-void ConvertInOrder(const std::vector<SeriesEntry>& series, const ConvertOptions& options,
-                    const inputs::InputConversion& conversion,
-                    const std::optional<FixedValueRange>& range, unsigned jobs, Deliver deliver) {
-  if (jobs <= 1 || series.size() <= 1) {
-    FileConverter converter(conversion, options, range);
-    for (std::size_t i = 0; i < series.size(); ++i) {
-      FileResult result = converter.Convert(series[i]);
-      if (!deliver(i, result)) return;
-    }
-    return;
-  }
-
-  const std::size_t ahead = 2 * static_cast<std::size_t>(jobs);
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::optional<FileResult>> results(series.size());
-  std::size_t next_to_start = 0;
-  std::size_t next_to_deliver = 0;
-  bool stop = false;
-
-  auto work = [&] {
-    FileConverter converter(conversion, options, range);
-    for (;;) {
-      std::size_t index = 0;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] {
-          return stop || next_to_start >= series.size() || next_to_start < next_to_deliver + ahead;
-        });
-        if (stop || next_to_start >= series.size()) return;
-        index = next_to_start++;
-      }
-      FileResult result = converter.Convert(series[index]);
-      {
-        std::lock_guard lock(mutex);
-        results[index] = std::move(result);
-      }
-      changed.notify_all();
-    }
-  };
-
-  std::vector<std::jthread> threads;
-  const std::size_t thread_count = std::min<std::size_t>(jobs, series.size());
-  for (std::size_t t = 0; t < thread_count; ++t) threads.emplace_back(work);
-
-  for (std::size_t i = 0; i < series.size(); ++i) {
-    FileResult result;
-    {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return results[i].has_value(); });
-      result = std::move(*results[i]);
-      results[i].reset();
-    }
-    const bool go_on = deliver(i, result);
-    {
-      std::lock_guard lock(mutex);
-      next_to_deliver = i + 1;
-      stop = !go_on;
-    }
-    changed.notify_all();
-    if (!go_on) break;
-  }
-  threads.clear();  // joins; files still running finish, their results are dropped
-}
 
 // --- Progress --------------------------------------------------------------
 
@@ -391,35 +280,20 @@ std::string SummaryText(std::size_t created, std::size_t count) {
 
 namespace {
 
-// The images of one input file: a GeoTIFF or NetCDF file gives one per grid
-// it holds (one per time step), named by the reader's rules; `output` is -o
-// (empty: beside the input). A file whose images cannot be named gives one
-// entry that reports why when its turn comes; an option that names nothing
-// the file has is a usage error. Returns the file's kind.
+// The images of one input file, as PlanInput names them; `output` is -o
+// (empty: beside the input). An option that names nothing the file has is a
+// usage error. Returns the file's kind.
 inputs::InputKind AppendImagesOf(const std::string& input, const std::string& output,
-                                 const inputs::InputOptions& input_options,
-                                 std::vector<SeriesEntry>& series) {
-  const std::string single = inputs::SingleImageName(input, output);
-  inputs::InputKind kind = inputs::InputKind::kTarvoGrid;
+                                 const PlanRules& rules, std::vector<SeriesEntry>& series) {
   try {
-    kind = inputs::DetectInputKind(input);
-  } catch (const KovaError&) {
-    // Not readable: the conversion reports it as it does for a grid.
-  }
-  if (kind == inputs::InputKind::kTarvoGrid) {
-    series.push_back({input, single, false, 0, {}});
-    return kind;
-  }
-  try {
-    for (const inputs::InputImage& image : inputs::PlanInputImages(input, output, input_options)) {
-      series.push_back({input, image.Output, true, image.Grid, {}});
-    }
+    return PlanInput(input, output, rules, series);
   } catch (const inputs::InputOptionError& error) {
     throw UsageError(EscapeControlBytes(error.Text()));
-  } catch (const KovaError& error) {
-    series.push_back({input, single, true, 0, error.Text()});
   }
-  return kind;
+}
+
+std::string TemplatePathOf(const ConvertOptions& options) {
+  return options.template_path.empty() ? ShippedTemplatePath() : options.template_path;
 }
 
 const char* KindName(inputs::InputKind kind) {
@@ -474,12 +348,14 @@ kova::inputs::InputOptions InputOptionsOf(const ConvertOptions& options) {
 
 std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
                                       const std::string& start_directory) {
-  const kova::inputs::InputOptions input_options = InputOptionsOf(options);
+  PlanRules rules;
+  rules.template_path = TemplatePathOf(options);
+  rules.options = InputOptionsOf(options);
   std::vector<SeriesEntry> series;
   std::vector<std::pair<std::string, inputs::InputKind>> kinds;
   for (const std::string& input : options.inputs) {
     if (!IsInputPattern(input)) {
-      kinds.emplace_back(input, AppendImagesOf(input, options.output, input_options, series));
+      kinds.emplace_back(input, AppendImagesOf(input, options.output, rules, series));
       continue;
     }
     // The masks after the first share its folder.
@@ -500,23 +376,15 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
                        "; give a pattern of its own for each folder: " + patterns);
     }
     // Every pattern is matched from the directory kova was started in.
-    TKovaImg unused;
-    Converter expander(unused, {}, start_directory);
-    ExpandedNames names;
-    try {
-      names = expander.ExpandInputPattern(input, "");
-    } catch (...) {
-      SetCurrentDirectory(start_directory);
-      throw;
-    }
-    SetCurrentDirectory(start_directory);
-    if (names.InputNames.empty()) PrintDiagnostic("the pattern " + input + " matched no file");
+    const std::optional<std::string> folder = PatternFolderTarget(input, start_directory);
+    const std::vector<std::string> matches =
+        PatternMatches(input, folder ? EnteredFolderName(*folder) : start_directory);
+    if (matches.empty()) PrintDiagnostic("the pattern " + input + " matched no file");
     // Masks that overlap list a file once for each; it is converted once.
     // The names come sorted, so that a file listed again follows itself.
-    for (std::size_t i = 0; i < names.InputNames.size(); ++i) {
-      if (i > 0 && names.InputNames[i] == names.InputNames[i - 1]) continue;
-      kinds.emplace_back(names.InputNames[i],
-                         AppendImagesOf(names.InputNames[i], "", input_options, series));
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+      if (i > 0 && matches[i] == matches[i - 1]) continue;
+      kinds.emplace_back(matches[i], AppendImagesOf(matches[i], "", rules, series));
     }
   }
   RequireInputKind(options.band != 0, "--band", "a band", inputs::InputKind::kTiff, kinds);
@@ -624,10 +492,11 @@ namespace {
 
 // The scale of --series-range, found by a first pass over the series; none
 // after a failure that stops the run (reported here).
-std::optional<std::optional<FixedValueRange>> SeriesRangeOf(
-    const std::vector<SeriesEntry>& series, const inputs::InputConversion& conversion,
-    const ConvertOptions& options, unsigned jobs) {
-  SeriesScan scan = ScanSeriesRange(series, conversion, jobs, options.keep_going);
+std::optional<std::optional<FixedValueRange>> SeriesRangeOf(const std::vector<SeriesEntry>& series,
+                                                            const EntryConversion& conversion,
+                                                            const ConvertOptions& options,
+                                                            unsigned jobs) {
+  SeriesScan scan = ScanSeriesRange(series, conversion.limits, jobs, options.keep_going);
   if (scan.failed && !options.keep_going) {
     PrintDiagnostic(scan.failure);
     PrintDiagnostic("stopped at file " + std::to_string(*scan.failed + 1) + " of " +
@@ -657,9 +526,9 @@ int RunConvert(const ConvertOptions& options) {
                      std::string(pattern ? "a pattern" : "several inputs") +
                      " each image is written beside its grid");
   }
-  const inputs::InputConversion conversion{
-      options.template_path.empty() ? ShippedTemplatePath() : options.template_path,
-      !options.template_path.empty(), InputOptionsOf(options)};
+  const EntryConversion conversion{TemplatePathOf(options), !options.template_path.empty(),
+                                   kImageGridLimits};
+  InputOptionsOf(options);  // a malformed --index is refused before --range
   std::optional<FixedValueRange> range = FixedRangeOf(options);
   const std::vector<SeriesEntry> series = ExpandSeries(options, CurrentDirectory());
   const std::size_t count = series.size();
@@ -676,7 +545,11 @@ int RunConvert(const ConvertOptions& options) {
   std::optional<std::size_t> stopped_at;
   std::optional<std::size_t> interrupted_at;
   const InterruptWatch interrupt_watch;
-  ConvertInOrder(series, options, conversion, range, jobs, [&](std::size_t i, FileResult& result) {
+  const auto make_converter = [&] {
+    return [&series, converter = std::make_shared<FileConverter>(conversion, options, range)](
+               std::size_t i) { return converter->Convert(series[i]); };
+  };
+  ConvertInOrder<FileResult>(count, jobs, make_converter, [&](std::size_t i, FileResult& result) {
     progress.Clear();
     if (InterruptWatch::Interrupted()) {
       interrupted_at = i;  // the file's image, complete or not, is dropped

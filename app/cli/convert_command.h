@@ -10,6 +10,7 @@
 #include "app/cli/cli_support.h"
 #include "app/conversion.h"
 #include "app/inputs/input_source.h"
+#include "app/pipeline/series_plan.h"
 
 namespace kova::cli {
 
@@ -44,24 +45,13 @@ std::optional<FixedValueRange> FixedRangeOf(const ConvertOptions& options);
 // Raises UsageError for impossible option combinations.
 int RunConvert(const ConvertOptions& options);
 
-// The input of every image, with the image's name: inputs as given, with
-// their output beside them (or -o), patterns expanded.
-struct SeriesEntry {
-  std::string input;
-  std::string output;
-  // A GeoTIFF or NetCDF file: which of its grids (a time step) this image
-  // holds, or why its images could not be named.
-  bool gridded_file = false;
-  std::size_t grid = 0;
-  std::string plan_error;
-};
-
 // --index DIM=N texts as the NetCDF reader takes them; UsageError for a text
 // of another form.
 kova::inputs::InputOptions InputOptionsOf(const ConvertOptions& options);
 
-// The inputs expanded into the series, in order. Patterns are matched
-// relative to `start_directory`, which stays the current directory; a
+// The inputs expanded into the series, in order (SeriesEntry: the images
+// of every input, with their names). Patterns are matched relative to
+// `start_directory`, which stays the current directory; a
 // pattern that matches nothing is reported on standard error. Raises
 // UsageError for --band, --variable or --index when no input is of the kind
 // they apply to, and for one that names nothing its file has.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/inputs/tarvo/grid_reader.h"
+#include "app/pipeline/convert_entry.h"
 #include "app/platform/errors.h"
 
 namespace kova::cli {
@@ -20,26 +21,10 @@ struct EntryExtremes {
 };
 
 // The extremes of one entry's grid; `grid` is the thread's scratch grid.
-EntryExtremes ReadExtremes(const SeriesEntry& entry, const inputs::InputConversion& conversion,
-                           GridData& grid) {
+EntryExtremes ReadExtremes(const SeriesEntry& entry, GridLimits limits, GridData& grid) {
   EntryExtremes extremes;
   try {
-    if (!entry.plan_error.empty()) throw ConversionError(entry.plan_error);
-    if (entry.gridded_file) {
-      inputs::ReadInputGrid(conversion, entry.input, entry.grid, grid);
-      extremes.valid = ValidValueRange(grid, extremes.smallest, extremes.largest);
-    } else {
-      try {
-        GridReader reader;
-        GridHeader header;
-        reader.ReadGridHeader(entry.input, header);
-        reader.ReadGridValues(header, grid, kImageGridLimits);
-        extremes.valid = reader.ValidValueRange(extremes.smallest, extremes.largest);
-      } catch (KovaError& error) {
-        error.AddContext(entry.input);
-        throw;
-      }
-    }
+    extremes.valid = ReadEntryExtremes(entry, limits, grid, extremes.smallest, extremes.largest);
     extremes.read = true;
   } catch (const std::exception& error) {
     extremes.failure = error.what();
@@ -49,8 +34,7 @@ EntryExtremes ReadExtremes(const SeriesEntry& entry, const inputs::InputConversi
 
 }  // namespace
 
-SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series,
-                           const inputs::InputConversion& conversion, unsigned jobs,
+SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series, GridLimits limits, unsigned jobs,
                            bool keep_going) {
   std::vector<EntryExtremes> found(series.size());
   std::atomic<std::size_t> next{0};
@@ -58,7 +42,7 @@ SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series,
   auto work = [&] {
     GridData grid;
     for (std::size_t i; !stop && (i = next++) < series.size();) {
-      found[i] = ReadExtremes(series[i], conversion, grid);
+      found[i] = ReadExtremes(series[i], limits, grid);
       if (!found[i].read && !keep_going) stop = true;
     }
   };

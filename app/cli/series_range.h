@@ -10,7 +10,8 @@
 
 #include "app/cli/convert_command.h"
 #include "app/conversion.h"
-#include "app/inputs/convert_input.h"
+#include "app/inputs/tarvo/grid_reader.h"
+#include "app/pipeline/series_plan.h"
 
 namespace kova::cli {
 
@@ -28,8 +29,7 @@ struct SeriesScan {
 // thread. With `keep_going`, entries that cannot be read are left out of
 // the range (their conversion reports them); otherwise the first failure
 // ends the scan.
-SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series,
-                           const inputs::InputConversion& conversion, unsigned jobs,
+SeriesScan ScanSeriesRange(const std::vector<SeriesEntry>& series, GridLimits limits, unsigned jobs,
                            bool keep_going);
 
 }  // namespace kova::cli

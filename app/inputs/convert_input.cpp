@@ -2,7 +2,6 @@
 
 #include <filesystem>  // is_directory of the -o folder
 
-#include "app/inputs/template_check.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/safe_output.h"
@@ -42,74 +41,14 @@ std::string SingleImageName(const std::string& input, const std::string& output)
   return IsFolder(output) ? OutputNameFor(input, output, "") : output;
 }
 
-std::vector<InputImage> PlanInputImages(const std::string& input, const std::string& output,
-                                        const InputOptions& options) {
-  RequireRegularFile(input);
-  const std::unique_ptr<InputSource> source = OpenInput(input, options);
+std::vector<InputImage> NameInputImages(const InputSource& source, const std::string& input,
+                                        const std::string& output) {
   std::vector<InputImage> images;
-  for (std::size_t i = 0; i < source->GridCount(); ++i) {
-    images.push_back({i, ImageNameFor(*source, i, input, output)});
+  for (std::size_t i = 0; i < source.GridCount(); ++i) {
+    images.push_back({i, ImageNameFor(source, i, input, output)});
     RefuseOverwriting(images.back().Output, input, "input");
   }
   return images;
-}
-
-namespace {
-
-void ReadGridOf(InputSource& source, std::size_t grid_index, GridData& grid) {
-  grid = GridData();
-  try {
-    grid = source.ReadGrid(grid_index);
-  } catch (KovaError& error) {
-    if (source.GridCount() > 1) {
-      error.AddContext("time step " + source.NameSuffix(grid_index).substr(1));
-    }
-    throw;
-  }
-}
-
-}  // namespace
-
-void ReadInputGrid(const InputConversion& conversion, const std::string& input,
-                   std::size_t grid_index, GridData& grid) {
-  RequireRegularFile(input);
-  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
-  ReadGridOf(*source, grid_index, grid);
-}
-
-SafeOutput ConvertInputGrid(TKovaImg& image, const InputConversion& conversion,
-                            const std::string& input, std::size_t grid_index,
-                            const std::string& output, GridData& grid, RangeCoding* coding) {
-  RefuseOverwriting(output, input, "input");
-  RequireRegularFile(input);
-  const std::unique_ptr<InputSource> source = OpenInput(input, conversion.Options);
-  ReadGridOf(*source, grid_index, grid);
-  try {
-    image.SetFileName(conversion.TemplatePath);
-  } catch (KovaError& error) {
-    error.AddContext("template " + conversion.TemplatePath);
-    AddInputContext(error, input);
-    throw;
-  }
-  if (image.Status() != 1) {
-    throw ConversionError("The template " + conversion.TemplatePath + " is not a valid Kova image");
-  }
-  try {
-    CheckTemplateProjection(grid.Coordinates, source->Projection(), image.Header(),
-                            conversion.TemplatePath, conversion.TemplateNamed);
-  } catch (KovaError& error) {
-    // In a series, the input that does not suit the template.
-    error.AddContext(input);
-    throw;
-  }
-  try {
-    if (coding != nullptr)
-      return ConvertGrid(image, conversion.TemplatePath, grid, output, *coding);
-    return ConvertGrid(image, conversion.TemplatePath, grid, output);
-  } catch (KovaError& error) {
-    AddInputContext(error, input);
-    throw;
-  }
 }
 
 }  // namespace kova::inputs

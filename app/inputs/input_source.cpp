@@ -28,25 +28,42 @@ constexpr Signature kSignatures[] = {
     {"CDF\5", 4, InputKind::kNetCdf}, {"\x89HDF\r\n\x1a\n", 8, InputKind::kNetCdf},
 };
 
-// A Tarvo grid: one grid, read by the conversion's own reader.
+// A Tarvo grid: one grid, read by the conversion's own reader; its header
+// tells the grid's place before the values follow.
 class TarvoGridSource final : public InputSource {
  public:
-  explicit TarvoGridSource(std::string path) : path_(std::move(path)) {}
+  TarvoGridSource(std::string path, GridLimits limits) : path_(std::move(path)), limits_(limits) {}
   InputKind Kind() const override { return InputKind::kTarvoGrid; }
   std::size_t GridCount() const override { return 1; }
   std::string NameSuffix(std::size_t) const override { return {}; }
-  GridData ReadGrid(std::size_t) override {
-    GridReader reader;
-    GridHeader header;
+  GridData ReadGrid(std::size_t i) override {
     GridData grid;
-    reader.ReadGridHeader(path_, header);
-    TakeGridHeader(header, path_, grid);
-    reader.ReadGridValues(header, grid, kImageGridLimits);
+    ReadGridInto(i, grid);
     return grid;
+  }
+  bool ReadGridPlace(std::size_t, GridData& grid) override {
+    reader_.ReadGridHeader(path_, header_);
+    TakeGridHeader(header_, path_, grid);
+    place_read_ = true;
+    return true;
+  }
+  void ReadGridInto(std::size_t i, GridData& grid) override {
+    if (!place_read_) ReadGridPlace(i, grid);
+    place_read_ = false;
+    reader_.ReadGridValues(header_, grid, limits_);
+    reader_.Close();
+  }
+  bool ValueRangeRead(float& smallest, float& largest) const override {
+    reader_.ValidValueRange(smallest, largest);
+    return true;
   }
 
  private:
   std::string path_;
+  GridLimits limits_;
+  GridReader reader_;
+  GridHeader header_;
+  bool place_read_ = false;
 };
 
 }  // namespace
@@ -70,7 +87,11 @@ InputKind DetectInputKind(const std::string& path) {
 }
 
 std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options) {
-  const InputKind kind = DetectInputKind(path);
+  return OpenInputOfKind(path, DetectInputKind(path), options);
+}
+
+std::unique_ptr<InputSource> OpenInputOfKind(const std::string& path, InputKind kind,
+                                             const InputOptions& options, GridLimits tarvo_limits) {
   if (kind != InputKind::kTarvoGrid && ReadsInChildProcesses()) {
     return OpenInChildProcess(path, kind, options);
   }
@@ -82,7 +103,7 @@ std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptio
     case InputKind::kTarvoGrid:
       break;
   }
-  return std::make_unique<TarvoGridSource>(path);
+  return std::make_unique<TarvoGridSource>(path, tarvo_limits);
 }
 
 std::string OutputNameFor(const std::string& input, const std::string& folder,

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/grid_data.h"
+#include "app/inputs/tarvo/grid_reader.h"  // GridLimits
 #include "app/platform/errors.h"
 
 namespace kova::inputs {
@@ -75,6 +76,22 @@ class InputSource {
   // Reads grid `i`: values, no-data flags, edges, cell sizes, source name.
   // Raises ConversionError naming the file for what cannot be converted.
   virtual GridData ReadGrid(std::size_t i) = 0;
+  // Reads grid `i` into `grid`, whose memory a reader may take again; after
+  // ReadGridPlace, only its values. By default the memory `grid` held is
+  // given back first and ReadGrid(i) takes its place.
+  virtual void ReadGridInto(std::size_t i, GridData& grid) {
+    grid = GridData();
+    grid = ReadGrid(i);
+  }
+  // Where the file tells a grid's size, edges, cell sizes and source name
+  // before its values (a Tarvo grid's header): reads them into `grid` and
+  // returns true, so that the image's header can be prepared before the
+  // values are read. False, reading nothing, where only ReadGrid tells them.
+  virtual bool ReadGridPlace(std::size_t /*i*/, GridData& /*grid*/) { return false; }
+  // The smallest and largest valid value of the grid just read, where the
+  // reader found them while reading (+infinity and -infinity for a grid
+  // without one); false where it did not, and they are to be looked for.
+  virtual bool ValueRangeRead(float& /*smallest*/, float& /*largest*/) const { return false; }
   // The projection of an input with projected coordinates; none otherwise.
   virtual std::optional<InputProjection> Projection() const { return std::nullopt; }
   // Cells of each grid, known once the file is open and before a grid is
@@ -85,6 +102,13 @@ class InputSource {
 // Opens `path` as the kind its first bytes tell; a Tarvo grid is read by the
 // conversion's own grid reader, up to 32767 columns and rows.
 std::unique_ptr<InputSource> OpenInput(const std::string& path, const InputOptions& options);
+
+// Opens `path` as the `kind` told already (DetectInputKind), without looking
+// at its bytes again; a Tarvo grid within `tarvo_limits` (its file is opened
+// when its grid is first asked for).
+std::unique_ptr<InputSource> OpenInputOfKind(const std::string& path, InputKind kind,
+                                             const InputOptions& options,
+                                             GridLimits tarvo_limits = kImageGridLimits);
 
 // The image name of a grid of `input`: its name without extension, then
 // `suffix` (the grid's NameSuffix), then ".img", in `folder` (empty: beside

@@ -8,8 +8,6 @@
 
 #include "app/features/image_raster.h"
 #include "app/features/shipped_files.h"
-#include "app/inputs/convert_input.h"
-#include "app/inputs/input_source.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"
@@ -63,10 +61,6 @@ namespace {
 bool IsFolder(const fs::path& path) {
   std::error_code ec;
   return fs::is_directory(path, ec);
-}
-
-bool IsFolder(const std::string& path) {
-  return !path.empty() && IsFolder(FileSystemPath(path));
 }
 
 fs::path FullName(const std::string& path) {
@@ -172,42 +166,6 @@ FormPreview PreviewOf(const std::string& image_path) {
   return preview;
 }
 
-// --- The run ------------------------------------------------------------------
-
-void ConvertAnyInput(TKovaImg& image, ConversionWorkspace& workspace,
-                     const std::string& template_path, const std::string& input,
-                     const std::string& output, std::vector<std::string>& created) {
-  inputs::InputKind kind = inputs::InputKind::kTarvoGrid;
-  try {
-    kind = inputs::DetectInputKind(input);
-  } catch (const KovaError&) {
-    // Not readable: the grid reader reports it as for any grid.
-  }
-  const std::string single = inputs::SingleImageName(input, output);
-  if (kind == inputs::InputKind::kTarvoGrid) {
-    ConvertGridFile(image, workspace, template_path, input, single, kImageGridLimits).Commit();
-    created.push_back(single);
-    return;
-  }
-
-  const inputs::InputConversion conversion{template_path, false, {}};
-  // Time steps go beside the file unless the output box names a folder;
-  // a single grid takes the output box's name.
-  bool steps = false;
-  {
-    const std::unique_ptr<inputs::InputSource> source =
-        inputs::OpenInput(input, conversion.Options);
-    steps = source->GridCount() > 1 || (source->GridCount() == 1 && !source->NameSuffix(0).empty());
-  }
-  const std::string destination = !steps || IsFolder(output) ? output : std::string();
-  for (const inputs::InputImage& planned :
-       inputs::PlanInputImages(input, destination, conversion.Options)) {
-    inputs::ConvertInputGrid(image, conversion, input, planned.Grid, planned.Output, workspace.grid)
-        .Commit();
-    created.push_back(planned.Output);
-  }
-}
-
 // --- The window ---------------------------------------------------------------
 
 FormLogic::FormLogic(FormView& view, TKovaImg& image, FormPaths paths,
@@ -217,9 +175,7 @@ FormLogic::FormLogic(FormView& view, TKovaImg& image, FormPaths paths,
       converter_(image,
                  ConversionSettings{paths_.template_path, paths_.settings_path, kImageGridLimits},
                  paths_.list_directory),
-      application_title_(std::move(application_title)) {
-  converter_.SetFileConversion(ConvertAnyInput);
-}
+      application_title_(std::move(application_title)) {}
 
 void FormLogic::Guarded(void (FormLogic::*handler)()) {
   try {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/conversion.h"
 #include "app/features/preview.h"
+#include "app/pipeline/converter.h"
 #include "host/ui.h"
 #include "image/kova_img.h"
 
@@ -129,18 +129,6 @@ struct FormPreview {
 
 // The preview of the image at `image_path`. Raises the reader's errors.
 FormPreview PreviewOf(const std::string& image_path);
-
-// --- The run ------------------------------------------------------------------
-
-// One input file of a run converted as `kova convert` converts it, told by its
-// content: a Tarvo grid up to the image format's size into `output`; a
-// GeoTIFF's band 1 into `output`; a NetCDF file's only variable into
-// `output`, or for a time series one image per step beside the file (in the
-// folder `output` names, when it names one). Each image is complete and in
-// place before the next one is begun, and named in `created`.
-void ConvertAnyInput(TKovaImg& image, ConversionWorkspace& workspace,
-                     const std::string& template_path, const std::string& input,
-                     const std::string& output, std::vector<std::string>& created);
 
 // --- The window ---------------------------------------------------------------
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/pipeline/convert_entry.h"
+#include "app/pipeline/series_plan.h"
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
@@ -18,6 +20,19 @@
 #include "support/temp_dir.h"
 
 namespace kova::testing {
+
+// The first image of the input file `input` made as a run makes it (planned,
+// then converted), handed back not yet in place.
+inline SafeOutput ConvertFirstImage(TKovaImg& image, GridData& grid,
+                                    const std::string& template_path, const std::string& input,
+                                    const std::string& output,
+                                    GridLimits limits = kImageGridLimits) {
+  std::vector<SeriesEntry> series;
+  PlanRules rules;
+  rules.template_path = template_path;
+  PlanInput(input, output, rules, series);
+  return ConvertEntry(image, grid, {template_path, false, limits}, series.front());
+}
 
 // The text of a grid file; NaN cells are written as the no-data text.
 inline std::string GridText(int cols, int rows, double left, double bottom, double cell,

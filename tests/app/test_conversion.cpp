@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/conversion.h"
+#include "app/pipeline/convert_entry.h"
+#include "app/pipeline/converter.h"
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
@@ -24,6 +26,7 @@ namespace kova {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ConvertFirstImage;
 using testing::CurrentDirGuard;
 using testing::GridText;
 using testing::Native;
@@ -101,9 +104,9 @@ TEST_F(ConversionRun, AConvertedFileAppearsOnlyWhenCommitted) {
     return found;
   };
   const auto names_before = names();
-  ConversionWorkspace workspace;
-  { SafeOutput dropped = ConvertGridFile(image_, workspace, template_path_, input, output); }
-  SafeOutput pending = ConvertGridFile(image_, workspace, template_path_, input, output);
+  GridData grid;
+  { SafeOutput dropped = ConvertFirstImage(image_, grid, template_path_, input, output); }
+  SafeOutput pending = ConvertFirstImage(image_, grid, template_path_, input, output);
   const auto earlier = ReadAllBytes(output);
   EXPECT_EQ(std::string(earlier.begin(), earlier.end()), "earlier image");
   EXPECT_EQ(names(), names_before);
@@ -288,6 +291,35 @@ TEST_F(ConversionRun, AMissingSingleInputStopsTheRun) {
   EXPECT_EQ(
       ErrorText<FileError>([&] { converter.Run(dir_.file("no/none.asc"), dir_.file("o.img")); }),
       "Invalid filename: " + dir_.file("no/none.asc"));
+  EXPECT_FALSE(fs::exists(dir_.file("o.img")));
+}
+
+// The window refuses a folder as input, and an output whose folder is missing,
+// as kova convert does; with either separator of the platform.
+TEST_F(ConversionRun, FolderRefusalsOfTheWindowRun) {
+  WriteGrid(dir_.file("data/grid.asc"));
+  const char separator = static_cast<char>(fs::path::preferred_separator);
+  const std::string folder = dir_.file("data");
+  const struct {
+    std::string input, output, error;
+  } kCases[] = {
+      {folder, dir_.file("o.img"),
+       folder + " is a folder; its grids are converted with a pattern such as \"" + folder +
+           separator + "*.asc\""},
+      {folder + separator, dir_.file("o.img"),
+       folder + separator + " is a folder; its grids are converted with a pattern such as \"" +
+           folder + separator + "*.asc\""},
+      {dir_.file("data/grid.asc"), dir_.file("none") + separator + "o.img",
+       "The folder " + dir_.file("none") + " does not exist: output " + dir_.file("none") +
+           separator + "o.img (converting " + dir_.file("data/grid.asc") + ")"},
+  };
+  Converter converter = MakeConverter(dir_.path());
+  for (const auto& c : kCases) {
+    EXPECT_EQ(ErrorText<ConversionError>([&] { converter.Run(c.input, c.output); }), c.error);
+  }
+  // A bare name, or one in an existing folder, is left to the conversion.
+  RefuseMissingOutputFolder("o.img", dir_.file("data/grid.asc"));
+  RefuseMissingOutputFolder(folder + separator + "o.img", dir_.file("data/grid.asc"));
   EXPECT_FALSE(fs::exists(dir_.file("o.img")));
 }
 

@@ -11,6 +11,7 @@
 #include "app/conversion.h"
 #include "app/grid_data.h"
 #include "app/inputs/tarvo/grid_reader.h"
+#include "app/pipeline/converter.h"
 #include "app/platform/errors.h"
 #include "bench/max_grid.h"
 #include "conversion_test_util.h"
@@ -23,6 +24,7 @@ namespace kova {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ConvertFirstImage;
 using testing::GridText;
 using testing::RawImage;
 using testing::ReadAllBytes;
@@ -75,9 +77,8 @@ TEST_P(SameBytesBothWays, FromTheFileAndFromMemory) {
   const auto [cols, rows] = GetParam();
   const std::string input = dir_.file("g.asc");
   WriteText(input, GridText(cols, rows, -12.5, 30.25, 0.25, SampleValues(cols, rows)));
-  ConversionWorkspace workspace;
-  ConvertGridFile(image_, workspace, template_path_, input, dir_.file("file.img"), kImageGridLimits)
-      .Commit();
+  GridData grid;
+  ConvertFirstImage(image_, grid, template_path_, input, dir_.file("file.img")).Commit();
   ConvertGrid(image_, template_path_, SampleGrid(cols, rows, "g.asc"), dir_.file("memory.img"))
       .Commit();
 

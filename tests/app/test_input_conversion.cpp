@@ -8,8 +8,11 @@
 #include "app/cli/convert_command.h"
 #include "app/conversion.h"
 #include "app/inputs/convert_input.h"
+#include "app/pipeline/convert_entry.h"
+#include "app/pipeline/series_plan.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
+#include "conversion_test_util.h"
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
@@ -62,20 +65,17 @@ TEST_P(SameImage, AsTheTarvoGrid) {
   Field field = kova::testing::SmallField();
   const std::string input = dir_.file("field.input");
   GetParam().write(input, field);
-  const auto images = PlanInputImages(input, "", GetParam().options);
-  ASSERT_EQ(images.size(), 1u);
-  EXPECT_EQ(images[0].Output, dir_.file(GetParam().image));
+  std::vector<SeriesEntry> series;
+  PlanInput(input, "", {.template_path = template_, .options = GetParam().options}, series);
+  ASSERT_EQ(series.size(), 1u);
+  EXPECT_EQ(series[0].output, dir_.file(GetParam().image));
   GridData read;
-  ConvertInputGrid(image_, {template_, false, GetParam().options}, input, images[0].Grid,
-                   images[0].Output, read)
-      .Commit();
+  ConvertEntry(image_, read, {.template_path = template_}, series[0]).Commit();
 
   for (double& v : field.values) v += GetParam().step_offset;
   const std::string grid = dir_.file("field.asc");
   kova::testing::WriteTarvoGrid(grid, field);
-  ConversionWorkspace workspace;
-  ConvertGridFile(image_, workspace, template_, grid, dir_.file("tarvo.img"), kImageGridLimits)
-      .Commit();
+  kova::testing::ConvertFirstImage(image_, read, template_, grid, dir_.file("tarvo.img")).Commit();
 
   const auto expected = ReadAllBytes(dir_.file("tarvo.img"));
   const auto got = ReadAllBytes(dir_.file(GetParam().image));
@@ -168,26 +168,42 @@ TEST(InputSeries, OneImagePerTimeStepInTheFolderOutputNames) {
   NetCdfLayout layout;
   layout.times = {0, 0.25, 0.5};
   kova::testing::WriteNetCdf(dir.file("rain.nc"), kova::testing::SmallField(), layout);
-  const InputConversion conversion{dir.file("template.img"), false, {}};
+  PlanRules rules;
+  rules.template_path = dir.file("template.img");
+  std::vector<SeriesEntry> series;
+  PlanInput(dir.file("rain.nc"), dir.file("out"), rules, series);
   std::vector<std::string> names;
-  for (const InputImage& planned : PlanInputImages(dir.file("rain.nc"), dir.file("out"), {})) {
+  for (const SeriesEntry& entry : series) {
     GridData grid;
-    ConvertInputGrid(image, conversion, dir.file("rain.nc"), planned.Grid, planned.Output, grid)
-        .Commit();
-    names.push_back(FileNameOf(planned.Output) + " " + grid.SourceName);
+    ConvertEntry(image, grid, {.template_path = rules.template_path}, entry).Commit();
+    names.push_back(FileNameOf(entry.output) + " " + grid.SourceName);
   }
+  // Opened once for its three steps, and given up after the last.
+  EXPECT_EQ(series.front().file->source, nullptr);
   EXPECT_EQ(names, (std::vector<std::string>{"rain_20240101T0000.img rain.nc 20240101T0000",
                                              "rain_20240101T0600.img rain.nc 20240101T0600",
                                              "rain_20240101T1200.img rain.nc 20240101T1200"}));
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/rain_20240101T1200.img")));
 
   // Time steps and an output that is no folder.
-  try {
-    PlanInputImages(dir.file("rain.nc"), dir.file("one.img"), {});
-    FAIL() << "no error";
-  } catch (const ConversionError& error) {
-    EXPECT_EQ(error.what(), "The time steps need a folder for their images; " +
-                                dir.file("one.img") + " is not one: " + dir.file("rain.nc"));
+  // The window puts them beside their file instead.
+  for (const bool window : {false, true}) {
+    PlanRules one_image = rules;
+    one_image.steps_beside_unless_folder = window;
+    series.clear();
+    PlanInput(dir.file("rain.nc"), dir.file("one.img"), one_image, series);
+    if (window) {
+      ASSERT_EQ(series.size(), 3u);
+      EXPECT_EQ(series[0].output, dir.file("rain_20240101T0000.img"));
+      continue;
+    }
+    ASSERT_EQ(series.size(), 1u);
+    EXPECT_EQ(series[0].plan_error, "The time steps need a folder for their images; " +
+                                        dir.file("one.img") +
+                                        " is not one: " + dir.file("rain.nc"));
+    GridData grid;
+    EXPECT_THROW(ConvertEntry(image, grid, {.template_path = rules.template_path}, series[0]),
+                 ConversionError);
   }
 }
 
@@ -207,9 +223,10 @@ TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
   layout.std_parallel2 = 45.5;
   kova::testing::WriteGeoTiff(dir.file("albers.tif"), field, layout);
   GridData grid;
+  std::vector<SeriesEntry> series;
+  PlanInput(dir.file("albers.tif"), dir.file("albers.img"), {}, series);
   try {
-    ConvertInputGrid(image, {dir.file("latlon.img"), false, {}}, dir.file("albers.tif"), 0,
-                     dir.file("albers.img"), grid);
+    ConvertEntry(image, grid, {.template_path = dir.file("latlon.img")}, series.at(0));
     FAIL() << "no error";
   } catch (const ConversionError& error) {
     EXPECT_EQ(error.Message(),
@@ -218,8 +235,11 @@ TEST(InputProjected, KeepsTheTemplateProjectionAndPlacesMapOrigin) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("albers.img")));
 
-  ConvertInputGrid(image, {dir.file("albers_template.img"), true, {}}, dir.file("albers.tif"), 0,
-                   dir.file("out.img"), grid)
+  series.clear();
+  PlanInput(dir.file("albers.tif"), dir.file("out.img"), {}, series);
+  ConvertEntry(image, grid,
+               {.template_path = dir.file("albers_template.img"), .template_named = true},
+               series.at(0))
       .Commit();
   image.SetFileName(dir.file("out.img"));
   EXPECT_EQ(image.ProjectionType(), 8);

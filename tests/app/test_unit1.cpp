@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "app/conversion.h"
+#include "app/pipeline/converter.h"
 #include "app/platform/process.h"
 #include "app/window/qt_ui.h"
 #include "app/window/unit1.h"

@@ -7,6 +7,7 @@
 
 #include "app/conversion.h"
 #include "app/features/image_raster.h"
+#include "app/pipeline/converter.h"
 #include "host/ui.h"
 #include "image/format.h"
 #include "image/kova_img.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/conversion.h"
+#include "app/pipeline/converter.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "image/real48.h"
