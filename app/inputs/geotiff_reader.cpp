@@ -22,6 +22,9 @@
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
+#ifdef _WIN32
+#include "app/platform/win32/wide.h"  // Widen: libtiff opens wide names there
+#endif
 
 namespace kova::inputs {
 namespace {
@@ -305,7 +308,7 @@ GeoTiffSource::GeoTiffSource(const std::string& path, const InputOptions& option
   TIFFOpenOptions* open_options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetErrorHandlerExtR(open_options, KeepTiffMessage, &tiff_message_);
   TIFFOpenOptionsSetWarningHandlerExtR(open_options, KeepTiffIoWarning, &tiff_io_warning_);
-  tif_.reset(TIFFOpenExt(path.c_str(), "rm", open_options));  // read, not mapped
+  tif_.reset(OpenTiff(path, "rm", open_options));  // read, not mapped
   TIFFOpenOptionsFree(open_options);
   if (!tif_) RefuseRead("open");
   if (!tiff_io_warning_.empty()) {
@@ -527,6 +530,14 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
 }
 
 }  // namespace
+
+TIFF* OpenTiff(const std::string& path, const char* mode, TIFFOpenOptions* options) {
+#ifdef _WIN32
+  return TIFFOpenWExt(win32::Widen(path).c_str(), mode, options);
+#else
+  return TIFFOpenExt(path.c_str(), mode, options);
+#endif
+}
 
 int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
                     va_list arguments) {

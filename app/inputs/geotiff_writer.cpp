@@ -118,7 +118,7 @@ void WriteGeoTiffFile(const std::string& path, const GeoTiffImage& image) {
   TIFFOpenOptionsSetWarningHandlerExtR(open_options, IgnoreTiffWarning, nullptr);
   // BigTIFF only when a classic file's 4 GB could not hold the raster.
   const bool big = cells * (floats ? 4 : 1) > (std::size_t{3} << 30);
-  std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpenExt(path.c_str(), big ? "w8" : "w", open_options));
+  std::unique_ptr<TIFF, TiffCloser> tif(OpenTiff(path, big ? "w8" : "w", open_options));
   TIFFOpenOptionsFree(open_options);
   if (!tif) fail("open");
   TIFF* t = tif.get();

@@ -38,7 +38,11 @@ struct InputReaders {
 
 // The file name of the module, and the one function it exports:
 // `extern "C" const InputReaders* kova_input_readers()`.
+#ifdef _WIN32
+inline constexpr const char* kReaderModuleName = "kova_readers.dll";
+#else
 inline constexpr const char* kReaderModuleName = "kova_readers.so";
+#endif
 inline constexpr const char* kReaderModuleEntry = "kova_input_readers";
 
 // Makes OpenInput use `readers`, linked into the program, instead of the
@@ -66,7 +70,9 @@ const InputReaders& InputReadersFor(const std::string& path);
 }  // namespace kova::inputs
 
 // Visible, as the module's one exported symbol; its other code is hidden.
-#ifndef _WIN32
+#ifdef _WIN32
+extern "C" __declspec(dllexport) const kova::inputs::InputReaders* kova_input_readers();
+#else
 extern "C" __attribute__((visibility("default"))) const kova::inputs::InputReaders*
 kova_input_readers();
 #endif

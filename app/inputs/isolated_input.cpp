@@ -231,6 +231,11 @@ void ServeJob(const std::string& request, ChildOutput& out) {
   if (!DecodeJob(request, job)) return;
   Message message;
   try {
+    // A child that is the program started anew (Windows) readies the
+    // libraries for itself; a fork has them ready, and readying them again
+    // costs nothing.
+    const InputReaders& readers = InputReadersFor(job.path);
+    if (readers.Prepare != nullptr) readers.Prepare();
     std::unique_ptr<InputSource> source = OpenHere(job);
     PutOpened(message, *source);
     if (job.request == Request::kReadGrid) {

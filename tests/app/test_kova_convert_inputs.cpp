@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>  // std::getenv of KOVA_KEEP_IMAGES
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -78,9 +79,26 @@ std::string InFolder(std::string text, const fs::path& folder) {
 std::set<std::string> FilesUnder(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    names.insert(fs::relative(entry.path(), folder).string());
+    // UTF-8, "/" between folders, as the cases write them.
+    std::string name = Utf8Path(fs::relative(entry.path(), folder));
+    std::replace(name.begin(), name.end(), '\\', '/');
+    names.insert(name);
   }
   return names;
+}
+
+// With KOVA_KEEP_IMAGES set to a folder, every image a case made is copied
+// into FOLDER/CASE/, so that the images of the builds for other systems can
+// be compared with these to the byte (tests/windows/same_images.sh).
+void KeepImages(const char* label, const fs::path& folder) {
+  const char* keep = std::getenv("KOVA_KEEP_IMAGES");
+  if (keep == nullptr || *keep == '\0') return;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.path().extension() != ".img") continue;
+    const fs::path to = fs::path(keep) / label / fs::relative(entry.path(), folder);
+    fs::create_directories(to.parent_path());
+    fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing);
+  }
 }
 
 class KovaConvertInputKinds : public ::testing::TestWithParam<InputCase> {};
@@ -94,6 +112,7 @@ TEST_P(KovaConvertInputKinds, AsAUserSeesIt) {
   EXPECT_EQ(result.out, InFolder(c.out, dir.path()));
   EXPECT_EQ(result.err, InFolder(c.err, dir.path()));
   EXPECT_EQ(FilesUnder(dir.path()), c.files);
+  KeepImages(c.label, dir.path());
 
   for (const SameAsGrid& same : c.images) {
     TempDir grid_dir;
@@ -190,6 +209,25 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   {"rain.nc", "r.img"},
                   {{"r.img", 2000}}},
+        // A folder whose name lies outside the code page of most systems
+        // (the NetCDF library takes names in it only).
+        InputCase{"InAFolderOfAnyName",
+                  [](const TempDir& dir) {
+                    const fs::path folder = FileSystemPath(dir.file("降水 été"));
+                    fs::create_directory(folder);
+                    NetCdf("rain.nc", kNoChange)(dir);
+                    Tiff("field.tif", kNoChange)(dir);
+                    for (const char* name : {"rain.nc", "field.tif"}) {
+                      fs::rename(FileSystemPath(dir.file(name)), folder / name);
+                    }
+                  },
+                  {"convert", "降水 été/rain.nc", "降水 été/field.tif"},
+                  0,
+                  "Number of images created: 2\n",
+                  "",
+                  {"降水 été", "降水 été/rain.nc", "降水 été/rain.img", "降水 été/field.tif",
+                   "降水 été/field.img"},
+                  {{"降水 été/rain.img"}, {"降水 été/field.img"}}},
         InputCase{"NetCdfVariableChosen",
                   NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
                   {"convert", "two.nc", "--variable", "snow"},
