@@ -313,6 +313,26 @@ INSTANTIATE_TEST_SUITE_P(
                   "input's projection 50: albers.tif\n",
                   {"albers.tif", "albers.img"},
                   {}},
+        // NAD83 / Conus Albers: its parallels and origin come from PROJ's
+        // database alone.
+        InputCase{"ProjectedGeoTiffByItsEpsgCode",
+                  [](const TempDir& dir) {
+                    WriteAlbersTemplate(dir.file("albers.img"));
+                    Tiff(
+                        "albers.tif",
+                        [](TiffLayout& l) {
+                          l = AlbersTiff();
+                          l.epsg = 5070;
+                        },
+                        AlbersField())(dir);
+                  },
+                  {"convert", "albers.tif", "--template", "albers.img"},
+                  1,
+                  "",
+                  "kova: The template albers.img has origin latitude 0, the input's projection "
+                  "23: albers.tif\n",
+                  {"albers.tif", "albers.img"},
+                  {}},
         InputCase{"TwoCandidateVariables",
                   NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
                   {"convert", "two.nc"},
