@@ -169,4 +169,20 @@ void WriteGeoTiffFile(const std::string& path, const GeoTiffImage& image) {
   if (TIFFFlush(t) != 1) fail("flush");
 }
 
+bool WriteGeoTiffCaught(const std::string& path, const GeoTiffImage& image, std::string& message,
+                        std::string& context) noexcept {
+  try {
+    WriteGeoTiffFile(path, image);
+    return true;
+  } catch (const KovaError& error) {
+    message = error.Message();
+    context = error.Context();
+  } catch (const std::exception& error) {
+    message = error.what();
+  } catch (...) {
+    message = "The GeoTIFF could not be written";
+  }
+  return false;
+}
+
 }  // namespace kova::inputs
