@@ -119,8 +119,8 @@ if [ -x "$input_tests" ]; then
         failed=1
       fi
     done <<<"$linux_images"
+    inputs=", $(echo "$linux_images" | grep -c .) GeoTIFF and NetCDF images"
   done
-  inputs=", $(echo "$linux_images" | grep -c .) GeoTIFF and NetCDF images"
 fi
 if [ $failed -ne 0 ]; then
   echo "same_images: the Windows images differ from the Linux ones" >&2
