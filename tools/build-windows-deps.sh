@@ -340,6 +340,13 @@ build_hdf5() {
     grep -q 'fopen(\\"pac_Cconftest.out\\"' "$checks" || die "$checks: no pac_Cconftest.out to place"
     sed -i 's|fopen(\\"pac_Cconftest.out\\"|fopen(\\"Z:${RUN_OUTPUT_PATH_DEFAULT}/pac_Cconftest.out\\"|' "$checks"
   fi
+  # mingw-w64 has unistd.h, which HDF5 takes for POSIX, but no sys/wait.h
+  # (HDF5 waits for no child processes on Windows).
+  local private="$src/src/H5private.h"
+  if ! grep -q '^#ifndef H5_HAVE_WIN32_API /\* no sys/wait.h \*/' "$private"; then
+    grep -q '^#include <sys/wait.h>$' "$private" || die "$private: no sys/wait.h to leave out"
+    sed -i 's|^#include <sys/wait.h>$|#ifndef H5_HAVE_WIN32_API /* no sys/wait.h */\n#include <sys/wait.h>\n#endif|' "$private"
+  fi
   cmake_build hdf5 "$src" -DHDF5_BUILD_TOOLS=OFF -DHDF5_BUILD_UTILS=OFF -DHDF5_BUILD_EXAMPLES=OFF \
     -DHDF5_BUILD_FORTRAN=OFF -DHDF5_BUILD_CPP_LIB=OFF -DHDF5_BUILD_JAVA=OFF -DHDF5_BUILD_HL_LIB=ON \
     -DHDF5_ENABLE_Z_LIB_SUPPORT=ON -DHDF5_ENABLE_SZIP_SUPPORT=OFF -DHDF5_ENABLE_THREADSAFE=OFF \
@@ -365,7 +372,7 @@ build_netcdf() {
     -DBUILD_UTILITIES=OFF -DENABLE_EXAMPLES=OFF -DENABLE_DOXYGEN=OFF -DENABLE_HDF4=OFF \
     -DENABLE_PNETCDF=OFF -DENABLE_PARALLEL4=OFF -DENABLE_LOGGING=OFF -DENABLE_S3_SDK=OFF \
     -DENABLE_CURL=OFF -DHDF5_C_LIBRARY="$hdf5_lib" -DHDF5_HL_LIBRARY="$hdf5_hl" \
-    -DHDF5_INCLUDE_DIR="$prefix/include" -DCMAKE_DISABLE_FIND_PACKAGE_CURL=ON \
+    -DHDF5_INCLUDE_DIR="$prefix/include" -DHAVE_HDF5_H="$prefix/include" -DCMAKE_DISABLE_FIND_PACKAGE_CURL=ON \
     -DCMAKE_DISABLE_FIND_PACKAGE_Szip=ON -DCMAKE_DISABLE_FIND_PACKAGE_Bz2=ON \
     -DCMAKE_DISABLE_FIND_PACKAGE_Blosc=ON -DCMAKE_DISABLE_FIND_PACKAGE_Zstd=ON \
     -DCMAKE_DISABLE_FIND_PACKAGE_LibXml2=ON
