@@ -43,7 +43,12 @@ int RunGeoTiffExport(const ExportOptions& options) {
   RefuseOverwriting(output, options.image, "image");
   const inputs::InputReaders& writers = inputs::InputReadersFor(output);
   SafeOutput pending(output);
-  writers.WriteGeoTiff(pending.TemporaryPath(), tiff);
+  std::string message, context;
+  if (!writers.WriteGeoTiff(pending.TemporaryPath(), tiff, message, context)) {
+    KovaError error(message);
+    if (!context.empty()) error.AddContext(context);
+    throw error;
+  }
   pending.Commit();
   PrintAnswer(EscapeControlBytes(output) + "\n");
   return kExitSuccess;

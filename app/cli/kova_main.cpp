@@ -18,6 +18,7 @@
 #include "app/cli/convert_command.h"
 #include "app/cli/feature_commands.h"
 #include "app/cli/info_command.h"
+#include "app/inputs/child_process.h"  // ServeChildIfAsked
 #include "app/platform/errors.h"
 #include "app/platform/process.h"
 #include "host/diagnostics.h"
@@ -82,6 +83,8 @@ int UsageFailure(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A child reading a GeoTIFF or NetCDF file for its parent ends here.
+  kova::inputs::ServeChildIfAsked();
   kova::PrepareConsole();
   // The arguments as UTF-8 (on Windows taken from the wide command line).
   std::vector<std::string> arguments = kova::CommandLineArguments(argc, argv);

@@ -63,8 +63,16 @@ class ChildProcess {
   virtual ChildEnd Finish() = 0;
 };
 
+// Called first in the main function of every program that starts children:
+// where a child is the program started anew (Windows), it runs the child's
+// task when this process is such a child, and ends the process there. Does
+// nothing otherwise, and nothing at all where children are forks.
+void ServeChildIfAsked();
+
 // Starts `task` on `request` in a child process that must end by `deadline`.
-// Raises KovaError when no child can be started.
+// Raises KovaError when no child can be started. Where a child is the
+// program started anew, `task` must be a function of the program itself (not
+// of a module it loaded).
 std::unique_ptr<ChildProcess> StartChild(ChildTask task, const std::string& request,
                                          ChildClock::time_point deadline);
 

@@ -55,4 +55,10 @@ struct GeoTiffImage {
 // written whole.
 void WriteGeoTiffFile(const std::string& path, const GeoTiffImage& image);
 
+// WriteGeoTiffFile that raises nothing, for a caller in another module:
+// false, with the error's message and context, when the file could not be
+// written.
+bool WriteGeoTiffCaught(const std::string& path, const GeoTiffImage& image, std::string& message,
+                        std::string& context) noexcept;
+
 }  // namespace kova::inputs

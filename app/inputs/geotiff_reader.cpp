@@ -23,6 +23,11 @@
 #include "app/platform/paths.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
 #include "projection/projections.h"
+#ifdef _WIN32
+#include <proj.h>  // the context that finds proj.db beside the programs
+
+#include "app/platform/win32/wide.h"  // Widen: libtiff opens wide names there
+#endif
 
 namespace kova::inputs {
 namespace {
@@ -64,6 +69,27 @@ struct GtifCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 using GtifHandle = std::unique_ptr<GTIF, GtifCloser>;
+
+#ifdef _WIN32
+// PROJ's database, which libgeotiff asks for the EPSG codes of a file's
+// GeoKeys, ships in the folder proj beside the programs (PROJ's own search
+// looks elsewhere, relative to where it was built or installed).
+struct ProjCloser {
+  void operator()(PJ_CONTEXT* context) const { proj_context_destroy(context); }
+};
+using ProjHandle = std::unique_ptr<PJ_CONTEXT, ProjCloser>;
+
+ProjHandle ProgramProjContext() {
+  ProjHandle context(proj_context_create());
+  if (context) {
+    const std::string folder = ProgramDirectory() + "proj";  // UTF-8, as PROJ takes it
+    const char* const paths[] = {folder.c_str()};
+    proj_context_set_search_paths(context.get(), 1, paths);
+    proj_log_level(context.get(), PJ_LOG_NONE);
+  }
+  return context;
+}
+#endif
 
 [[noreturn]] void Refuse(const std::string& message, const std::string& path) {
   ConversionError error(message);
@@ -312,7 +338,7 @@ GeoTiffSource::GeoTiffSource(const std::string& path, const InputOptions& option
   TIFFOpenOptions* open_options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetErrorHandlerExtR(open_options, KeepTiffMessage, &tiff_message_);
   TIFFOpenOptionsSetWarningHandlerExtR(open_options, KeepTiffIoWarning, &tiff_io_warning_);
-  tif_.reset(TIFFOpenExt(path.c_str(), "rm", open_options));  // read, not mapped
+  tif_.reset(OpenTiff(path, "rm", open_options));  // read, not mapped
   TIFFOpenOptionsFree(open_options);
   if (!tif_) RefuseRead("open");
   if (!tiff_io_warning_.empty()) {
@@ -349,7 +375,13 @@ void GeoTiffSource::ReadGeoreference() {
   TIFF* tif = tif_.get();
   RasterToModel map = ReadRasterToModel(tif, path_);
 
+#ifdef _WIN32
+  const ProjHandle proj = ProgramProjContext();  // outlives the GTIF that uses it
+#endif
   GtifHandle gtif(GTIFNew(tif));
+#ifdef _WIN32
+  if (gtif && proj) GTIFAttachPROJContext(gtif.get(), proj.get());
+#endif
   unsigned short model = 0;
   unsigned short raster_type = RasterPixelIsArea;
   GTIFDefn defn{};
@@ -534,6 +566,14 @@ GridData GeoTiffSource::ReadGrid(std::size_t) {
 }
 
 }  // namespace
+
+TIFF* OpenTiff(const std::string& path, const char* mode, TIFFOpenOptions* options) {
+#ifdef _WIN32
+  return TIFFOpenWExt(win32::Widen(path).c_str(), mode, options);
+#else
+  return TIFFOpenExt(path.c_str(), mode, options);
+#endif
+}
 
 int KeepTiffMessage(TIFF*, void* user_data, const char* module, const char* format,
                     va_list arguments) {

@@ -21,6 +21,9 @@ inline constexpr unsigned kTiffNoDataTag = 42113;
 // of such files too).
 void RegisterTiffTags();
 
+// TIFFOpenExt of a UTF-8 name (on Windows through the wide name).
+TIFF* OpenTiff(const std::string& path, const char* mode, TIFFOpenOptions* options);
+
 // libtiff message handlers: the first message of a failure kept in the
 // std::string that `user_data` points to, for the error that follows it;
 // warnings ignored.

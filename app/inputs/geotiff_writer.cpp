@@ -118,7 +118,7 @@ void WriteGeoTiffFile(const std::string& path, const GeoTiffImage& image) {
   TIFFOpenOptionsSetWarningHandlerExtR(open_options, IgnoreTiffWarning, nullptr);
   // BigTIFF only when a classic file's 4 GB could not hold the raster.
   const bool big = cells * (floats ? 4 : 1) > (std::size_t{3} << 30);
-  std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpenExt(path.c_str(), big ? "w8" : "w", open_options));
+  std::unique_ptr<TIFF, TiffCloser> tif(OpenTiff(path, big ? "w8" : "w", open_options));
   TIFFOpenOptionsFree(open_options);
   if (!tif) fail("open");
   TIFF* t = tif.get();
@@ -167,6 +167,22 @@ void WriteGeoTiffFile(const std::string& path, const GeoTiffImage& image) {
     }
   }
   if (TIFFFlush(t) != 1) fail("flush");
+}
+
+bool WriteGeoTiffCaught(const std::string& path, const GeoTiffImage& image, std::string& message,
+                        std::string& context) noexcept {
+  try {
+    WriteGeoTiffFile(path, image);
+    return true;
+  } catch (const KovaError& error) {
+    message = error.Message();
+    context = error.Context();
+  } catch (const std::exception& error) {
+    message = error.what();
+  } catch (...) {
+    message = "The GeoTIFF could not be written";
+  }
+  return false;
 }
 
 }  // namespace kova::inputs

@@ -22,8 +22,12 @@ namespace kova::inputs {
 
 using OpenReader = std::unique_ptr<InputSource> (*)(const std::string& path,
                                                     const InputOptions& options);
-// The GeoTIFF writer of `kova export`, which needs the same libraries.
-using GeoTiffWriter = void (*)(const std::string& path, const GeoTiffImage& image);
+class ChildOutput;
+
+// The GeoTIFF writer of `kova export`, which needs the same libraries
+// (WriteGeoTiffCaught).
+using GeoTiffWriter = bool (*)(const std::string& path, const GeoTiffImage& image,
+                               std::string& message, std::string& context);
 
 struct InputReaders {
   // The version of the build the readers come from: a module of another
@@ -34,11 +38,22 @@ struct InputReaders {
   GeoTiffWriter WriteGeoTiff = nullptr;
   // Readies the libraries without opening a file (PrepareReaders).
   void (*Prepare)() = nullptr;
+  // The work of a child that reads a file with these readers (ServeJob of
+  // child_job.h, bound to them).
+  void (*Serve)(const std::string& request, ChildOutput& out) = nullptr;
 };
+
+// Programs do not call into the module in any way that lets an exception
+// out of it: OpenGeoTiff and OpenNetCdf are called in children, through
+// Serve, and WriteGeoTiff raises nothing.
 
 // The file name of the module, and the one function it exports:
 // `extern "C" const InputReaders* kova_input_readers()`.
+#ifdef _WIN32
+inline constexpr const char* kReaderModuleName = "kova_readers.dll";
+#else
 inline constexpr const char* kReaderModuleName = "kova_readers.so";
+#endif
 inline constexpr const char* kReaderModuleEntry = "kova_input_readers";
 
 // Makes OpenInput use `readers`, linked into the program, instead of the
@@ -66,7 +81,9 @@ const InputReaders& InputReadersFor(const std::string& path);
 }  // namespace kova::inputs
 
 // Visible, as the module's one exported symbol; its other code is hidden.
-#ifndef _WIN32
+#ifdef _WIN32
+extern "C" __declspec(dllexport) const kova::inputs::InputReaders* kova_input_readers();
+#else
 extern "C" __attribute__((visibility("default"))) const kova::inputs::InputReaders*
 kova_input_readers();
 #endif

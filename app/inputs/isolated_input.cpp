@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/inputs/child_job.h"
 #include "app/inputs/child_process.h"
 #include "app/inputs/input_common.h"  // kMaxGridSide
 #include "app/inputs/input_readers.h"
@@ -14,68 +15,6 @@
 
 namespace kova::inputs {
 namespace {
-
-// --- The messages between parent and child -----------------------------------
-//
-// Numbers in the machine's own layout (both sides are the same program),
-// strings as their length and bytes, so that a NUL in a name read from a
-// file survives.
-
-class Message {
- public:
-  template <typename T>
-  void Put(T value) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    const auto* bytes = reinterpret_cast<const char*>(&value);
-    text_.append(bytes, sizeof value);
-  }
-  void PutText(const std::string& text) {
-    Put<std::uint64_t>(text.size());
-    text_ += text;
-  }
-  const std::string& Text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
-// Reads a request (from memory) or an answer (from a child). Every read
-// says whether it got what it asked for; a string longer than any message
-// holds is a broken answer.
-class Source {
- public:
-  virtual ~Source() = default;
-  virtual bool ReadBytes(void* data, std::size_t length) = 0;
-
-  template <typename T>
-  bool Get(T& value) {
-    return ReadBytes(&value, sizeof value);
-  }
-  bool GetText(std::string& text) {
-    std::uint64_t length = 0;
-    if (!Get(length) || length > kLongestText) return false;
-    text.resize(length);
-    return length == 0 || ReadBytes(text.data(), length);
-  }
-
- private:
-  static constexpr std::uint64_t kLongestText = std::uint64_t{1} << 24;
-};
-
-class MemorySource final : public Source {
- public:
-  explicit MemorySource(const std::string& text) : text_(text) {}
-  bool ReadBytes(void* data, std::size_t length) override {
-    if (text_.size() - at_ < length) return false;
-    std::memcpy(data, text_.data() + at_, length);
-    at_ += length;
-    return true;
-  }
-
- private:
-  const std::string& text_;
-  std::size_t at_ = 0;
-};
 
 class ChildSource final : public Source {
  public:
@@ -86,163 +25,21 @@ class ChildSource final : public Source {
   ChildProcess& child_;
 };
 
-enum class Request : std::uint8_t { kOpen = 1, kReadGrid = 2 };
-enum class Answer : std::uint8_t { kError = 1, kOpened = 2, kGrid = 3 };
-
-// The errors a reader raises, by class, so that the parent raises the same.
-enum class ErrorClass : std::uint8_t {
-  kOther,
-  kKova,
-  kConversion,
-  kInputOption,
-  kFile,
-  kRefusedFile,
-  kFloatOverflow,
-  kConvert,
-  kRange,
-  kIntOverflow,
-};
-
-struct Job {
-  Request request = Request::kOpen;
-  InputKind kind = InputKind::kNetCdf;
-  std::string path;
-  InputOptions options;
-  std::uint64_t grid = 0;
-};
-
-std::string EncodeJob(const Job& job) {
-  Message message;
-  message.Put(job.request);
-  message.Put(job.kind);
-  message.PutText(job.path);
-  message.Put<std::int32_t>(job.options.Band);
-  message.PutText(job.options.Variable);
-  message.Put<std::uint64_t>(job.options.Index.size());
-  for (const auto& [name, index] : job.options.Index) {
-    message.PutText(name);
-    message.Put<std::uint64_t>(index);
-  }
-  message.Put(job.grid);
-  return message.Text();
-}
-
-bool DecodeJob(const std::string& text, Job& job) {
-  MemorySource in(text);
-  std::int32_t band = 0;
-  std::uint64_t count = 0;
-  if (!in.Get(job.request) || !in.Get(job.kind) || !in.GetText(job.path) || !in.Get(band) ||
-      !in.GetText(job.options.Variable) || !in.Get(count)) {
-    return false;
-  }
-  job.options.Band = band;
-  for (std::uint64_t i = 0; i < count; ++i) {
-    std::string name;
-    std::uint64_t index = 0;
-    if (!in.GetText(name) || !in.Get(index)) return false;
-    job.options.Index[name] = static_cast<std::size_t>(index);
-  }
-  return in.Get(job.grid);
-}
-
-// --- The child's side --------------------------------------------------------
-
-void PutError(Message& message, const std::exception& error) {
-  ErrorClass kind = ErrorClass::kOther;
-  std::int32_t file_code = 0;
-  std::string text = error.what();
-  std::string context;
-  if (const auto* kova_error = dynamic_cast<const KovaError*>(&error)) {
-    text = kova_error->Message();
-    context = kova_error->Context();
-    kind = ErrorClass::kKova;
-    if (dynamic_cast<const InputOptionError*>(&error)) {
-      kind = ErrorClass::kInputOption;
-    } else if (dynamic_cast<const ConversionError*>(&error)) {
-      kind = ErrorClass::kConversion;
-    } else if (const auto* file_error = dynamic_cast<const FileError*>(&error)) {
-      kind = ErrorClass::kFile;
-      file_code = static_cast<std::int32_t>(file_error->code());
-    } else if (dynamic_cast<const RefusedFileError*>(&error)) {
-      kind = ErrorClass::kRefusedFile;
-    } else if (dynamic_cast<const FloatOverflowError*>(&error)) {
-      kind = ErrorClass::kFloatOverflow;
-    } else if (dynamic_cast<const ConvertError*>(&error)) {
-      kind = ErrorClass::kConvert;
-    } else if (dynamic_cast<const RangeError*>(&error)) {
-      kind = ErrorClass::kRange;
-    } else if (dynamic_cast<const IntOverflowError*>(&error)) {
-      kind = ErrorClass::kIntOverflow;
-    }
-  }
-  message.Put(Answer::kError);
-  message.Put(kind);
-  message.Put(file_code);
-  message.PutText(text);
-  message.PutText(context);
-}
-
-std::unique_ptr<InputSource> OpenHere(const Job& job) {
-  const InputReaders& readers = InputReadersFor(job.path);
-  return (job.kind == InputKind::kTiff ? readers.OpenGeoTiff : readers.OpenNetCdf)(job.path,
-                                                                                   job.options);
-}
-
-void PutOpened(Message& message, const InputSource& source) {
-  message.Put(Answer::kOpened);
-  message.Put<std::uint64_t>(source.GridCount());
-  message.PutText(source.NamePart());
-  for (std::size_t i = 0; i < source.GridCount(); ++i) message.PutText(source.NameSuffix(i));
-  const std::optional<InputProjection> projection = source.Projection();
-  message.Put<std::uint8_t>(projection.has_value());
-  if (projection) {
-    message.PutText(projection->Name);
-    message.Put(projection->KovaType);
-    message.Put(projection->OriginLatitude);
-    message.Put(projection->OriginLongitude);
-    message.Put(projection->StdParallel1);
-    message.Put(projection->StdParallel2);
-  }
-  const std::optional<std::size_t> cells = source.CellCount();
-  message.Put<std::uint8_t>(cells.has_value());
-  message.Put<std::uint64_t>(cells.value_or(0));
-}
-
-// Sends the grid's description, then its values and flags as they lie in
-// memory.
-bool SendGrid(const GridData& grid, ChildOutput& out) {
-  Message message;
-  message.Put(Answer::kGrid);
-  message.Put(grid.Cols);
-  message.Put(grid.Rows);
-  message.Put(grid.Left);
-  message.Put(grid.Bottom);
-  message.Put(grid.CellWidth);
-  message.Put(grid.CellHeight);
-  message.Put(grid.Coordinates);
-  message.PutText(grid.SourceName);
-  return out.Write(message.Text().data(), message.Text().size()) &&
-         out.Write(grid.Values.data(), grid.Values.size() * sizeof(float)) &&
-         out.Write(grid.NoData.data(), grid.NoData.size());
-}
-
-void ServeJob(const std::string& request, ChildOutput& out) {
+// The task of every child: the readers serve the request themselves (see
+// child_job.h).
+void ServeInChild(const std::string& request, ChildOutput& out) {
   Job job;
   if (!DecodeJob(request, job)) return;
-  Message message;
+  const InputReaders* readers = nullptr;
   try {
-    std::unique_ptr<InputSource> source = OpenHere(job);
-    PutOpened(message, *source);
-    if (job.request == Request::kReadGrid) {
-      const GridData grid = source->ReadGrid(static_cast<std::size_t>(job.grid));
-      if (out.Write(message.Text().data(), message.Text().size())) SendGrid(grid, out);
-      return;
-    }
+    readers = &InputReadersFor(job.path);
   } catch (const std::exception& error) {
-    message = Message();
+    Message message;
     PutError(message, error);
+    out.Write(message.Text().data(), message.Text().size());
+    return;
   }
-  out.Write(message.Text().data(), message.Text().size());
+  if (readers->Serve != nullptr) readers->Serve(request, out);
 }
 
 // --- The parent's side -------------------------------------------------------
@@ -315,7 +112,7 @@ void RunJobOnce(const Job& job, std::chrono::nanoseconds limit, ReadAnswer& read
   const ChildClock::time_point start = ChildClock::now();
   std::unique_ptr<ChildProcess> child;
   try {
-    child = StartChild(&ServeJob, EncodeJob(job), start + limit);
+    child = StartChild(&ServeInChild, EncodeJob(job), start + limit);
   } catch (KovaError& error) {
     error.AddContext(job.path);
     throw;

@@ -18,6 +18,9 @@
 #include "app/inputs/netcdf_classic_size.h"
 #include "app/platform/errors.h"
 #include "app/platform/paths.h"
+#ifdef _WIN32
+#include "app/platform/win32/wide.h"  // windows.h
+#endif
 
 namespace kova::inputs {
 namespace {
@@ -55,6 +58,49 @@ void Check(int status, const std::string& what, const std::string& path) {
   const std::string state = status == NC_EHDFERR ? "is damaged or cut short" : "cannot be read";
   Refuse("The NetCDF file " + state + " (" + what + ": " + nc_strerror(status) + ")", path);
 }
+
+#ifdef _WIN32
+// `wide` in the system's code page, when every character of it is there.
+bool InCodePage(const std::wstring& wide, std::string& text) {
+  BOOL lost = FALSE;
+  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr,
+                                           0, nullptr, &lost);
+  if (length <= 0 || lost) return false;
+  text.assign(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, text.data(), length,
+                        nullptr, &lost);
+  text.pop_back();  // the NUL
+  return !lost;
+}
+
+// The library takes file names in the system's code page (and makes them
+// UTF-8 for HDF5 itself), not in UTF-8: the name in that code page, or else
+// the file's short name, which a volume may keep beside a long name whose
+// characters lie outside it.
+std::string NameForLibrary(const std::string& path) {
+  if (::GetACP() == CP_UTF8) return path;
+  const std::wstring wide = win32::Widen(path);
+  std::string name;
+  if (InCodePage(wide, name)) return name;
+  const DWORD size = ::GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (size > 0) {
+    std::wstring short_name(size, L'\0');
+    const DWORD length = ::GetShortPathNameW(wide.c_str(), short_name.data(), size);
+    if (length > 0 && length < size) {
+      short_name.resize(length);
+      if (InCodePage(short_name, name)) return name;
+    }
+  }
+  Refuse(
+      "The NetCDF library takes only names written in the system's code page, and this "
+      "file's name or folder has characters outside it (and no short name); rename it",
+      path);
+}
+#else
+const std::string& NameForLibrary(const std::string& path) {
+  return path;
+}
+#endif
 
 std::string TextAttribute(int ncid, int varid, const char* name) {
   nc_type type = NC_NAT;
@@ -247,7 +293,7 @@ NetCdfSource::NetCdfSource(const std::string& path, const InputOptions& options)
   // HDF5 prints its errors on standard error unless told not to, on each
   // thread anew; they reach the user as our messages instead.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-  Check(nc_open(path.c_str(), NC_NOWRITE, &ncid_), "open", path_);
+  Check(nc_open(NameForLibrary(path).c_str(), NC_NOWRITE, &ncid_), "open", path_);
   ChooseVariable(options.Variable);
 
   // Every --index names a dimension of the variable beside latitude and

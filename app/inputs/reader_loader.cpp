@@ -1,11 +1,18 @@
+#ifdef _WIN32
+#include "app/platform/win32/wide.h"  // windows.h
+#else
 #include <dlfcn.h>
+#endif
 
 #include <atomic>      // the choice of child processes, read by every thread
 #include <cstring>     // std::strcmp of the versions
 #include <filesystem>  // the installed module's path, made plain
+#include <string_view>
 
 #include "app/inputs/input_readers.h"
 #include "app/platform/errors.h"
+#include "app/platform/file.h"   // FileExists
+#include "app/platform/paths.h"  // FileSystemPath, Utf8Path
 #include "app/platform/process.h"
 
 // The module's folder relative to the installed program's, "../lib/kova" or
@@ -29,10 +36,46 @@ struct LoadedModule {
   std::string failure;  // why not, when there are no readers
 };
 
-std::string LoaderError() {
+#ifdef _WIN32
+// The system's text of the last error, "path: text".
+std::string LoaderError(const std::string& path) {
+  const DWORD error = ::GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string said = length > 0 ? win32::Narrow(std::wstring(text, length)) : std::string();
+  if (text != nullptr) ::LocalFree(text);
+  while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) {
+    said.pop_back();
+  }
+  if (said.empty()) said = "error " + std::to_string(error);
+  return path + ": " + said;
+}
+
+// A module's folder is searched for the libraries beneath it.
+void* OpenModule(const std::string& path) {
+  return ::LoadLibraryExW(win32::Widen(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void* ModuleEntry(void* module) {
+  return reinterpret_cast<void*>(
+      ::GetProcAddress(static_cast<HMODULE>(module), kReaderModuleEntry));
+}
+#else
+std::string LoaderError(const std::string&) {
   const char* text = ::dlerror();
   return text != nullptr ? text : "unknown failure of the dynamic loader";
 }
+
+void* OpenModule(const std::string& path) {
+  return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* ModuleEntry(void* module) {
+  return ::dlsym(module, kReaderModuleEntry);
+}
+#endif
 
 LoadedModule LoadReaderModule() {
   std::string reasons;
@@ -41,21 +84,19 @@ LoadedModule LoadReaderModule() {
     reasons += reason;
   };
   for (const std::string& path : ReaderModulePaths()) {
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* module = OpenModule(path);
     if (module == nullptr) {
-      fail(LoaderError());
+      fail(LoaderError(path));
       // A module that lies there but does not load (a library beneath it
       // missing) is the one meant; looking further would hide why.
-      std::error_code ec;
-      if (std::filesystem::exists(path, ec)) break;
+      if (FileExists(path)) break;
       continue;
     }
     // Never closed: the readers' objects, errors in flight included, run
     // code of the module until the program ends.
-    const auto entry =
-        reinterpret_cast<const InputReaders* (*)()>(::dlsym(module, kReaderModuleEntry));
+    const auto entry = reinterpret_cast<const InputReaders* (*)()>(ModuleEntry(module));
     if (entry == nullptr) {
-      fail(LoaderError());
+      fail(LoaderError(path));
       break;
     }
     const InputReaders* readers = entry();
@@ -89,9 +130,12 @@ bool ReadsInChildProcesses() {
 
 std::vector<std::string> ReaderModulePaths() {
   const std::string folder = ProgramDirectory();
+  const std::string beside = folder + kReaderModuleName;
+  // No folder of its own: installed beside the programs (Windows).
+  if (std::string_view(KOVA_READER_MODULE_DIR).empty()) return {beside};
   const std::filesystem::path installed =
-      std::filesystem::path(folder) / KOVA_READER_MODULE_DIR / kReaderModuleName;
-  return {folder + kReaderModuleName, installed.lexically_normal().string()};
+      FileSystemPath(folder) / KOVA_READER_MODULE_DIR / kReaderModuleName;
+  return {beside, Utf8Path(installed.lexically_normal())};
 }
 
 const InputReaders& InputReadersFor(const std::string& path) {

@@ -1,10 +1,14 @@
 // Children that answer, crash, hang or leave early: what the parent reads,
 // how it learns the end, and that a child is killed at its deadline.
 #include <gtest/gtest.h>
-#include <signal.h>
+#ifdef _WIN32
+#include <io.h>  // _dup, _dup2, _write
+#else
 #include <unistd.h>
+#endif
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,6 +22,45 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// How a crash and an abort end a child: by a signal, or with the exception
+// code of Windows.
+#ifdef _WIN32
+constexpr int kIllegalInstruction = static_cast<int>(0xC000001Du);
+constexpr int kAbort = 0x40000015;
+int Duplicate(int fd) {
+  return ::_dup(fd);
+}
+int Descriptor(std::FILE* file) {
+  return ::_fileno(file);
+}
+void DuplicateOnto(int from, int to) {
+  ::_dup2(from, to);
+}
+void WriteRaw(int fd, const char* text, unsigned length) {
+  ::_write(fd, text, length);
+}
+#else
+constexpr int kIllegalInstruction = SIGILL;
+constexpr int kAbort = SIGABRT;
+int Duplicate(int fd) {
+  return ::dup(fd);
+}
+int Descriptor(std::FILE* file) {
+  return ::fileno(file);
+}
+void DuplicateOnto(int from, int to) {
+  ::dup2(from, to);
+}
+void WriteRaw(int fd, const char* text, unsigned length) {
+  (void)!::write(fd, text, length);
+}
+#endif
+constexpr int kStandardError = 2;
+
+[[noreturn]] void HangForever() {
+  for (;;) std::this_thread::sleep_for(1h);
+}
+
 // The request is the answer's size in bytes, as text.
 std::string Answer(const std::string& request) {
   std::string answer(std::stoul(request), 'v');
@@ -28,25 +71,26 @@ void Answers(const std::string& request, ChildOutput& out) {
   const std::string answer = Answer(request);
   out.Write(answer.data(), answer.size());
 }
+// An illegal instruction: not caught by sanitizers, as SIGSEGV is.
 void AnswersThenCrashes(const std::string& request, ChildOutput& out) {
   Answers(request, out);
-  ::raise(SIGILL);  // not caught by sanitizers, as SIGSEGV is
+  __builtin_trap();
 }
 void AnswersThenHangs(const std::string& request, ChildOutput& out) {
   Answers(request, out);
-  for (;;) ::pause();
+  HangForever();
 }
 void Crashes(const std::string&, ChildOutput&) {
-  ::raise(SIGILL);  // not caught by sanitizers, as SIGSEGV is
+  __builtin_trap();
 }
 void Aborts(const std::string&, ChildOutput&) {
   std::abort();
 }
 void Hangs(const std::string&, ChildOutput&) {
-  for (;;) ::pause();
+  HangForever();
 }
 void ExitsWithThree(const std::string&, ChildOutput&) {
-  ::_exit(3);
+  std::_Exit(3);
 }
 void Throws(const std::string&, ChildOutput&) {
   throw std::runtime_error("lost");
@@ -55,7 +99,7 @@ void Throws(const std::string&, ChildOutput&) {
 void Prints(const std::string& request, ChildOutput& out) {
   std::fputs("HDF5-DIAG: Error detected\n", stderr);
   std::fflush(stderr);
-  ::write(STDERR_FILENO, "raw\n", 4);
+  WriteRaw(kStandardError, "raw\n", 4);
   Answers(request, out);
 }
 
@@ -65,7 +109,8 @@ struct ChildCase {
   std::size_t answer_bytes;  // sent, and read back
   bool answer_read;          // all of it arrives
   ChildEnd::Kind end;
-  int code;  // exit code or signal
+  int code;                 // exit code, signal or exception code
+  const char* description;  // of a crash
 };
 void PrintTo(const ChildCase& c, std::ostream* os) {
   *os << c.name;
@@ -78,10 +123,10 @@ TEST_P(Children, EndAsTheyDid) {
   // The parent's standard error, in a file for the time of the test.
   kova::testing::TempDir dir;
   std::fflush(stderr);
-  const int saved_stderr = ::dup(STDERR_FILENO);
+  const int saved_stderr = Duplicate(kStandardError);
   std::FILE* err = std::fopen(dir.file("err").c_str(), "w+");
   ASSERT_NE(err, nullptr);
-  ::dup2(::fileno(err), STDERR_FILENO);
+  DuplicateOnto(Descriptor(err), kStandardError);
 
   const auto start = ChildClock::now();
   auto child = StartChild(c.task, std::to_string(c.answer_bytes), start + 1s);
@@ -90,8 +135,7 @@ TEST_P(Children, EndAsTheyDid) {
   const ChildEnd end = child->Finish();
   const auto took = ChildClock::now() - start;
 
-  ::dup2(saved_stderr, STDERR_FILENO);
-  ::close(saved_stderr);
+  DuplicateOnto(saved_stderr, kStandardError);
   std::fseek(err, 0, SEEK_END);
   EXPECT_EQ(std::ftell(err), 0) << "the child wrote to standard error";
   std::fclose(err);
@@ -102,6 +146,9 @@ TEST_P(Children, EndAsTheyDid) {
   }
   EXPECT_EQ(end.kind, c.end);
   EXPECT_EQ(end.code, c.code);
+  if (c.end == ChildEnd::Kind::kCrashed) {
+    EXPECT_EQ(end.description, c.description);
+  }
   // Killed at the deadline, not long after it; the others end at once.
   EXPECT_LT(took, c.end == ChildEnd::Kind::kTimedOut ? 3s : 900ms);
   if (c.end == ChildEnd::Kind::kTimedOut) {
@@ -112,19 +159,21 @@ TEST_P(Children, EndAsTheyDid) {
 INSTANTIATE_TEST_SUITE_P(
     Tasks, Children,
     ::testing::Values(
-        ChildCase{"SmallAnswer", &Answers, 5, true, ChildEnd::Kind::kExited, 0},
+        ChildCase{"SmallAnswer", &Answers, 5, true, ChildEnd::Kind::kExited, 0, ""},
         // Far more than a pipe holds: the parent reads while the child writes.
-        ChildCase{"LargeAnswer", &Answers, 24u << 20, true, ChildEnd::Kind::kExited, 0},
-        ChildCase{"NoAnswer", &Answers, 0, true, ChildEnd::Kind::kExited, 0},
-        ChildCase{"Crash", &Crashes, 8, false, ChildEnd::Kind::kCrashed, SIGILL},
-        ChildCase{"Abort", &Aborts, 8, false, ChildEnd::Kind::kCrashed, SIGABRT},
+        ChildCase{"LargeAnswer", &Answers, 24u << 20, true, ChildEnd::Kind::kExited, 0, ""},
+        ChildCase{"NoAnswer", &Answers, 0, true, ChildEnd::Kind::kExited, 0, ""},
+        ChildCase{"Crash", &Crashes, 8, false, ChildEnd::Kind::kCrashed, kIllegalInstruction,
+                  "Illegal instruction"},
+        ChildCase{"Abort", &Aborts, 8, false, ChildEnd::Kind::kCrashed, kAbort, "Aborted"},
         ChildCase{"CrashAfterTheAnswer", &AnswersThenCrashes, 100, true, ChildEnd::Kind::kCrashed,
-                  SIGILL},
-        ChildCase{"Hang", &Hangs, 8, false, ChildEnd::Kind::kTimedOut, 0},
-        ChildCase{"HangAfterTheAnswer", &AnswersThenHangs, 100, true, ChildEnd::Kind::kTimedOut, 0},
-        ChildCase{"ShortAnswerThenExit", &ExitsWithThree, 8, false, ChildEnd::Kind::kExited, 3},
-        ChildCase{"EscapingException", &Throws, 8, false, ChildEnd::Kind::kExited, 124},
-        ChildCase{"LibraryPrints", &Prints, 64, true, ChildEnd::Kind::kExited, 0}),
+                  kIllegalInstruction, "Illegal instruction"},
+        ChildCase{"Hang", &Hangs, 8, false, ChildEnd::Kind::kTimedOut, 0, ""},
+        ChildCase{"HangAfterTheAnswer", &AnswersThenHangs, 100, true, ChildEnd::Kind::kTimedOut, 0,
+                  ""},
+        ChildCase{"ShortAnswerThenExit", &ExitsWithThree, 8, false, ChildEnd::Kind::kExited, 3, ""},
+        ChildCase{"EscapingException", &Throws, 8, false, ChildEnd::Kind::kExited, 124, ""},
+        ChildCase{"LibraryPrints", &Prints, 64, true, ChildEnd::Kind::kExited, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Children, LeftRunningAreKilledWhenDropped) {

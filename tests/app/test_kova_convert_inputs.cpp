@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>  // std::getenv of KOVA_KEEP_IMAGES
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -78,9 +79,26 @@ std::string InFolder(std::string text, const fs::path& folder) {
 std::set<std::string> FilesUnder(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    names.insert(fs::relative(entry.path(), folder).string());
+    // UTF-8, "/" between folders, as the cases write them.
+    std::string name = Utf8Path(fs::relative(entry.path(), folder));
+    std::replace(name.begin(), name.end(), '\\', '/');
+    names.insert(name);
   }
   return names;
+}
+
+// With KOVA_KEEP_IMAGES set to a folder, every image a case made is copied
+// into FOLDER/CASE/, so that the images of the builds for other systems can
+// be compared with these to the byte (tests/windows/same_images.sh).
+void KeepImages(const char* label, const fs::path& folder) {
+  const char* keep = std::getenv("KOVA_KEEP_IMAGES");
+  if (keep == nullptr || *keep == '\0') return;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.path().extension() != ".img") continue;
+    const fs::path to = fs::path(keep) / label / fs::relative(entry.path(), folder);
+    fs::create_directories(to.parent_path());
+    fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing);
+  }
 }
 
 class KovaConvertInputKinds : public ::testing::TestWithParam<InputCase> {};
@@ -94,6 +112,7 @@ TEST_P(KovaConvertInputKinds, AsAUserSeesIt) {
   EXPECT_EQ(result.out, InFolder(c.out, dir.path()));
   EXPECT_EQ(result.err, InFolder(c.err, dir.path()));
   EXPECT_EQ(FilesUnder(dir.path()), c.files);
+  KeepImages(c.label, dir.path());
 
   for (const SameAsGrid& same : c.images) {
     TempDir grid_dir;
@@ -190,6 +209,25 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   {"rain.nc", "r.img"},
                   {{"r.img", 2000}}},
+        // A folder whose name lies outside the code page of most systems
+        // (the NetCDF library takes names in it only).
+        InputCase{"InAFolderOfAnyName",
+                  [](const TempDir& dir) {
+                    const fs::path folder = FileSystemPath(dir.file("降水 été"));
+                    fs::create_directory(folder);
+                    NetCdf("rain.nc", kNoChange)(dir);
+                    Tiff("field.tif", kNoChange)(dir);
+                    for (const char* name : {"rain.nc", "field.tif"}) {
+                      fs::rename(FileSystemPath(dir.file(name)), folder / name);
+                    }
+                  },
+                  {"convert", "降水 été/rain.nc", "降水 été/field.tif"},
+                  0,
+                  "Number of images created: 2\n",
+                  "",
+                  {"降水 été", "降水 été/rain.nc", "降水 été/rain.img", "降水 été/field.tif",
+                   "降水 été/field.img"},
+                  {{"降水 été/rain.img"}, {"降水 été/field.img"}}},
         InputCase{"NetCdfVariableChosen",
                   NetCdf("two.nc", [](NetCdfLayout& l) { l.second_variable = true; }),
                   {"convert", "two.nc", "--variable", "snow"},
@@ -273,6 +311,26 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   "kova: The template albers.img has second standard parallel 45.5, the "
                   "input's projection 50: albers.tif\n",
+                  {"albers.tif", "albers.img"},
+                  {}},
+        // NAD83 / Conus Albers: its parallels and origin come from PROJ's
+        // database alone.
+        InputCase{"ProjectedGeoTiffByItsEpsgCode",
+                  [](const TempDir& dir) {
+                    WriteAlbersTemplate(dir.file("albers.img"));
+                    Tiff(
+                        "albers.tif",
+                        [](TiffLayout& l) {
+                          l = AlbersTiff();
+                          l.epsg = 5070;
+                        },
+                        AlbersField())(dir);
+                  },
+                  {"convert", "albers.tif", "--template", "albers.img"},
+                  1,
+                  "",
+                  "kova: The template albers.img has origin latitude 0, the input's projection "
+                  "23: albers.tif\n",
                   {"albers.tif", "albers.img"},
                   {}},
         InputCase{"TwoCandidateVariables",
@@ -653,7 +711,16 @@ TEST(KovaConvertQuiet, NetCdf4SeriesOnTwoThreadsPrintsNothingOfTheLibraries) {
 
 // Where the reader module lies for a copy of `kova` in DIR/bin: beside it,
 // where an installation puts it (DIR/bin/KOVA_READER_MODULE_DIR), or nowhere.
+// (Windows installs it beside the programs.)
 enum class ModulePlace { kBeside, kInstalled, kNowhere };
+
+#ifdef _WIN32
+constexpr const char* kProgramName = "kova.exe";
+constexpr const char* kModuleName = "kova_readers.dll";
+#else
+constexpr const char* kProgramName = "kova";
+constexpr const char* kModuleName = "kova_readers.so";
+#endif
 
 struct ModuleCase {
   const char* label;
@@ -671,18 +738,21 @@ class KovaReaderModule : public ::testing::TestWithParam<ModuleCase> {};
 
 TEST_P(KovaReaderModule, LoadedWhenAGeoTiffOrNetCdfInputNeedsIt) {
   const ModuleCase& c = GetParam();
+  if (c.place == ModulePlace::kInstalled && std::string(KOVA_READER_MODULE_DIR).empty()) {
+    GTEST_SKIP() << "installed beside the programs";
+  }
   TempDir dir;
   const fs::path built = fs::path(KOVA_PROGRAM).parent_path();
   const fs::path bin = dir.path() / "bin";
-  const fs::path installed = (bin / KOVA_READER_MODULE_DIR / "kova_readers.so").lexically_normal();
+  const fs::path installed = (bin / KOVA_READER_MODULE_DIR / kModuleName).lexically_normal();
   fs::create_directories(bin);
   fs::create_directory(dir.path() / "work");
-  fs::copy_file(KOVA_PROGRAM, bin / "kova");
+  fs::copy_file(KOVA_PROGRAM, bin / kProgramName);
   fs::copy_file(built / "template.img", bin / "template.img");
   if (c.place != ModulePlace::kNowhere) {
-    const fs::path module = c.place == ModulePlace::kBeside ? bin / "kova_readers.so" : installed;
+    const fs::path module = c.place == ModulePlace::kBeside ? bin / kModuleName : installed;
     fs::create_directories(module.parent_path());
-    fs::copy_file(built / "kova_readers.so", module);
+    fs::copy_file(built / kModuleName, module);
   }
   const std::string input = (dir.path() / "work" / c.input).string();
   const std::string kind = fs::path(input).extension().string();
@@ -691,7 +761,7 @@ TEST_P(KovaReaderModule, LoadedWhenAGeoTiffOrNetCdfInputNeedsIt) {
   if (kind == ".nc") WriteNetCdf(input, SmallField(), {});
 
   const KovaResult result =
-      RunKova(dir.path() / "work", {"convert", c.input}, {}, (bin / "kova").string());
+      RunKova(dir.path() / "work", {"convert", c.input}, {}, (bin / kProgramName).string());
   std::string err = InFolder(c.err, bin);
   for (std::size_t at; (at = err.find("INSTALLED")) != std::string::npos;) {
     err.replace(at, 9, installed.string());
@@ -704,10 +774,16 @@ TEST_P(KovaReaderModule, LoadedWhenAGeoTiffOrNetCdfInputNeedsIt) {
   EXPECT_EQ(FilesUnder(dir.path() / "work"), files);
 }
 
+#ifdef _WIN32
+const std::string kNoModule =
+    "kova: The GeoTIFF and NetCDF readers (kova_readers.dll) cannot be loaded: "
+    "DIR\\kova_readers.dll: WINDOWS: ";
+#else
 const std::string kNoModule =
     "kova: The GeoTIFF and NetCDF readers (kova_readers.so) cannot be loaded: "
     "DIR/kova_readers.so: cannot open shared object file: No such file or directory; "
     "INSTALLED: cannot open shared object file: No such file or directory: ";
+#endif
 
 INSTANTIATE_TEST_SUITE_P(
     Places, KovaReaderModule,

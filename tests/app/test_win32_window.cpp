@@ -19,6 +19,9 @@
 #include "app/window/win32/win32_ui.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#ifdef KOVA_TEST_READERS
+#include "support/input_fixtures.h"
+#endif
 
 // shlobj.h after windows.h: DROPFILES
 #include <shlobj.h>
@@ -323,6 +326,34 @@ TEST_F(Win32Window, ConvertsASeriesBesideItsGrids) {
   EXPECT_FALSE(std::filesystem::exists(FileSystemPath(File("ignored.img"))));
   EXPECT_EQ(TextOf(form.PreviewInfo()), "b.img: 4 x 3 pixels, values 0.5 to 10.0");
 }
+
+#ifdef KOVA_TEST_READERS
+// Through the reader module beside the program, in child processes that
+// are this program started anew, as tarvo2kova.exe reads them.
+TEST_F(Win32Window, ReadsGeoTiffAndNetCdfFilesInAFolderOfAnyName) {
+  const std::string folder = File("降水 été");
+  std::filesystem::create_directory(FileSystemPath(folder));
+  testing::NetCdfLayout series;
+  series.times = {0, 1, 31};
+  testing::WriteNetCdf(File("rain.nc"), testing::SmallField(), series);
+  testing::WriteGeoTiff(File("field.tif"), testing::SmallField(), testing::TiffLayout());
+  for (const char* name : {"rain.nc", "field.tif"}) {
+    std::filesystem::rename(FileSystemPath(File(name)), FileSystemPath(folder + "\\" + name));
+  }
+  FormWindow form(Paths(), &desktop_);
+  Run(form, folder + "\\field.tif", folder + "\\field.img");
+  Run(form, folder + "\\rain.nc", folder);
+  WriteText(folder + "\\bad.tif", std::string("II*\0broken", 10));
+  Run(form, folder + "\\bad.tif", "");
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_EQ(ui_.messages[0].text, "Image " + folder + "\\field.img created successfully");
+  EXPECT_EQ(ui_.messages[1].text, "Number of images created: 3");
+  EXPECT_EQ(ReadBytes(folder + "\\rain_20240201.img").size(),
+            ReadBytes(folder + "\\field.img").size());
+  EXPECT_EQ(ui_.messages[2].kind, MessageKind::Error);
+  EXPECT_NE(ui_.messages[2].text.find("bad.tif"), std::string::npos) << ui_.messages[2].text;
+}
+#endif
 
 TEST_F(Win32Window, AnErrorGoesToTheErrorBoxAndTheWindowGoesOn) {
   FormWindow form(Paths(), &desktop_);

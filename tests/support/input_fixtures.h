@@ -103,6 +103,9 @@ struct TiffLayout {
   short model = ModelTypeGeographic;  // 0: no GeoKeys at all
   // A user-defined projection: Albers equal-area with these parallels.
   double std_parallel1 = 0, std_parallel2 = 0, false_easting = 0;
+  // A projected coordinate system named by its EPSG code alone, which only
+  // PROJ's database tells the projection of (instead of the one above).
+  int epsg = 0;
   int rows_per_strip = 3;  // of a striped file; 0: the whole image in one strip
   // A damaged file: this false easting in the GeoKeys, not the one the
   // tiepoint was placed by.
@@ -227,6 +230,8 @@ inline void WriteGeoTiff(const std::string& path, const Field& field, const Tiff
                layout.pixel_is_point ? RasterPixelIsPoint : RasterPixelIsArea);
     if (layout.model == ModelTypeGeographic) {
       GTIFKeySet(gtif, GeographicTypeGeoKey, TYPE_SHORT, 1, GCS_WGS_84);
+    } else if (layout.epsg != 0) {
+      GTIFKeySet(gtif, ProjectedCSTypeGeoKey, TYPE_SHORT, 1, layout.epsg);
     } else {
       GTIFKeySet(gtif, ProjectedCSTypeGeoKey, TYPE_SHORT, 1, KvUserDefined);
       GTIFKeySet(gtif, ProjectionGeoKey, TYPE_SHORT, 1, KvUserDefined);

@@ -4,7 +4,11 @@
 # and varied grids (exponents, CRLF line ends, no-data texts, constant
 # grids). Each grid is converted by the Linux kova and by kova.exe of each
 # Windows build under Wine (each in its build's Wine prefix); images, exit
-# codes and standard output must agree.
+# codes and standard output must agree. Then the GeoTIFF and NetCDF images:
+# the end-to-end table of kova_convert_input_tests keeps the images of each
+# case where KOVA_KEEP_IMAGES says (the Windows test presets set it to
+# BUILD/input-images); it is run here for the Linux build beside LINUX_KOVA,
+# and every image the Windows runs kept must equal the Linux one.
 #
 #   tests/windows/same_images.sh LINUX_KOVA WINDOWS_BUILD_FOLDER...
 set -euo pipefail
@@ -91,8 +95,35 @@ for build in "$@"; do
 done
 count=$(ls "$work"/grids/*.asc | wc -l)
 images=$(ls "$work"/linux/*.img | wc -l)
+
+input_tests=$(dirname "$linux_kova")/kova_convert_input_tests
+inputs=""
+if [ -x "$input_tests" ]; then
+  KOVA_KEEP_IMAGES="$work/inputs" "$input_tests" --gtest_filter='Inputs/KovaConvertInputKinds.*' \
+    >"$work/inputs.log" 2>&1 || { cat "$work/inputs.log" >&2; echo "the Linux input table failed" >&2; exit 1; }
+  linux_images=$(cd "$work/inputs" && find . -name '*.img' | sort)
+  for build in "$@"; do
+    kept=$build/input-images
+    if [ ! -d "$kept" ]; then
+      echo "no GeoTIFF or NetCDF images kept in $kept (a build without the readers?)"
+      continue
+    fi
+    if [ "$(cd "$kept" && find . -name '*.img' | sort)" != "$linux_images" ]; then
+      echo "the input cases of $(basename "$build") made other images than Linux:" >&2
+      diff <(echo "$linux_images") <(cd "$kept" && find . -name '*.img' | sort) >&2 || true
+      failed=1
+    fi
+    while IFS= read -r image; do
+      if [ -e "$kept/$image" ] && ! cmp -s "$work/inputs/$image" "$kept/$image"; then
+        echo "differs: $image of the input table from $(basename "$build")" >&2
+        failed=1
+      fi
+    done <<<"$linux_images"
+    inputs=", $(echo "$linux_images" | grep -c .) GeoTIFF and NetCDF images"
+  done
+fi
 if [ $failed -ne 0 ]; then
   echo "same_images: the Windows images differ from the Linux ones" >&2
   exit 1
 fi
-echo "same_images: $count grids ($images images) the same from Linux kova and $# Windows builds"
+echo "same_images: $count grids ($images images)$inputs the same from Linux kova and $# Windows builds"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/inputs/child_process.h"  // ServeChildIfAsked
 #include "app/platform/paths.h"
 #include "app/platform/process.h"
 #include "app/platform/win32/wide.h"
@@ -102,6 +103,7 @@ bool SaveWindow(HWND hwnd, const std::string& path) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  kova::inputs::ServeChildIfAsked();
   int argc = 0;
   LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
   if (argv == nullptr || argc != 2) {
