@@ -31,7 +31,12 @@ else()
                   COMMAND_ERROR_IS_FATAL ANY)
   message(STATUS "Windows libraries for ${_kova_target}: tools/build-windows-deps.sh "
                  "(a first run builds them, which takes a while)")
-  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/build-windows-deps.sh ${_kova_target}
+  # Without the readers, only what the programs link.
+  set(_kova_which "")
+  if(NOT KOVA_BUILD_READERS)
+    set(_kova_which programs)
+  endif()
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/build-windows-deps.sh ${_kova_target} ${_kova_which}
                   OUTPUT_VARIABLE _kova_out OUTPUT_STRIP_TRAILING_WHITESPACE
                   RESULT_VARIABLE _kova_result)
   if(NOT _kova_result EQUAL 0)

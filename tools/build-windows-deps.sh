@@ -56,7 +56,15 @@ note() { echo "build-windows-deps: $*" >&2; }
 target="${1:-}"
 case "$target" in
   i686-w64-mingw32 | x86_64-w64-mingw32) ;;
-  *) echo "usage: tools/build-windows-deps.sh i686-w64-mingw32|x86_64-w64-mingw32" >&2; exit 2 ;;
+  *) echo "usage: tools/build-windows-deps.sh i686-w64-mingw32|x86_64-w64-mingw32 [programs]" >&2; exit 2 ;;
+esac
+# "programs": only what the programs link (libspng), for a build without the
+# GeoTIFF and NetCDF readers; it has a cache folder of its own.
+only_programs=""
+case "${2:-}" in
+  "") ;;
+  programs) only_programs=1 ;;
+  *) echo "usage: tools/build-windows-deps.sh i686-w64-mingw32|x86_64-w64-mingw32 [programs]" >&2; exit 2 ;;
 esac
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 toolchain="$here/../cmake/toolchains/$target.cmake"
@@ -87,6 +95,7 @@ libraries=(
   "hdf5 libhdf5-dev"
   "netcdf libnetcdf-dev"
 )
+[ -z "$only_programs" ] || libraries=("spng libspng-dev")
 declare -A source_package source_version
 key=""
 for entry in "${libraries[@]}"; do
@@ -418,7 +427,7 @@ done
 rm -rf "$build_root"
 # What the installs bring beside the libraries and headers.
 rm -rf "$prefix/share/doc" "$prefix/share/man" "$prefix/bin"
-[ -f "$prefix/share/proj/proj.db" ] || die "PROJ installed no share/proj/proj.db"
+[ -n "$only_programs" ] || [ -f "$prefix/share/proj/proj.db" ] || die "PROJ installed no share/proj/proj.db"
 
 # The licences of everything a Windows program carries inside: the libraries
 # above, zlib, the GCC runtime (libgcc, libstdc++: GPL with the GCC Runtime
