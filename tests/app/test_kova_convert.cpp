@@ -337,6 +337,13 @@ struct WhereCase {
   std::string err;  // DIR: the folder
 };
 
+// The pattern a folder's refusal suggests uses the system's separator.
+#ifdef _WIN32
+#define kFolderSeparator "\\"
+#else
+#define kFolderSeparator "/"
+#endif
+
 class KovaConvertWhere : public KovaConvert, public ::testing::WithParamInterface<WhereCase> {};
 
 TEST_P(KovaConvertWhere, TheMessageNamesTheFile) {
@@ -378,11 +385,11 @@ INSTANTIATE_TEST_SUITE_P(
         WhereCase{"InputIsAFolder",
                   {"convert", "ro/"},
                   "kova: ro/ is a folder; its grids are converted with a pattern such as "
-                  "\"ro/*.asc\"\n"},
+                  "\"ro" kFolderSeparator "*.asc\"\n"},
         WhereCase{"InputFolderInASeries",
                   {"convert", "--keep-going", "r1.asc", "ro"},
                   "kova: ro is a folder; its grids are converted with a pattern such as "
-                  "\"ro/*.asc\"\nkova: 1 of 2 images created; 1 failed\n"},
+                  "\"ro" kFolderSeparator "*.asc\"\nkova: 1 of 2 images created; 1 failed\n"},
         WhereCase{"ControlBytesEscaped",
                   {"convert", "bad.asc"},
                   "kova: 'a\\x7f\\xff' is not a valid floating point value: bad.asc, line 7, "
