@@ -128,8 +128,10 @@ void RefuseMissingOutputFolder(const std::string& output, const std::string& inp
   std::size_t separator = output.size();
   while (separator > 0 && !IsPathSeparator(output[separator - 1])) --separator;
   if (separator <= 1) return;  // a bare name, or one in the root folder
-  const std::string folder =
+  std::string folder =
       output.substr(0, IsPathSeparator(output.back()) ? output.size() : separator - 1);
+  // "C:" alone names the drive's current folder: the root is "C:\".
+  if (folder.back() == ':') folder = output.substr(0, separator);
   std::error_code ec;
   if (std::filesystem::exists(FileSystemPath(folder), ec) || ec) return;
   ConversionError error("The folder " + folder + " does not exist");
