@@ -125,13 +125,15 @@ void RefuseFolderInput(const std::string& input) {
 void RefuseMissingOutputFolder(const std::string& output, const std::string& input) {
   std::error_code input_error;
   if (!std::filesystem::exists(FileSystemPath(input), input_error)) return;
-  std::size_t separator = output.size();
-  while (separator > 0 && !IsPathSeparator(output[separator - 1])) --separator;
-  if (separator <= 1) return;  // a bare name, or one in the root folder
-  std::string folder =
-      output.substr(0, IsPathSeparator(output.back()) ? output.size() : separator - 1);
-  // "C:" alone names the drive's current folder: the root is "C:\".
-  if (folder.back() == ':') folder = output.substr(0, separator);
+  const std::size_t length = DirectoryPartLength(output);
+  if (length == 0) return;  // a bare name
+  // Named without its last separator, but for a folder named so by the user
+  // ("out/") and a root ("/", "C:\"; "C:" is the drive's current folder).
+  std::string folder = output.substr(0, length);
+  if (length < output.size() && length > 1 && IsPathSeparator(folder.back()) &&
+      folder[length - 2] != ':') {
+    folder.pop_back();
+  }
   std::error_code ec;
   if (std::filesystem::exists(FileSystemPath(folder), ec) || ec) return;
   ConversionError error("The folder " + folder + " does not exist");
