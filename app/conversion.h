@@ -11,7 +11,7 @@
 
 #include "app/grid_data.h"
 #include "app/inputs/tarvo/grid_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/safe_output.h"
 #include "image/kova_img.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/conversion.h"  // RoundToFloat
 #include "app/features/grid_export.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 #include "projection/helpers.h"
 #include "projection/projections.h"

@@ -6,7 +6,7 @@
 
 #include "app/conversion.h"  // RoundToFloat
 #include "app/inputs/input_source.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
 
 namespace kova::inputs {
