@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>  // std::snprintf of the citation numbers
 
-#include "app/conversion.h"  // RoundToFloat
 #include "app/features/grid_export.h"
+#include "app/grid_data.h"  // RoundToFloat
 #include "app/platform/base/errors.h"
 #include "image/real48.h"
 #include "projection/helpers.h"

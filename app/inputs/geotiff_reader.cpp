@@ -17,7 +17,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/conversion.h"  // RoundToFloat
+#include "app/grid_data.h"  // RoundToFloat
 #include "app/inputs/input_common.h"
 #include "app/platform/base/errors.h"
 #include "app/platform/paths.h"

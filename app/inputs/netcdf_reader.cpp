@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "app/conversion.h"  // RoundToFloat
+#include "app/grid_data.h"  // RoundToFloat
 #include "app/inputs/cf_time.h"
 #include "app/inputs/geotiff_reader.h"  // RegisterTiffTags
 #include "app/inputs/input_common.h"
