@@ -16,9 +16,9 @@
 #include "app/platform/base/errors.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
-#include "conversion_test_util.h"
 #include "image/kova_img.h"
 #include "image/real48.h"
+#include "support/conversion.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 

@@ -14,9 +14,9 @@
 #include "app/pipeline/converter.h"
 #include "app/platform/base/errors.h"
 #include "bench/max_grid.h"
-#include "conversion_test_util.h"
 #include "image/kova_img.h"
 #include "image/template_image.h"
+#include "support/conversion.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "conversion_test_util.h"
+#include "support/conversion.h"
 
 namespace kova {
 namespace {

@@ -19,7 +19,7 @@
 #include "app/platform/paths.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
-#include "conversion_test_util.h"
+#include "support/conversion.h"
 #include "support/temp_dir.h"
 
 namespace kova {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/conversion_test_util.h"
 #include "app/features/grid_export.h"
 #include "app/features/template_maker.h"
 #include "app/platform/base/errors.h"
 #include "feature_test_util.h"
+#include "support/conversion.h"
 
 namespace kova {
 namespace {

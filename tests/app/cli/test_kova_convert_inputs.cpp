@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/inputs/netcdf_classic_size.h"  // WithThousands
-#include "conversion_test_util.h"
 #include "image/format.h"
 #include "image/real48.h"
 #include "image/template_image.h"
+#include "support/conversion.h"
 #include "support/input_fixtures.h"
 #include "support/kova_run.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 # CHECK: templates, refusals, preview, export.
 cmake_minimum_required(VERSION 3.25)
 
-include(${CMAKE_CURRENT_LIST_DIR}/../support/cli_checks.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../support/cli_checks.cmake)
 
 # A usage error that the command-line parser catches: not 0, not 1.
 function(expect_usage_error what actual)

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/conversion_test_util.h"
 #include "app/features/template_maker.h"
 #include "feature_test_util.h"
 #include "image/kova_img.h"
+#include "support/conversion.h"
 
 namespace kova {
 namespace {

@@ -4,7 +4,7 @@
 # CHECK: info_text, info_json, locate, errors.
 cmake_minimum_required(VERSION 3.25)
 
-include(${CMAKE_CURRENT_LIST_DIR}/../support/cli_checks.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../support/cli_checks.cmake)
 
 # The title of the template as stored: its text padded to 80 characters.
 set(title "Tarvo2Kova template: lat/lon grid, image type 200")

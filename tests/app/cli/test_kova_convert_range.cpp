@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion_test_util.h"
+#include "support/conversion.h"
 #include "support/input_fixtures.h"
 #include "support/kova_run.h"
 
