@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,15 @@ std::vector<std::string> Texts(const std::vector<ShownMessage>& messages) {
   std::vector<std::string> texts;
   for (const ShownMessage& message : messages) texts.push_back(message.text);
   return texts;
+}
+
+// A case of a table prints as its name.
+template <typename Case>
+requires requires(const Case& c) {
+  c.name;
+}
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
 }
 
 bool TemplateExists() {
