@@ -25,6 +25,17 @@ std::string FolderOf(const std::string& path) {
   return Utf8Path(FileSystemPath(path).parent_path());
 }
 
+// "a b c" as {"a", "b", "c"}.
+std::vector<std::string> Words(const std::string& words) {
+  std::vector<std::string> list;
+  for (std::size_t at = 0; at < words.size();) {
+    const std::size_t end = std::min(words.find(' ', at), words.size());
+    if (end > at) list.push_back(words.substr(at, end - at));
+    at = end + 1;
+  }
+  return list;
+}
+
 std::vector<std::string> Texts(const std::vector<ShownMessage>& messages) {
   std::vector<std::string> texts;
   for (const ShownMessage& message : messages) texts.push_back(message.text);
@@ -49,13 +60,12 @@ bool TemplateExists() {
 // --- Controls -------------------------------------------------------------------
 
 struct ControlCase {
-  const char* name;
   FormControl control;
   ControlKind kind;
-  Place place;
+  int left, top, width, height;
   const char* text;
-  const char* face;  // nullptr: not checked
-  int pixels;
+  const char* face = "Verdana";  // nullptr: not checked
+  int pixels = 11;
 };
 
 class WindowControls : public WindowTest, public ::testing::WithParamInterface<ControlCase> {};
@@ -64,7 +74,7 @@ TEST_P(WindowControls, StandWhereTheLayoutPutsThem) {
   const ControlCase& c = GetParam();
   auto form = Window();
   EXPECT_EQ(form->Kind(c.control), c.kind);
-  Place place = c.place;
+  Place place{c.left, c.top, c.width, c.height};
   // The labels whose text the build sets grow to the right when it is longer.
   if (c.control == FormControl::Label5 || c.control == FormControl::Label14) {
     place.width = std::max(place.width, form->TextWidth(c.control));
@@ -87,91 +97,28 @@ TEST_P(WindowControls, StandWhereTheLayoutPutsThem) {
 }
 
 constexpr ControlKind kLabel = ControlKind::Label;
+constexpr ControlKind kEdit = ControlKind::Edit;
+constexpr ControlKind kButton = ControlKind::Button;
 INSTANTIATE_TEST_SUITE_P(
     Layout, WindowControls,
     ::testing::Values(
-        ControlCase{"Label4",
-                    FormControl::Label4,
-                    kLabel,
-                    {16, 8, 170, 13},
-                    "Step 1: Get ASCII data from:",
-                    "Verdana",
-                    11},
-        ControlCase{"Label5",
-                    FormControl::Label5,
-                    ControlKind::Link,
-                    {200, 6, 228, 16},
-                    KOVA_DOWNLOAD_URL,
-                    "MS Sans Serif",
-                    13},
-        ControlCase{"Label1",
-                    FormControl::Label1,
-                    kLabel,
-                    {16, 32, 145, 13},
-                    "Step 2 : Make Kova image",
-                    "Verdana",
-                    11},
-        ControlCase{"Label2",
-                    FormControl::Label2,
-                    kLabel,
-                    {32, 56, 95, 13},
-                    "Input file (*.asc)",
-                    "Verdana",
-                    11},
-        ControlCase{
-            "Edit1", FormControl::Edit1, ControlKind::Edit, {152, 52, 417, 21}, "", "Verdana", 11},
-        ControlCase{"Button2",
-                    FormControl::Button2,
-                    ControlKind::Button,
-                    {584, 50, 25, 25},
-                    "..",
-                    "Verdana",
-                    11},
-        ControlCase{"Label3",
-                    FormControl::Label3,
-                    kLabel,
-                    {32, 88, 105, 13},
-                    "Output file (*.img)",
-                    "Verdana",
-                    11},
-        ControlCase{
-            "Edit2", FormControl::Edit2, ControlKind::Edit, {152, 84, 417, 21}, "", "Verdana", 11},
-        ControlCase{"Button3",
-                    FormControl::Button3,
-                    ControlKind::Button,
-                    {584, 82, 25, 25},
-                    "..",
-                    "Verdana",
-                    11},
-        ControlCase{"Button1",
-                    FormControl::Button1,
-                    ControlKind::Button,
-                    {16, 120, 153, 25},
-                    "Make Kova image",
-                    "Verdana",
-                    11},
-        ControlCase{"Label6",
-                    FormControl::Label6,
-                    kLabel,
-                    {8, 160, 267, 13},
-                    "Wildcards * and ? are allowed in input file box.",
-                    "Verdana",
-                    11},
-        ControlCase{"Label14",
-                    FormControl::Label14,
-                    kLabel,
-                    {442, 160, 168, 13},
-                    "Info : " KOVA_CONTACT_EMAIL,
-                    "Verdana",
-                    11},
-        ControlCase{"FileListBox1",
-                    FormControl::FileListBox1,
-                    ControlKind::FileList,
-                    {232, 48, 121, 65},
-                    "",
-                    nullptr,
-                    0}),
-    [](const auto& info) { return std::string(info.param.name); });
+        ControlCase{FormControl::Label4, kLabel, 16, 8, 170, 13, "Step 1: Get ASCII data from:"},
+        ControlCase{FormControl::Label5, ControlKind::Link, 200, 6, 228, 16, KOVA_DOWNLOAD_URL,
+                    "MS Sans Serif", 13},
+        ControlCase{FormControl::Label1, kLabel, 16, 32, 145, 13, "Step 2 : Make Kova image"},
+        ControlCase{FormControl::Label2, kLabel, 32, 56, 95, 13, "Input file (*.asc)"},
+        ControlCase{FormControl::Edit1, kEdit, 152, 52, 417, 21, ""},
+        ControlCase{FormControl::Button2, kButton, 584, 50, 25, 25, ".."},
+        ControlCase{FormControl::Label3, kLabel, 32, 88, 105, 13, "Output file (*.img)"},
+        ControlCase{FormControl::Edit2, kEdit, 152, 84, 417, 21, ""},
+        ControlCase{FormControl::Button3, kButton, 584, 82, 25, 25, ".."},
+        ControlCase{FormControl::Button1, kButton, 16, 120, 153, 25, "Make Kova image"},
+        ControlCase{FormControl::Label6, kLabel, 8, 160, 267, 13,
+                    "Wildcards * and ? are allowed in input file box."},
+        ControlCase{FormControl::Label14, kLabel, 442, 160, 168, 13, "Info : " KOVA_CONTACT_EMAIL},
+        ControlCase{FormControl::FileListBox1, ControlKind::FileList, 232, 48, 121, 65, "",
+                    nullptr}),
+    [](const auto& info) { return std::string(LayoutOf(info.param.control).name); });
 
 TEST_F(WindowTest, OpensCentredAtItsOuterSizeWithItsCaption) {
   auto form = Window();
@@ -289,11 +236,11 @@ TEST_F(WindowTest, ConvertsOneGridAndOpensThePreview) {
 
 struct SeriesCase {
   const char* name;
-  std::vector<std::string> files;  // in the folder "sub"
-  std::string pattern;             // relative to the folder
-  std::string message;             // %1: the folder "sub"
-  std::vector<std::string> images;
-  std::string preview;  // empty: no preview
+  std::string files;    // in the folder "sub", separated by spaces
+  std::string pattern;  // relative to the folder
+  std::string message;  // %1: the folder "sub"
+  std::string images;   // made in "sub"
+  std::string preview;  // the last image's; empty: no preview
 };
 
 class WindowSeries : public WindowTest, public ::testing::WithParamInterface<SeriesCase> {};
@@ -302,7 +249,7 @@ TEST_P(WindowSeries, ConvertsThePatternsFilesBesideThem) {
   REQUIRE_TEMPLATE();
   const SeriesCase& c = GetParam();
   MakeFolder("sub");
-  for (const std::string& file : c.files) WriteText(File("sub/" + file), kWindowGrid);
+  for (const std::string& file : Words(c.files)) WriteText(File("sub/" + file), kWindowGrid);
   auto form = Window();
   Run(*form, File(c.pattern), File("ignored.img"));
 
@@ -312,47 +259,29 @@ TEST_P(WindowSeries, ConvertsThePatternsFilesBesideThem) {
     message.replace(at, 2, File("sub"));
   }
   EXPECT_EQ(Texts(form->Messages()), std::vector<std::string>{message});
-  EXPECT_EQ(FileNames(FileSystemPath(File("sub")), ".img"), c.images);
-  for (const std::string& image : c.images) {
+  EXPECT_EQ(FileNames(FileSystemPath(File("sub")), ".img"), Words(c.images));
+  for (const std::string& image : Words(c.images)) {
     EXPECT_EQ(ReadAllBytes(File("sub/" + image)).size(), kWindowGridImageSize);
   }
   EXPECT_FALSE(std::filesystem::exists(FileSystemPath(File("ignored.img"))));
   EXPECT_EQ(form->Converter().ListDirectory(), File("sub"));
   EXPECT_EQ(form->PreviewShown(), !c.preview.empty());
   if (!c.preview.empty()) {
-    EXPECT_EQ(form->PreviewInfo(), c.preview);
+    EXPECT_EQ(form->PreviewInfo(), c.preview + ": 4 x 3 pixels, values 0.5 to 10.0");
   }
 }
 
 std::vector<SeriesCase> SeriesCases() {
+  const std::string two = "Number of images created: 2";
   std::vector<SeriesCase> cases{
-      {"TwoFiles",
-       {"b.asc", "a.asc", "c.txt"},
-       "sub/*.asc",
-       "Number of images created: 2",
-       {"a.img", "b.img"},
-       "b.img: 4 x 3 pixels, values 0.5 to 10.0"},
-      {"OneFile",
-       {"a.asc", "c.txt"},
-       "sub/*.asc",
-       "Image %1" + Native("/a.img") + " created successfully",
-       {"a.img"},
-       "a.img: 4 x 3 pixels, values 0.5 to 10.0"},
-      {"NoMatch", {"c.txt"}, "sub/*.asc", "Number of images created: 0", {}, ""},
-      {"QuestionMark",
-       {"a1.asc", "a2.asc", "a10.asc"},
-       "sub/a?.asc",
-       "Number of images created: 2",
-       {"a1.img", "a2.img"},
-       "a2.img: 4 x 3 pixels, values 0.5 to 10.0"}};
+      {"TwoFiles", "b.asc a.asc c.txt", "sub/*.asc", two, "a.img b.img", "b.img"},
+      {"OneFile", "a.asc c.txt", "sub/*.asc",
+       "Image %1" + Native("/a.img") + " created successfully", "a.img", "a.img"},
+      {"NoMatch", "c.txt", "sub/*.asc", "Number of images created: 0", "", ""},
+      {"QuestionMark", "a1.asc a2.asc a10.asc", "sub/a?.asc", two, "a1.img a2.img", "a2.img"}};
 #ifdef _WIN32
   // Names match in any case on Windows.
-  cases.push_back({"AnyCase",
-                   {"b.asc", "a.ASC", "c.txt"},
-                   "sub/*.asc",
-                   "Number of images created: 2",
-                   {"a.img", "b.img"},
-                   "b.img: 4 x 3 pixels, values 0.5 to 10.0"});
+  cases.push_back({"AnyCase", "b.asc a.ASC c.txt", "sub/*.asc", two, "a.img b.img", "b.img"});
 #endif
   return cases;
 }
@@ -463,8 +392,8 @@ INSTANTIATE_TEST_SUITE_P(Boxes, WindowEnter, ::testing::Values(Box::Input, Box::
 struct DropCase {
   const char* name;
   Target target;
-  std::vector<std::string> dropped;  // relative to the folder
-  std::string input;                 // expected in Edit1, relative; empty: left empty
+  std::string dropped;  // relative to the folder, separated by spaces
+  std::string input;    // expected in Edit1, relative; empty: left empty
   std::string output;
 };
 
@@ -480,7 +409,7 @@ TEST_P(WindowDrops, FillTheBoxes) {
   }
   auto form = Window();
   std::vector<std::string> paths;
-  for (const std::string& name : c.dropped) paths.push_back(File(name));
+  for (const std::string& name : Words(c.dropped)) paths.push_back(File(name));
   form->Drop(c.target, paths);
   EXPECT_EQ(form->BoxText(Box::Input), c.input.empty() ? "" : File(c.input));
   EXPECT_EQ(form->BoxText(Box::Output), c.output.empty() ? "" : File(c.output));
@@ -489,24 +418,17 @@ TEST_P(WindowDrops, FillTheBoxes) {
 INSTANTIATE_TEST_SUITE_P(
     Drops, WindowDrops,
     ::testing::Values(
-        DropCase{"OneGridOnTheInputBox", Target::Input, {"g.asc"}, "g.asc", ""},
-        DropCase{"OneGridOnTheWindow", Target::Window, {"series/a.asc"}, "series/a.asc", ""},
-        DropCase{"Folder", Target::Window, {"series"}, "series/*.asc", ""},
-        DropCase{
-            "SeveralGrids", Target::Input, {"series/a.asc", "series/b.asc"}, "series/*.asc", ""},
-        DropCase{"SeveralGridsOnTheWindow",
-                 Target::Window,
-                 {"series/a.asc", "series/b.asc"},
-                 "series/*.asc",
-                 ""},
-        DropCase{"GridsAndNetCdfFiles",
-                 Target::Input,
-                 {"series/a.asc", "nc/r.NC", "series/b.asc"},
-                 "series/*.asc;*.NC",
-                 ""},
-        DropCase{"FolderOfGeoTiffAndNetCdfFiles", Target::Window, {"nc"}, "nc/*.tif;*.nc", ""},
-        DropCase{"NameOnTheOutputBox", Target::Output, {"out.img"}, "", "out.img"},
-        DropCase{"FolderOnTheOutputBox", Target::Output, {"series"}, "", ""}),
+        DropCase{"OneGridOnTheInputBox", Target::Input, "g.asc", "g.asc", ""},
+        DropCase{"OneGridOnTheWindow", Target::Window, "series/a.asc", "series/a.asc", ""},
+        DropCase{"Folder", Target::Window, "series", "series/*.asc", ""},
+        DropCase{"SeveralGrids", Target::Input, "series/a.asc series/b.asc", "series/*.asc", ""},
+        DropCase{"SeveralGridsOnTheWindow", Target::Window, "series/a.asc series/b.asc",
+                 "series/*.asc", ""},
+        DropCase{"GridsAndNetCdfFiles", Target::Input, "series/a.asc nc/r.NC series/b.asc",
+                 "series/*.asc;*.NC", ""},
+        DropCase{"FolderOfGeoTiffAndNetCdfFiles", Target::Window, "nc", "nc/*.tif;*.nc", ""},
+        DropCase{"NameOnTheOutputBox", Target::Output, "out.img", "", "out.img"},
+        DropCase{"FolderOnTheOutputBox", Target::Output, "series", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, TheBoxThatTakesADropHasTheFocus) {
@@ -640,11 +562,11 @@ class WindowInputTest : public WindowTest {
 
 struct InputCase {
   const char* name;
-  std::vector<InputFile> files;
+  InputFile file, other;      // no name: no other file
   std::string input, output;  // relative to the folder; an empty output stays empty
   std::string message;        // %1: the folder
-  std::vector<std::string> images;
-  std::string preview;  // of the last image
+  std::string images;         // relative to the folder, separated by spaces
+  std::string preview;        // of the last image
 };
 
 class WindowInputs : public WindowInputTest, public ::testing::WithParamInterface<InputCase> {};
@@ -652,7 +574,9 @@ class WindowInputs : public WindowInputTest, public ::testing::WithParamInterfac
 TEST_P(WindowInputs, GiveTheImagesOfTheSameFieldAsAGrid) {
   REQUIRE_TEMPLATE();
   const InputCase& c = GetParam();
-  for (const InputFile& file : c.files) Put(file);
+  for (const InputFile& file : {c.file, c.other}) {
+    if (!file.name.empty()) Put(file);
+  }
   Put({"field.asc", [](const std::string& path) { WriteTarvoGrid(path, SmallField()); }});
   MakeFolder("images");
   auto form = Window();
@@ -670,7 +594,7 @@ TEST_P(WindowInputs, GiveTheImagesOfTheSameFieldAsAGrid) {
   if (const auto at = message.find("%1"); at != std::string::npos) message.replace(at, 2, folder_);
   EXPECT_EQ(Texts(form->Messages()), std::vector<std::string>{message});
   std::vector<std::string> images;
-  for (const std::string& image : c.images) images.push_back(File(image));
+  for (const std::string& image : Words(c.images)) images.push_back(File(image));
   EXPECT_EQ(form->Converter().CreatedImages(), images);
   for (const std::string& image : images) {
     std::vector<std::uint8_t> codes = ReadAllBytes(image);
@@ -682,63 +606,46 @@ TEST_P(WindowInputs, GiveTheImagesOfTheSameFieldAsAGrid) {
   EXPECT_EQ(form->PreviewInfo(), c.preview);
 }
 
-const auto kSeries = [](NetCdfLayout& l) { l.times = {0, 1, 31}; };
-const std::vector<std::string> kSteps{"rain_20240101.img", "rain_20240102.img",
-                                      "rain_20240201.img"};
+void TwoTiledBands(TiffLayout& l) {
+  l.bands = 2;
+  l.tiled = true;
+  l.no_data = "-9999";
+}
+void OneGrid(NetCdfLayout&) {}
+void ThreeSteps(NetCdfLayout& l) {
+  l.times = {0, 1, 31};
+}
+void ThreeStepsInNetCdf4(NetCdfLayout& l) {
+  l.times = {0, 1, 31};
+  l.netcdf4 = true;
+}
+void OneStep(NetCdfLayout& l) {
+  l.times = {31};
+}
+const InputFile kNone{};
+const std::string kOut = "Image " + Native("%1/out.img") + " created successfully";
+const std::string kOutPreview = "out.img: 20 x 18 pixels, values 0 to 250";
+const std::string kSteps = "rain_20240101.img rain_20240102.img rain_20240201.img";
+const std::string kStepsPreview = "rain_20240201.img: 20 x 18 pixels, values 2000 to 2250";
 INSTANTIATE_TEST_SUITE_P(
     Kinds, WindowInputs,
-    ::testing::Values(InputCase{"GeoTiffBand1Of2",
-                                {Tiff("field.tif",
-                                      [](TiffLayout& l) {
-                                        l.bands = 2;
-                                        l.tiled = true;
-                                        l.no_data = "-9999";
-                                      })},
-                                "field.tif",
-                                "out.img",
-                                "Image " + Native("%1/out.img") + " created successfully",
-                                {"out.img"},
-                                "out.img: 20 x 18 pixels, values 0 to 250"},
-                      InputCase{"NetCdfSingleGrid",
-                                {NetCdf("rain.nc", [](NetCdfLayout&) {})},
-                                "rain.nc",
-                                "out.img",
-                                "Image " + Native("%1/out.img") + " created successfully",
-                                {"out.img"},
-                                "out.img: 20 x 18 pixels, values 0 to 250"},
-                      InputCase{"NetCdfTimeSeriesBesideTheFile",
-                                {NetCdf("rain.nc", kSeries)},
-                                "rain.nc",
-                                "ignored.img",
-                                "Number of images created: 3",
-                                kSteps,
-                                "rain_20240201.img: 20 x 18 pixels, values 2000 to 2250"},
-                      InputCase{
-                          "NetCdf4TimeSeriesIntoAFolder",
-                          {NetCdf("rain.nc",
-                                  [](NetCdfLayout& l) {
-                                    l.times = {0, 1, 31};
-                                    l.netcdf4 = true;
-                                  })},
-                          "rain.nc",
-                          "images",
-                          "Number of images created: 3",
-                          {"images/" + kSteps[0], "images/" + kSteps[1], "images/" + kSteps[2]},
-                          "rain_20240201.img: 20 x 18 pixels, values 2000 to 2250"},
-                      InputCase{"PatternOfGeoTiffAndNetCdfFiles",
-                                {Tiff("a.tif"), NetCdf("rain.nc", kSeries)},
-                                "*.tif;*.nc",
-                                "",
-                                "Number of images created: 4",
-                                {"a.img", kSteps[0], kSteps[1], kSteps[2]},
-                                "rain_20240201.img: 20 x 18 pixels, values 2000 to 2250"},
-                      InputCase{"NetCdfSeriesOfOneStep",
-                                {NetCdf("rain.nc", [](NetCdfLayout& l) { l.times = {31}; })},
-                                "rain.nc",
-                                "out.img",
-                                "Image " + Native("%1/rain_20240201.img") + " created successfully",
-                                {"rain_20240201.img"},
-                                "rain_20240201.img: 20 x 18 pixels, values 0 to 250"}),
+    ::testing::Values(
+        InputCase{"GeoTiffBand1Of2", Tiff("field.tif", TwoTiledBands), kNone, "field.tif",
+                  "out.img", kOut, "out.img", kOutPreview},
+        InputCase{"NetCdfSingleGrid", NetCdf("rain.nc", OneGrid), kNone, "rain.nc", "out.img", kOut,
+                  "out.img", kOutPreview},
+        InputCase{"NetCdfTimeSeriesBesideTheFile", NetCdf("rain.nc", ThreeSteps), kNone, "rain.nc",
+                  "ignored.img", "Number of images created: 3", kSteps, kStepsPreview},
+        InputCase{"NetCdf4TimeSeriesIntoAFolder", NetCdf("rain.nc", ThreeStepsInNetCdf4), kNone,
+                  "rain.nc", "images", "Number of images created: 3",
+                  "images/rain_20240101.img images/rain_20240102.img images/rain_20240201.img",
+                  kStepsPreview},
+        InputCase{"PatternOfGeoTiffAndNetCdfFiles", Tiff("a.tif"), NetCdf("rain.nc", ThreeSteps),
+                  "*.tif;*.nc", "", "Number of images created: 4", "a.img " + kSteps,
+                  kStepsPreview},
+        InputCase{"NetCdfSeriesOfOneStep", NetCdf("rain.nc", OneStep), kNone, "rain.nc", "out.img",
+                  "Image " + Native("%1/rain_20240201.img") + " created successfully",
+                  "rain_20240201.img", "rain_20240201.img: 20 x 18 pixels, values 0 to 250"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowInputTest, ConvertsAGridBeyondTheOldWindowsLimit) {
