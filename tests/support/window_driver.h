@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ inline constexpr std::size_t kWindowGridImageSize = 512 + 4 * 3;
 struct Place {
   int left, top, width, height;
   bool operator==(const Place&) const = default;
+  friend void PrintTo(const Place& p, std::ostream* out) {
+    *out << p.width << " x " << p.height << " at " << p.left << ", " << p.top;
+  }
 };
 
 struct FontSeen {
@@ -48,7 +52,9 @@ class WindowDriver {
 
   virtual ~WindowDriver() = default;
 
-  // Shows the window and makes it the active one.
+  // Shows the window and makes it the active one. The scenarios show it
+  // only where the focus, the frame or the mouse need it: under Wine without
+  // a window manager a shown window takes two seconds to go.
   virtual void Show() = 0;
   virtual std::string Caption() const = 0;
   virtual Place Frame() const = 0;
