@@ -146,7 +146,7 @@ class QtWindow : public WindowDriver, private WindowServices {
   }
   const kova::Converter& Converter() const override { return form.Converter(); }
 
-  bool open_result = false;
+  bool open_result = true;  // the browser opened the address
   RecordingUi& ui_;
   std::vector<ShownMessage> error_boxes_;  // before the window, which may show one at once
   TForm1 form;
