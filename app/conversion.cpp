@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/inputs/tarvo/grid_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "image/real48.h"
 #include "projection/projections.h"

@@ -4,14 +4,13 @@
 // series and converts its files is in app/pipeline/.
 #pragma once
 
-#include <cmath>    // std::isinf of RoundToFloat
 #include <cstddef>  // std::size_t of the clamped count
 #include <cstdint>
 #include <string>
 
 #include "app/grid_data.h"
 #include "app/inputs/tarvo/grid_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/safe_output.h"
 #include "image/kova_img.h"
 
@@ -54,20 +53,6 @@ struct RangeCoding {
 // and every one above Range.Max down to it, setting Clamped, GridMin and
 // GridMax.
 void ClampToRange(GridData& grid, RangeCoding& coding);
-
-// Rounds an extended value to a 4-byte float, as a store into one does;
-// raises FloatOverflowError (saying `where`, when given) for a finite value
-// beyond the float range. Inline, as the GeoTIFF and NetCDF reader module
-// uses it without the rest of the conversion.
-inline float RoundToFloat(long double value, const std::string& where = {}) {
-  const auto rounded = static_cast<float>(value);
-  if (std::isinf(rounded) && !std::isinf(value)) {
-    FloatOverflowError error;
-    error.AddContext(where);
-    throw error;
-  }
-  return rounded;
-}
 
 // The text of the Title of an image made from `input_name`.
 std::string ImageTitleFor(const std::string& input_name);

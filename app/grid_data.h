@@ -5,10 +5,13 @@
 // this, so the conversion never asks which kind of file it got.
 #pragma once
 
+#include <cmath>    // std::isinf of RoundToFloat
 #include <cstddef>  // std::size_t
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "app/platform/base/errors.h"
 
 namespace kova {
 
@@ -50,5 +53,18 @@ struct GridData {
                   static_cast<std::size_t>(col)] != 0;
   }
 };
+
+// Rounds an extended value to a 4-byte float, as a store into one does;
+// raises FloatOverflowError (saying `where`, when given) for a finite value
+// beyond the float range. The readers store their values through it.
+inline float RoundToFloat(long double value, const std::string& where = {}) {
+  const auto rounded = static_cast<float>(value);
+  if (std::isinf(rounded) && !std::isinf(value)) {
+    FloatOverflowError error;
+    error.AddContext(where);
+    throw error;
+  }
+  return rounded;
+}
 
 }  // namespace kova

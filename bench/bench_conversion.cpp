@@ -12,7 +12,7 @@
 #include "app/conversion.h"
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/pipeline/converter.h"
-#include "app/platform/cpu_tier.h"
+#include "app/platform/base/cpu_tier.h"
 #include "app/value_spread.h"
 #include "bench/max_grid.h"
 #include "host/ui.h"

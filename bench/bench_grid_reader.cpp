@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/inputs/tarvo/grid_reader.h"
-#include "app/platform/cpu_tier.h"
+#include "app/platform/base/cpu_tier.h"
 #include "bench/max_grid.h"
 
 namespace {

@@ -1,5 +1,5 @@
 # Per-source instruction-set flags for the kernel sources of a tier (see
-# app/platform/cpu_tier.h): kova_tier_sources(SSSE3 a.cpp AVX2 b.cpp ...)
+# app/platform/base/cpu_tier.h): kova_tier_sources(SSSE3 a.cpp AVX2 b.cpp ...)
 # compiles each source named after a tier with that tier's flags, on x86
 # with GCC or Clang (the Linux and the mingw-w64 builds alike). The rest of
 # the code keeps the baseline flags and reaches these sources only through

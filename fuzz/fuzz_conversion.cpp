@@ -22,7 +22,7 @@
 #include "app/conversion.h"
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/pipeline/converter.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "image/format.h"
 #include "image/kova_img.h"

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/inputs/geotiff_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

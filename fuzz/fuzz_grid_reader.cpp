@@ -23,8 +23,8 @@
 
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/inputs/tarvo/header_keywords.h"
-#include "app/platform/cpu_tier.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/cpu_tier.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "image/format.h"
 #include "image/kova_img.h"

@@ -36,7 +36,7 @@
 #include <string>
 
 #include "app/inputs/netcdf_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

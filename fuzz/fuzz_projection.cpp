@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>  // memcpy
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "image/format.h"
 #include "projection/projectn.h"

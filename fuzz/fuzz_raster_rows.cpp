@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "image/format.h"
 #include "image/kova_img.h"

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "image/real48.h"
 

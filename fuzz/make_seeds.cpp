@@ -13,7 +13,7 @@
 
 #include "app/conversion.h"
 #include "app/pipeline/converter.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "host/ui.h"
 #include "image/format.h"
 #include "image/kova_img.h"

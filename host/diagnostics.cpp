@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <algorithm>  // std::copy
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "host/ui.h"
 
 namespace kova {

@@ -3,7 +3,7 @@
 #include <cmath>    // cosl, isinf
 #include <numbers>  // pi_v
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/kova_img.h"
 #include "projection/helpers.h"  // checked_div
 #include "projection/projectn.h"

@@ -6,7 +6,7 @@
 #include <memory>  // the unfilled piece buffer
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "host/ui.h"
 #include "image/kova_img.h"
 #include "image/pixel_coder.h"

@@ -5,8 +5,8 @@
 #include <bit>    // countr_zero: the values next to a decision point
 #include <cmath>  // nearbyint: round half to even in the default rounding mode
 
-#include "app/platform/cpu_tier.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/cpu_tier.h"
+#include "app/platform/base/errors.h"
 #include "image/pixel_coder_blocks.h"
 
 namespace kova {

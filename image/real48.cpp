@@ -3,7 +3,7 @@
 #include <cmath>    // ldexpl
 #include <cstring>  // memcpy of the extended type's bytes
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova {
 namespace {

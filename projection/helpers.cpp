@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova {
 

@@ -57,6 +57,10 @@ struct Projection {
   // The inverse may decline a point (beyond the Lambert azimuthal sphere)
   // and leave its outputs unwritten.
   bool may_decline;
+  // A GeoTIFF input's coordinate transformation can name this projection
+  // (the reader maps the transformation codes; the template check lists
+  // these names when an input's projection has no counterpart).
+  bool from_geotiff;
   long double typical_pixel;  // map units per pixel of a typical image
   InverseProjection inverse;
 };
@@ -75,6 +79,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = true,
      .keeps_origin = true,
      .may_decline = false,
+     .from_geotiff = false,
      .typical_pixel = 0.001L,
      .inverse = hammer_inverse},
     {.code = kGeographicProjection,
@@ -90,6 +95,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = true,
      .keeps_origin = false,
      .may_decline = false,
+     .from_geotiff = false,
      .typical_pixel = 0.1L,
      .inverse = geographic_inverse},
     {.code = kConformalConicProjection,
@@ -105,6 +111,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = true,
      .keeps_origin = true,
      .may_decline = false,
+     .from_geotiff = true,
      .typical_pixel = 10.0L,
      .inverse = conformal_conic_inverse},
     {.code = kGeostationaryProjection,
@@ -120,6 +127,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = false,
      .keeps_origin = true,
      .may_decline = false,
+     .from_geotiff = false,
      .typical_pixel = 0.01L,
      .inverse = geostationary_inverse},
     {.code = kLambertAzimuthalProjection,
@@ -135,6 +143,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = true,
      .keeps_origin = true,
      .may_decline = true,
+     .from_geotiff = true,
      .typical_pixel = 10000.0L,
      .inverse = lamaz_inverse},
     {.code = kAlbersProjection,
@@ -150,6 +159,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = true,
      .keeps_origin = true,
      .may_decline = false,
+     .from_geotiff = true,
      .typical_pixel = 10000.0L,
      .inverse = albers_inverse},
     {.code = kGoodeProjection,
@@ -165,6 +175,7 @@ inline constexpr std::array<Projection, 7> kProjections{{
      .template_origin_latitude = false,
      .keeps_origin = true,
      .may_decline = false,
+     .from_geotiff = false,
      .typical_pixel = 10000.0L,
      .inverse = goode_inverse},
 }};

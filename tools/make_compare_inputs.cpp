@@ -16,10 +16,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = std::string(argv[1]) + "/";
-  Field albers = SmallField();
-  albers.left = -200000;
-  albers.bottom = 100000;
-  albers.cell_width = albers.cell_height = 5000;
   const auto tiff = [&](const char* name, const std::function<void(TiffLayout&)>& change,
                         const Field& field = SmallField()) {
     TiffLayout layout;
@@ -76,13 +72,7 @@ int main(int argc, char** argv) {
     });
     tiff("no_geokeys.tif", [](TiffLayout& l) { l.model = 0; });
     tiff(
-        "albers.tif",
-        [](TiffLayout& l) {
-          l.model = ModelTypeProjected;
-          l.std_parallel1 = 29.5;
-          l.std_parallel2 = 45.5;
-        },
-        albers);
+        "albers.tif", [](TiffLayout& l) { l = AlbersTiff(); }, AlbersField());
     WriteAlbersTemplate(folder + "albers.img");
     netcdf("classic.nc", [](NetCdfLayout&) {});
     netcdf("netcdf4_chunked.nc", [](NetCdfLayout& l) {
@@ -121,25 +111,9 @@ int main(int argc, char** argv) {
       l.times = {0, 1};
       l.time_units = std::string("days since 2024\0-01-01", 22);
     });
-    netcdf("records_packed_two.nc", [](NetCdfLayout& l) {
-      l.times = {0, 1, 2};
-      l.record_time = true;
-      l.second_variable = true;
-      l.var_type = NC_SHORT;
-      l.scale = 0.5;
-      l.fill = -32767;
-    });
-    netcdf("cdf5_records.nc", [](NetCdfLayout& l) {
-      l.cdf5 = true;
-      l.times = {0, 1};
-      l.record_time = true;
-    });
-    netcdf("netcdf4_chunked_times.nc", [](NetCdfLayout& l) {
-      l.netcdf4 = true;
-      l.times = {0, 1};
-      l.chunk_lat = 8;
-      l.chunk_lon = 8;
-    });
+    netcdf("records_packed_two.nc", [](NetCdfLayout& l) { l = PackedRecordsOfTwoVariables(); });
+    netcdf("cdf5_records.nc", [](NetCdfLayout& l) { l = Cdf5Records(); });
+    netcdf("netcdf4_chunked_times.nc", [](NetCdfLayout& l) { l = NetCdf4ChunkedTimes(); });
   } catch (const std::exception& error) {
     std::fprintf(stderr, "make_compare_inputs: %s\n", error.what());
     return 1;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>  // strerror
 
-#include "app/platform/printable.h"
+#include "app/platform/base/printable.h"
 
 namespace kova::cli {
 namespace {

@@ -11,9 +11,9 @@
 #include "app/features/geotiff_export.h"
 #include "app/features/grid_export.h"
 #include "app/inputs/input_readers.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/base/printable.h"
 #include "app/platform/paths.h"
-#include "app/platform/printable.h"
 #include "app/platform/safe_output.h"
 
 namespace kova::cli {

@@ -8,8 +8,8 @@
 #include <cstdlib>  // strtold
 #include <vector>
 
-#include "app/platform/errors.h"
-#include "app/platform/printable.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/base/printable.h"
 #include "image/format.h"
 #include "image/real48.h"
 #include "projection/projections.h"

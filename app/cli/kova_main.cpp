@@ -19,7 +19,7 @@
 #include "app/cli/feature_commands.h"
 #include "app/cli/info_command.h"
 #include "app/inputs/child_process.h"  // ServeChildIfAsked
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/process.h"
 #include "host/diagnostics.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/template_image.h"
 
 int main(int argc, char** argv) {

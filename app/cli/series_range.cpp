@@ -7,7 +7,7 @@
 
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/pipeline/convert_entry.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::cli {
 namespace {

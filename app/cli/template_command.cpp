@@ -8,7 +8,7 @@
 #include "app/cli/feature_commands.h"
 #include "app/features/shipped_files.h"
 #include "app/features/template_maker.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/safe_output.h"
 
 namespace kova::cli {

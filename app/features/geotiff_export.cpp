@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>  // std::snprintf of the citation numbers
 
-#include "app/conversion.h"  // RoundToFloat
 #include "app/features/grid_export.h"
-#include "app/platform/errors.h"
+#include "app/grid_data.h"  // RoundToFloat
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 #include "projection/helpers.h"
 #include "projection/projections.h"

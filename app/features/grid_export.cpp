@@ -4,7 +4,7 @@
 #include <charconv>  // std::to_chars: shortest round-trip text
 
 #include "app/conversion.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 #include "projection/projections.h"
 

@@ -1,6 +1,6 @@
 #include "app/features/image_raster.h"
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file.h"
 #include "image/real48.h"
 

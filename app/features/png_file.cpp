@@ -5,7 +5,7 @@
 #include <cstdlib>  // free: the encoder's buffer is allocated with malloc
 #include <memory>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova {
 namespace {

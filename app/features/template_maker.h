@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/format.h"
 #include "projection/projections.h"
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <string_view>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>  // std::runtime_error of an unknown error
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 

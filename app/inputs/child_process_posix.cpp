@@ -15,7 +15,7 @@
 #include <thread>   // std::this_thread::sleep_for while the child ends
 
 #include "app/inputs/child_process.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 namespace {

@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "app/inputs/child_process.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/process.h"     // ProgramPath
 #include "app/platform/win32/wide.h"  // windows.h
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>  // is_directory of the -o folder
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/safe_output.h"
 

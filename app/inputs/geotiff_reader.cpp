@@ -17,9 +17,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/conversion.h"  // RoundToFloat
+#include "app/grid_data.h"  // RoundToFloat
 #include "app/inputs/input_common.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
 #include "projection/projections.h"
@@ -186,6 +186,18 @@ constexpr KnownTransformation kKnownTransformations[] = {
     Known(CT_LambertAzimEqualArea, kLambertAzimuthalProjection),
     Known(CT_AlbersEqualArea, kAlbersProjection),
 };
+
+// Every projection the table marks as named by a GeoTIFF input has its
+// transformation here, and no other.
+constexpr bool MatchesTheTable() {
+  std::size_t marked = 0;
+  for (const Projection& projection : kProjections) marked += projection.from_geotiff ? 1 : 0;
+  for (const KnownTransformation& known : kKnownTransformations) {
+    if (!FindProjection(known.kova_type)->from_geotiff) return false;
+  }
+  return marked == std::size(kKnownTransformations);
+}
+static_assert(MatchesTheTable());
 
 // --- samples ------------------------------------------------------------------
 

@@ -15,7 +15,7 @@
 
 #include "app/inputs/geotiff_image.h"
 #include "app/inputs/geotiff_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 namespace {

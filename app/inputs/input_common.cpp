@@ -4,9 +4,9 @@
 #include <cstdio>  // std::snprintf of the size
 #include <new>     // std::bad_alloc
 
-#include "app/conversion.h"  // RoundToFloat
+#include "app/grid_data.h"  // RoundToFloat
 #include "app/inputs/input_source.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
 
 namespace kova::inputs {

@@ -7,7 +7,7 @@
 #include "app/inputs/input_readers.h"
 #include "app/inputs/isolated_input.h"
 #include "app/inputs/tarvo/grid_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"
 #include "app/platform/safe_output.h"

@@ -14,7 +14,7 @@
 
 #include "app/grid_data.h"
 #include "app/inputs/tarvo/grid_reader.h"  // GridLimits
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 

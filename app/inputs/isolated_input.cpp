@@ -11,7 +11,7 @@
 #include "app/inputs/child_process.h"
 #include "app/inputs/input_common.h"  // kMaxGridSide
 #include "app/inputs/input_readers.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 namespace {

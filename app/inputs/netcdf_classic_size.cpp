@@ -6,7 +6,8 @@
 #include <memory>  // the file closed on every way out
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/system_errors.h"
 
 namespace kova::inputs {
 namespace {

@@ -11,12 +11,12 @@
 #include <set>
 #include <vector>
 
-#include "app/conversion.h"  // RoundToFloat
+#include "app/grid_data.h"  // RoundToFloat
 #include "app/inputs/cf_time.h"
 #include "app/inputs/geotiff_reader.h"  // RegisterTiffTags
 #include "app/inputs/input_common.h"
 #include "app/inputs/netcdf_classic_size.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #ifdef _WIN32
 #include "app/platform/win32/wide.h"  // windows.h

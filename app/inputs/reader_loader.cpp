@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "app/inputs/input_readers.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file.h"   // FileExists
 #include "app/platform/paths.h"  // FileSystemPath, Utf8Path
 #include "app/platform/process.h"

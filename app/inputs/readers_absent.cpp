@@ -2,7 +2,7 @@
 // Windows builds): such an input is refused with a message that says so.
 #include "app/inputs/input_readers.h"
 #include "app/inputs/isolated_input.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::inputs {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>  // std::snprintf of angles
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 #include "projection/projections.h"
 
@@ -28,6 +28,18 @@ void CheckAngle(const char* what, long double template_value, long double input_
                         Degrees(input_value));
 }
 
+// The projections a GeoTIFF input can name, for the message of one that
+// has no counterpart: "Lambert conformal conic, ...".
+std::string GeoTiffProjectionNames() {
+  std::string names;
+  for (const Projection& projection : kProjections) {
+    if (!projection.from_geotiff) continue;
+    if (!names.empty()) names += ", ";
+    names += projection.name;
+  }
+  return names;
+}
+
 }  // namespace
 
 void CheckTemplateProjection(GridCoordinates coordinates,
@@ -45,9 +57,8 @@ void CheckTemplateProjection(GridCoordinates coordinates,
 
   const std::string name = projection ? projection->Name : "unknown projection";
   if (!projection || projection->KovaType == 0) {
-    throw ConversionError("The input's projection (" + name +
-                          ") has no Kova counterpart (Lambert conformal conic, Lambert azimuthal "
-                          "equal-area, Albers equal-area conic)");
+    throw ConversionError("The input's projection (" + name + ") has no Kova counterpart (" +
+                          GeoTiffProjectionNames() + ")");
   }
   if (template_type == kGeographicProjection) {
     throw ConversionError(template_named

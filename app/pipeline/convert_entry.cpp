@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "app/inputs/template_check.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 
 namespace kova {

@@ -6,7 +6,7 @@
 #include "app/pipeline/convert_entry.h"
 #include "app/pipeline/convert_in_order.h"
 #include "app/pipeline/series_plan.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
 #include "host/ui.h"

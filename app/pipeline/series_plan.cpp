@@ -5,7 +5,7 @@
 
 #include "app/conversion.h"  // IsInputPattern
 #include "app/inputs/convert_input.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file_search.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"

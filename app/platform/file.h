@@ -40,6 +40,8 @@ class BinaryFile {
   void Close();
 
  private:
+  static void CloseQuietly(int fd) noexcept;  // the system's close, its result unseen
+
   int fd_ = -1;
   std::string path_;
 };

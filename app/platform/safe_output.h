@@ -97,4 +97,7 @@ void RefuseOverwriting(const std::string& output, const std::string& source,
 // "Invalid filename", a directory "File access denied", as opening it would.
 void RequireRegularFile(const std::string& path);
 
+// Raises "Not a regular file" (a RefusedFileError) for `path`.
+[[noreturn]] void ThrowNotRegularFile(const std::string& path);
+
 }  // namespace kova

@@ -8,7 +8,7 @@
 
 #include "app/features/image_raster.h"
 #include "app/features/shipped_files.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"

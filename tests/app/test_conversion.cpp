@@ -13,7 +13,7 @@
 #include "app/conversion.h"
 #include "app/pipeline/convert_entry.h"
 #include "app/pipeline/converter.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/process.h"
 #include "app/platform/settings.h"
 #include "conversion_test_util.h"

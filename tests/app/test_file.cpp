@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file.h"
 #include "support/temp_dir.h"
 

@@ -12,7 +12,7 @@
 #include "app/grid_data.h"
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/pipeline/converter.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "bench/max_grid.h"
 #include "conversion_test_util.h"
 #include "image/kova_img.h"

@@ -10,7 +10,7 @@
 #include "app/inputs/convert_input.h"
 #include "app/pipeline/convert_entry.h"
 #include "app/pipeline/series_plan.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "conversion_test_util.h"
 #include "image/format.h"

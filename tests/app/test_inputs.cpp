@@ -9,7 +9,7 @@
 #include "app/inputs/cf_time.h"
 #include "app/inputs/input_source.h"
 #include "app/inputs/template_check.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 #include "support/input_fixtures.h"
 #include "support/temp_dir.h"

@@ -12,7 +12,7 @@
 
 #include "app/inputs/input_readers.h"
 #include "app/inputs/input_source.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "support/input_fixtures.h"
 #include "support/temp_dir.h"
 

@@ -29,23 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// SmallField in metres of an Albers map.
-Field AlbersField() {
-  Field field = SmallField();
-  field.left = -200000;
-  field.bottom = 100000;
-  field.cell_width = field.cell_height = 5000;
-  return field;
-}
-
-TiffLayout AlbersTiff() {
-  TiffLayout layout;
-  layout.model = ModelTypeProjected;
-  layout.std_parallel1 = 29.5;
-  layout.std_parallel2 = 45.5;
-  return layout;
-}
-
 // An image the run must make, and the Tarvo grid it must equal: the field
 // plus `offset` in every cell (the time step or level of a NetCDF file).
 struct SameAsGrid {
@@ -584,27 +567,12 @@ INSTANTIATE_TEST_SUITE_P(
                   l.record_time = true;
                 }),
                 true},
-        CutCase{"NetCdfClassicPackedRecordsOfTwoVariables", "nc", NetCdfFile([](NetCdfLayout& l) {
-                  l.times = {0, 1, 2};
-                  l.record_time = true;
-                  l.second_variable = true;
-                  l.var_type = NC_SHORT;
-                  l.scale = 0.5;
-                  l.fill = -32767;
-                }),
-                true},
-        CutCase{"NetCdf64BitDataRecords", "nc", NetCdfFile([](NetCdfLayout& l) {
-                  l.cdf5 = true;
-                  l.times = {0, 1};
-                  l.record_time = true;
-                }),
-                true},
-        CutCase{"NetCdf4Chunked", "nc", NetCdfFile([](NetCdfLayout& l) {
-                  l.netcdf4 = true;
-                  l.times = {0, 1};
-                  l.chunk_lat = 8;
-                  l.chunk_lon = 8;
-                })},
+        CutCase{"NetCdfClassicPackedRecordsOfTwoVariables", "nc",
+                NetCdfFile([](NetCdfLayout& l) { l = PackedRecordsOfTwoVariables(); }), true},
+        CutCase{"NetCdf64BitDataRecords", "nc",
+                NetCdfFile([](NetCdfLayout& l) { l = Cdf5Records(); }), true},
+        CutCase{"NetCdf4Chunked", "nc",
+                NetCdfFile([](NetCdfLayout& l) { l = NetCdf4ChunkedTimes(); })},
         CutCase{"GeoTiffStriped", "tif",
                 [](const std::string& path) { WriteGeoTiff(path, SmallField(), {}); }},
         CutCase{"GeoTiffTiled", "tif",

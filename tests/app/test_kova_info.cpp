@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/cli/info_command.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "image/real48.h"

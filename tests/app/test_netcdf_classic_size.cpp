@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "app/inputs/netcdf_classic_size.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "support/input_fixtures.h"
 #include "support/temp_dir.h"
 

@@ -6,8 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/platform/errors.h"
-#include "app/platform/printable.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/base/printable.h"
+#include "app/platform/system_errors.h"
 #include "support/temp_dir.h"
 
 namespace kova {

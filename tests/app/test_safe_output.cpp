@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file.h"
 #include "app/platform/paths.h"
 #include "support/temp_dir.h"

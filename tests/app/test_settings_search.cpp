@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/file_search.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"

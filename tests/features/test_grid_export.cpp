@@ -14,7 +14,7 @@
 #include "app/conversion_test_util.h"
 #include "app/features/grid_export.h"
 #include "app/features/template_maker.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "feature_test_util.h"
 
 namespace kova {

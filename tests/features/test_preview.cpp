@@ -11,7 +11,7 @@
 #include "app/features/colour_maps.h"
 #include "app/features/png_file.h"
 #include "app/features/preview.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "feature_test_util.h"
 
 namespace kova {

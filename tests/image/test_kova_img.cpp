@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/format.h"
 #include "image/kova_img.h"
 #include "support/images.h"

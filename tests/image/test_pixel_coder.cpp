@@ -12,8 +12,8 @@
 #include <random>
 #include <vector>
 
-#include "app/platform/cpu_tier.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/cpu_tier.h"
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 
 namespace kova {

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/real48.h"
 
 namespace kova {

@@ -13,7 +13,7 @@
 #include <sstream>  // worst errors as test properties
 #include <string>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "image/format.h"
 #include "image/real48.h"
 #include "projection/projectn.h"

@@ -300,6 +300,24 @@ inline void WriteGeoTiff(const std::string& path, const Field& field, const Tiff
   TIFFClose(tif);
 }
 
+// SmallField in metres of an Albers map, and the GeoTIFF layout that names
+// that projection (with the parallels of WriteAlbersTemplate).
+inline Field AlbersField() {
+  Field field = SmallField();
+  field.left = -200000;
+  field.bottom = 100000;
+  field.cell_width = field.cell_height = 5000;
+  return field;
+}
+
+inline TiffLayout AlbersTiff() {
+  TiffLayout layout;
+  layout.model = ModelTypeProjected;
+  layout.std_parallel1 = 29.5;
+  layout.std_parallel2 = 45.5;
+  return layout;
+}
+
 // --- NetCDF -------------------------------------------------------------------
 
 struct NetCdfLayout {
@@ -323,6 +341,37 @@ struct NetCdfLayout {
   // contiguously), compressed with deflate.
   std::size_t chunk_lat = 0, chunk_lon = 0;
 };
+
+// Layouts whose data sit in records or chunks, where a file cut short loses
+// whole steps: time as the record dimension, packed, of two variables; the
+// 64-bit-size classic format with records; NetCDF-4 chunks with two steps.
+inline NetCdfLayout PackedRecordsOfTwoVariables() {
+  NetCdfLayout layout;
+  layout.times = {0, 1, 2};
+  layout.record_time = true;
+  layout.second_variable = true;
+  layout.var_type = NC_SHORT;
+  layout.scale = 0.5;
+  layout.fill = -32767;
+  return layout;
+}
+
+inline NetCdfLayout Cdf5Records() {
+  NetCdfLayout layout;
+  layout.cdf5 = true;
+  layout.times = {0, 1};
+  layout.record_time = true;
+  return layout;
+}
+
+inline NetCdfLayout NetCdf4ChunkedTimes() {
+  NetCdfLayout layout;
+  layout.netcdf4 = true;
+  layout.times = {0, 1};
+  layout.chunk_lat = 8;
+  layout.chunk_lon = 8;
+  return layout;
+}
 
 inline void NcCheck(int status) {
   if (status != NC_NOERR) throw std::runtime_error(nc_strerror(status));

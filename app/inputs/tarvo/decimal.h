@@ -10,7 +10,7 @@
 
 #include "app/inputs/tarvo/float_bits.h"
 #include "app/inputs/tarvo/grid_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::grid_detail {
 

@@ -13,7 +13,7 @@
 #include "app/inputs/tarvo/decimal.h"
 #include "app/inputs/tarvo/reader_impl.h"
 #include "app/inputs/tarvo/short_tokens.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/process.h"  // ExceedsMemoryLeft
 

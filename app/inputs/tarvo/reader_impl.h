@@ -11,7 +11,7 @@
 #include "app/inputs/tarvo/grid_reader.h"
 #include "app/inputs/tarvo/header_keywords.h"
 #include "app/inputs/tarvo/token_reader.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/platform/cpu_tier.h"
+#include "app/platform/base/cpu_tier.h"
 
 namespace kova::grid_detail {
 

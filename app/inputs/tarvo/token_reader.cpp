@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 
 namespace kova::grid_detail {
 

@@ -7,24 +7,14 @@
 #include <cerrno>
 #include <utility>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/safe_output.h"  // ThrowNotRegularFile
+#include "app/platform/system_errors.h"
 
 namespace kova {
 
-BinaryFile::~BinaryFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-BinaryFile::BinaryFile(BinaryFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
-
-BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
+void BinaryFile::CloseQuietly(int fd) noexcept {
+  ::close(fd);
 }
 
 void BinaryFile::Open(const std::string& path, FileAccess access) {
@@ -64,9 +54,7 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
     // would be read forever or block.
     if (!S_ISREG(st.st_mode)) {
       ::close(fd);
-      RefusedFileError error("Not a regular file");
-      error.AddContext(path);
-      throw error;
+      ThrowNotRegularFile(path);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }

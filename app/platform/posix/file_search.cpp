@@ -6,7 +6,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/system_errors.h"
 
 namespace kova {
 namespace {

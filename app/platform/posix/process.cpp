@@ -10,7 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/system_errors.h"
 
 namespace kova {
 

@@ -16,7 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/system_errors.h"
 
 namespace kova {
 namespace {
@@ -158,12 +159,6 @@ void RemoveIfAbandoned(const std::string& path) {
   ::close(fd);
 }
 
-[[noreturn]] void ThrowNotRegular(const std::string& path) {
-  RefusedFileError error("Not a regular file");
-  error.AddContext(path);
-  throw error;
-}
-
 }  // namespace
 
 SafeOutput::SafeOutput(const std::string& path) : path_(path) {
@@ -176,7 +171,7 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
   struct stat existing {};
   const bool exists = ::stat(target_.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) throw FileError(IoResult::kFileAccessDenied);
-  if (exists && !S_ISREG(existing.st_mode)) ThrowNotRegular(path);
+  if (exists && !S_ISREG(existing.st_mode)) ThrowNotRegularFile(path);
 
   // A hidden name, so that a pattern run in the same folder never lists it.
   stem_ = DirectoryPartOf(target_) + "." + name.substr(0, kNameKept) + ".";
@@ -241,29 +236,6 @@ void SafeOutput::CreateNamed() {
       ThrowFileErrorFromErrno(error, target_);
     }
   }
-}
-
-SafeOutput::SafeOutput(SafeOutput&& other) noexcept
-    : path_(std::move(other.path_)),
-      target_(std::move(other.target_)),
-      stem_(std::move(other.stem_)),
-      temporary_(std::exchange(other.temporary_, std::string())),
-      fd_(std::exchange(other.fd_, -1)),
-      unnamed_(other.unnamed_),
-      committed_(other.committed_) {}
-
-SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    path_ = std::move(other.path_);
-    target_ = std::move(other.target_);
-    stem_ = std::move(other.stem_);
-    temporary_ = std::exchange(other.temporary_, std::string());
-    fd_ = std::exchange(other.fd_, -1);
-    unnamed_ = other.unnamed_;
-    committed_ = other.committed_;
-  }
-  return *this;
 }
 
 void SafeOutput::Write(const void* data, std::size_t count) {
@@ -342,24 +314,10 @@ std::string SafeOutput::LinkUnnamed() {
   ThrowFileErrorFromErrno(EEXIST, target_);
 }
 
-SafeOutput::~SafeOutput() {
-  Discard();
-}
-
 void SafeOutput::Discard() noexcept {
   if (fd_ >= 0) ::close(std::exchange(fd_, -1));
   if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
   if (!committed_) temporary_.clear();
-}
-
-void WriteFileWhole(const std::string& path, const void* data, std::size_t count) {
-  SafeOutput output(path);
-  output.Write(data, count);
-  output.Commit();
-}
-
-void WriteFileWhole(const std::string& path, const std::string& bytes) {
-  WriteFileWhole(path, bytes.data(), bytes.size());
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
@@ -370,20 +328,12 @@ bool IsSameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-void RefuseOverwriting(const std::string& output, const std::string& source,
-                       const std::string& role) {
-  if (IsSameFile(output, source)) {
-    throw RefusedFileError("The output " + output + " is the same file as the " + role + " " +
-                           source);
-  }
-}
-
 void RequireRegularFile(const std::string& path) {
   struct stat st {};
   if (path.empty()) throw FileError(IoResult::kFileNotFound);
   if (::stat(path.c_str(), &st) != 0) ThrowFileErrorFromErrno(errno, path);
   if (S_ISDIR(st.st_mode)) throw FileError(IoResult::kFileAccessDenied);
-  if (!S_ISREG(st.st_mode)) ThrowNotRegular(path);
+  if (!S_ISREG(st.st_mode)) ThrowNotRegularFile(path);
 }
 
 }  // namespace kova

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/safe_output.h"
 
 namespace kova {

@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
+#include "app/platform/safe_output.h"  // ThrowNotRegularFile
 #include "app/platform/win32/wide.h"
 
 // The file is opened with CreateFileW and kept as a C runtime descriptor of
@@ -24,29 +25,15 @@ constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
 }  // namespace
 
-BinaryFile::~BinaryFile() {
-  if (fd_ >= 0) ::_close(fd_);
-}
-
-BinaryFile::BinaryFile(BinaryFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
-
-BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::_close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
+void BinaryFile::CloseQuietly(int fd) noexcept {
+  ::_close(fd);
 }
 
 void BinaryFile::Open(const std::string& path, FileAccess access) {
   if (fd_ >= 0) Close();
   if (path.empty()) throw FileError(IoResult::kFileNotFound);
   if (access == FileAccess::ReadOnly && win32::IsDeviceName(path)) {
-    RefusedFileError error("Not a regular file");
-    error.AddContext(path);
-    throw error;
+    ThrowNotRegularFile(path);
   }
   DWORD desired = 0;
   DWORD disposition = OPEN_EXISTING;
@@ -77,9 +64,7 @@ void BinaryFile::Open(const std::string& path, FileAccess access) {
   // A file to be read must end: a device such as NUL or CON, or a pipe,
   // would be read forever or block.
   if (access == FileAccess::ReadOnly && ::GetFileType(handle.Get()) != FILE_TYPE_DISK) {
-    RefusedFileError error("Not a regular file");
-    error.AddContext(path);
-    throw error;
+    ThrowNotRegularFile(path);
   }
   const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), flags);
   if (fd < 0) throw FileError(IoResult::kTooManyOpenFiles);

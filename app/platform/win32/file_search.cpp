@@ -1,6 +1,6 @@
 #include "app/platform/file_search.h"
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/win32/wide.h"
 

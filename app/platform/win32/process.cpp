@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/win32/wide.h"  // windows.h, which shellapi.h needs first
 

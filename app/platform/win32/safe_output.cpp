@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/win32/wide.h"
 
@@ -92,12 +92,6 @@ void RemoveAbandoned(const std::string& stem) {
   }
 }
 
-[[noreturn]] void ThrowNotRegular(const std::string& path) {
-  RefusedFileError error("Not a regular file");
-  error.AddContext(path);
-  throw error;
-}
-
 // True when another program holds `path` open in a way that keeps it from
 // being replaced (opened without sharing its deletion).
 bool HeldOpenElsewhere(const std::string& path) {
@@ -136,10 +130,10 @@ SafeOutput::SafeOutput(const std::string& path) : path_(path) {
     throw FileError(IoResult::kFileAccessDenied);
   }
   // A device name (NUL, CON, COM1) or a pipe is not a file to replace.
-  if (win32::IsDeviceName(target_)) ThrowNotRegular(path);
+  if (win32::IsDeviceName(target_)) ThrowNotRegularFile(path);
   if (const win32::Handle existing = win32::OpenForQuery(target_);
       existing.Valid() && ::GetFileType(existing.Get()) != FILE_TYPE_DISK) {
-    ThrowNotRegular(path);
+    ThrowNotRegularFile(path);
   }
 
   stem_ = target_.substr(0, DirectoryPartLength(target_)) + "." + name.substr(0, kNameKept) + ".";
@@ -182,29 +176,6 @@ void SafeOutput::CreateNamed() {
 
 std::string SafeOutput::LinkUnnamed() {
   return temporary_;
-}
-
-SafeOutput::SafeOutput(SafeOutput&& other) noexcept
-    : path_(std::move(other.path_)),
-      target_(std::move(other.target_)),
-      stem_(std::move(other.stem_)),
-      temporary_(std::exchange(other.temporary_, std::string())),
-      fd_(std::exchange(other.fd_, -1)),
-      unnamed_(other.unnamed_),
-      committed_(other.committed_) {}
-
-SafeOutput& SafeOutput::operator=(SafeOutput&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    path_ = std::move(other.path_);
-    target_ = std::move(other.target_);
-    stem_ = std::move(other.stem_);
-    temporary_ = std::exchange(other.temporary_, std::string());
-    fd_ = std::exchange(other.fd_, -1);
-    unnamed_ = other.unnamed_;
-    committed_ = other.committed_;
-  }
-  return *this;
 }
 
 void SafeOutput::Write(const void* data, std::size_t count) {
@@ -250,24 +221,10 @@ void SafeOutput::Commit() {
   if (::_close(std::exchange(fd_, -1)) != 0) throw FileError(IoResult::kFileAccessDenied);
 }
 
-SafeOutput::~SafeOutput() {
-  Discard();
-}
-
 void SafeOutput::Discard() noexcept {
   if (fd_ >= 0) ::_close(std::exchange(fd_, -1));
   if (!committed_ && !temporary_.empty()) ::DeleteFileW(win32::Widen(temporary_).c_str());
   if (!committed_) temporary_.clear();
-}
-
-void WriteFileWhole(const std::string& path, const void* data, std::size_t count) {
-  SafeOutput output(path);
-  output.Write(data, count);
-  output.Commit();
-}
-
-void WriteFileWhole(const std::string& path, const std::string& bytes) {
-  WriteFileWhole(path, bytes.data(), bytes.size());
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
@@ -278,23 +235,15 @@ bool IsSameFile(const std::string& a, const std::string& b) {
          first.index_low == second.index_low;
 }
 
-void RefuseOverwriting(const std::string& output, const std::string& source,
-                       const std::string& role) {
-  if (IsSameFile(output, source)) {
-    throw RefusedFileError("The output " + output + " is the same file as the " + role + " " +
-                           source);
-  }
-}
-
 void RequireRegularFile(const std::string& path) {
   if (path.empty()) throw FileError(IoResult::kFileNotFound);
-  if (win32::IsDeviceName(path)) ThrowNotRegular(path);
+  if (win32::IsDeviceName(path)) ThrowNotRegularFile(path);
   const win32::Handle file = win32::OpenForQuery(path);
   if (!file.Valid()) win32::ThrowLastError(path);
   BY_HANDLE_FILE_INFORMATION info{};
   if (::GetFileType(file.Get()) != FILE_TYPE_DISK ||
       !::GetFileInformationByHandle(file.Get(), &info)) {
-    ThrowNotRegular(path);
+    ThrowNotRegularFile(path);
   }
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     throw FileError(IoResult::kFileAccessDenied);

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 #include "app/platform/win32/wide.h"
 

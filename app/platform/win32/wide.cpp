@@ -1,6 +1,6 @@
 #include "app/platform/win32/wide.h"
 
-#include "app/platform/errors.h"
+#include "app/platform/base/errors.h"
 #include "app/platform/paths.h"
 
 namespace kova::win32 {

@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "app/platform/errors.h"  // IoResult
+#include "app/platform/base/errors.h"  // IoResult
 
 namespace kova::win32 {
 

@@ -68,16 +68,6 @@ class FileError : public KovaError {
 // The text of an I/O result code.
 std::string FileErrorText(IoResult code);
 
-// Maps an operating-system error number (errno) met while opening or using
-// `path` onto an I/O result code: a missing file is kFileNotFound, a missing
-// directory above it kInvalidFilename, a permission failure or a directory
-// opened as a file kFileAccessDenied, a full disk kDiskFull; any other error
-// number is passed on as it is.
-IoResult FileErrorCodeFromErrno(int errnum, const std::string& path);
-
-// Raises the FileError for errno met on `path`.
-[[noreturn]] void ThrowFileErrorFromErrno(int errnum, const std::string& path);
-
 class RangeError : public KovaError {
  public:
   RangeError() : KovaError("Range check error") {}

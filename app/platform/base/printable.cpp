@@ -1,4 +1,4 @@
-#include "app/platform/printable.h"
+#include "app/platform/base/printable.h"
 
 #include <cstdint>
 

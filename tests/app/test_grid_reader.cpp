@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/cpu_tier.h"
-#include "app/platform/errors.h"
+#include "app/platform/base/cpu_tier.h"
+#include "app/platform/base/errors.h"
 #include "support/temp_dir.h"
 
 namespace kova {
