@@ -64,6 +64,8 @@ class FormWindow : private FormView {
   // message was handled (IsDialogMessage over the window).
   bool PreTranslate(MSG& message);
 
+  const kova::Converter& Converter() const noexcept { return logic_.Converter(); }
+
   // Closing the window then ends the message loop of the program.
   void EndProgramWhenClosed() noexcept { ends_program_ = true; }
 
