@@ -1,6 +1,6 @@
 // The window TForm1 driven as its user drives it, whichever toolkit draws it:
 // the Qt window on Linux, the Win32 window on Windows. The scenarios of
-// tests/app/test_window.cpp run over this interface; each window's test
+// tests/app/window/test_window.cpp run over this interface; each window's test
 // program implements it (MakeWindow) and adds what only that window has.
 #pragma once
 
