@@ -3,11 +3,25 @@
 // file identities, are in the system's folder.
 #include "app/platform/safe_output.h"
 
+#include <atomic>
 #include <utility>
 
 #include "app/platform/base/errors.h"
 
 namespace kova {
+namespace {
+
+std::atomic<bool> durable_commits{false};
+
+}  // namespace
+
+void SafeOutput::SetDurableCommits(bool durable) noexcept {
+  durable_commits.store(durable, std::memory_order_relaxed);
+}
+
+bool SafeOutput::DurableCommits() noexcept {
+  return durable_commits.load(std::memory_order_relaxed);
+}
 
 SafeOutput::SafeOutput(SafeOutput&& other) noexcept
     : path_(std::move(other.path_)),

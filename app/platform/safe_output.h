@@ -63,6 +63,7 @@ class SafeOutput {
   void Discard() noexcept;
 
  private:
+  static bool DurableCommits() noexcept;
   void CreateUnnamed();
   void CreateNamed();
   // Gives the unnamed file the hidden name it is renamed from; returns it.

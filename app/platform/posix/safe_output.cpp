@@ -6,7 +6,6 @@
 #include <unistd.h>    // readlink, write, fdatasync, close, unlink, rename
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -21,8 +20,6 @@
 
 namespace kova {
 namespace {
-
-std::atomic<bool> durable_commits{false};
 
 // Links followed before a chain counts as a loop, as the kernel counts.
 constexpr int kMaxLinkHops = 40;
@@ -269,14 +266,10 @@ void SyncFolderOf(const std::string& path) {
 
 }  // namespace
 
-void SafeOutput::SetDurableCommits(bool durable) noexcept {
-  durable_commits.store(durable, std::memory_order_relaxed);
-}
-
 void SafeOutput::Commit() {
   if (committed_) return;
   if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);  // discarded
-  const bool durable = durable_commits.load(std::memory_order_relaxed);
+  const bool durable = DurableCommits();
   if (durable && ::fdatasync(fd_) != 0) ThrowFileErrorFromErrno(errno, target_);
   const std::string named = unnamed_ ? LinkUnnamed() : temporary_;
   const int replaced = OpenReplaced(target_);

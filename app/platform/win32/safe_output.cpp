@@ -4,7 +4,6 @@
 #include <io.h>     // _open_osfhandle, _get_osfhandle, _close
 
 #include <algorithm>
-#include <atomic>
 #include <random>  // the temporary file's name
 #include <utility>
 #include <vector>
@@ -22,8 +21,6 @@
 
 namespace kova {
 namespace {
-
-std::atomic<bool> durable_commits{false};
 
 // The part of the output's name kept in the temporary file's name, so that
 // the name stays within the 255 characters a folder entry holds.
@@ -193,14 +190,10 @@ void SafeOutput::Write(const void* data, std::size_t count) {
   }
 }
 
-void SafeOutput::SetDurableCommits(bool durable) noexcept {
-  durable_commits.store(durable, std::memory_order_relaxed);
-}
-
 void SafeOutput::Commit() {
   if (committed_) return;
   if (fd_ < 0) throw FileError(IoResult::kFileNotOpen);  // discarded
-  if (durable_commits.load(std::memory_order_relaxed) && !::FlushFileBuffers(HandleOf(fd_))) {
+  if (DurableCommits() && !::FlushFileBuffers(HandleOf(fd_))) {
     win32::ThrowLastError(target_);
   }
   // Renamed while this run still holds it (and its lock): no other run can
