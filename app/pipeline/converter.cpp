@@ -30,13 +30,7 @@ ExpandedNames Converter::ExpandInputPattern(const std::string& input_text,
     return names;
   }
   if (const std::optional<std::string> folder = PatternFolderTarget(input_text, list_directory_)) {
-    try {
-      SetCurrentDirectory(*folder);
-    } catch (KovaError& error) {
-      error.AddContext("folder " + *folder);
-      throw;
-    }
-    list_directory_ = CurrentDirectory();
+    list_directory_ = EnterFolder(*folder);
   }
   names.InputNames = PatternMatches(input_text, list_directory_);
   for (const std::string& input : names.InputNames) {

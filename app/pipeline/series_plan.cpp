@@ -105,10 +105,6 @@ inputs::InputKind PlanInput(const std::string& input, const std::string& output,
   return file->kind;
 }
 
-}  // namespace kova
-
-namespace kova {
-
 std::optional<std::string> PatternFolderTarget(const std::string& pattern,
                                                const std::string& folder) {
   const std::string directory_part = pattern.substr(0, DirectoryPartLength(pattern));
@@ -116,17 +112,21 @@ std::optional<std::string> PatternFolderTarget(const std::string& pattern,
   return IsAbsolutePath(directory_part) ? directory_part : JoinPath(folder, directory_part);
 }
 
-std::string EnteredFolderName(const std::string& folder) {
-  const std::string here = CurrentDirectory();
+std::string EnterFolder(const std::string& folder) {
   try {
     SetCurrentDirectory(folder);
   } catch (KovaError& error) {
     error.AddContext("folder " + folder);
     throw;
   }
+  return CurrentDirectory();
+}
+
+std::string EnteredFolderName(const std::string& folder) {
+  const std::string here = CurrentDirectory();
   std::string full;
   try {
-    full = CurrentDirectory();
+    full = EnterFolder(folder);
   } catch (...) {
     SetCurrentDirectory(here);
     throw;

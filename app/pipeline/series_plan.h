@@ -79,9 +79,13 @@ inputs::InputKind PlanInput(const std::string& input, const std::string& output,
 std::optional<std::string> PatternFolderTarget(const std::string& pattern,
                                                const std::string& folder);
 
-// The full name of `folder` as the platform gives it once the folder is
-// entered (the current directory is the same again afterwards). Raises the
-// FileError of a folder that cannot be entered, saying "folder FOLDER".
+// Makes `folder` the current directory and returns its full name as the
+// platform gives it. Raises the FileError of a folder that cannot be
+// entered, saying "folder FOLDER".
+std::string EnterFolder(const std::string& folder);
+
+// The full name of `folder` as EnterFolder gives it; the current directory
+// is the same again afterwards.
 std::string EnteredFolderName(const std::string& folder);
 
 // The files that the masks of `pattern` (after its directory part) match in
