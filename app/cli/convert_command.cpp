@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>  // std::any_of of the mask folders
 #include <atomic>
 #include <charconv>  // std::from_chars of --index, std::to_chars of the scale
 #include <chrono>
@@ -360,14 +361,15 @@ std::vector<SeriesEntry> ExpandSeries(const ConvertOptions& options,
     }
     // The masks after the first share its folder.
     const std::size_t semicolon = input.find(';');
-    if (semicolon != std::string::npos && input.find('/', semicolon) != std::string::npos) {
-      const std::size_t slash = input.rfind('/', semicolon);
-      const std::string folder = slash == std::string::npos ? "" : input.substr(0, slash + 1);
+    if (semicolon != std::string::npos &&
+        std::any_of(input.begin() + static_cast<std::ptrdiff_t>(semicolon), input.end(),
+                    IsPathSeparator)) {
+      const std::string folder = input.substr(0, DirectoryPartLength(input.substr(0, semicolon)));
       std::string patterns;
       for (std::size_t start = 0; start <= input.size();) {
         const std::size_t end = std::min(input.find(';', start), input.size());
         std::string mask = input.substr(start, end - start);
-        if (start > 0 && mask.find('/') == std::string::npos) mask = folder + mask;
+        if (start > 0 && DirectoryPartLength(mask) == 0) mask = folder + mask;
         if (!mask.empty()) patterns += (patterns.empty() ? "\"" : " \"") + mask + "\"";
         start = end + 1;
       }

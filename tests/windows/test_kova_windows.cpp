@@ -96,6 +96,18 @@ std::string ShortName(const std::string& path) {
   return n == 0 || n >= MAX_PATH ? path : win32::Narrow(std::wstring(buffer, n));
 }
 
+// Masks after ";" share the first one's folder, whichever separator the
+// pattern is spelled with.
+TEST_F(KovaWindows, MasksInTwoFoldersAreRefusedWithBackslashes) {
+  const KovaResult result = Kova({"convert", "2024\\*.asc;2025\\*.asc;*.grd"});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_NE(result.err.find("kova: the masks after ';' share the folder of the first one "
+                            "(2024\\); give a pattern of its own for each folder: "
+                            "\"2024\\*.asc\" \"2025\\*.asc\" \"2024\\*.grd\""),
+            std::string::npos)
+      << result.err;
+}
+
 // An output that is the input or the template under another spelling is
 // refused, and both stay as they were.
 TEST_F(KovaWindows, AnotherSpellingOfTheInputOrTemplateIsRefused) {
